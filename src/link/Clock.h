@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kelvo {
+
+// Wall-clock seconds (delay calibration, time-left estimate) and sleeping
+// (the fixed pauses of some flows).
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::int64_t NowSeconds() = 0;
+    virtual void SleepMs(std::uint32_t milliseconds) = 0;
+};
+
+// The machine's real clock.
+class SystemClock final : public Clock {
+public:
+    std::int64_t NowSeconds() override;
+    void SleepMs(std::uint32_t milliseconds) override;
+};
+
+} // namespace kelvo

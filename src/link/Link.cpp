@@ -1,0 +1,86 @@
+#include "link/Link.h"
+
+#include <limits>
+
+namespace kelvo {
+
+void Link::CalibratedDelay() {
+    for (std::uint32_t i = 0; i < params_.delayCount; ++i)
+        IoPause();
+}
+
+void Link::CalibrateDelay(float delayMultiplier) {
+    std::uint32_t n = 100;
+    std::int64_t elapsed = 0;
+    for (;;) {
+        const std::int64_t t0 = clock_.NowSeconds();
+        for (std::uint32_t i = 0; i < n; ++i)
+            IoPause();
+        const std::int64_t t1 = clock_.NowSeconds();
+        elapsed = 100 * (t1 - t0); // hundredths of a second
+        if (elapsed > 1)
+            break;
+        const std::uint32_t grown = n * 10u; // wraps like the 32-bit original
+        if (grown < n) {
+            // Even the largest batch finished inside one clock second: the
+            // port is faster than the clock can tell. Take the shortest time
+            // the clock could not see, one hundredth, so the delay comes out
+            // long rather than short.
+            elapsed = 1;
+            break;
+        }
+        n = grown;
+    }
+    double count = static_cast<double>(static_cast<std::uint32_t>(0.3 * n / elapsed));
+    count = count * static_cast<double>(delayMultiplier);
+    constexpr double maxCount = std::numeric_limits<std::uint32_t>::max();
+    params_.delayCount = count >= maxCount ? std::numeric_limits<std::uint32_t>::max()
+                                           : static_cast<std::uint32_t>(count);
+}
+
+void Link::SendByte(Family family, std::uint8_t value) {
+    const std::uint8_t s = Shadow(family);
+    for (int bit = 7; bit >= 0; --bit) {
+        const std::uint8_t b = ((value >> bit) & 1) ? kLineMosi : 0x00;
+        WriteData(s | b);
+        IoPause();
+        IoPause();
+        WriteData(s | b | kLineSck);
+        for (int i = 0; i < 4; ++i)
+            IoPause();
+        WriteData(s | b);
+        IoPause();
+        WriteData(s);
+        for (int i = 0; i < 3; ++i)
+            IoPause();
+    }
+}
+
+std::uint8_t Link::ReceiveByte(Family family) {
+    const std::uint8_t s = Shadow(family);
+    std::uint8_t result = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        WriteData(family == Family::Avr ? kLineSck : static_cast<std::uint8_t>(s | kLineSck));
+        IoPause();
+        const std::uint8_t status = ReadStatus();
+        result = static_cast<std::uint8_t>((result << 1) | ((status & kLineMiso) ? 1 : 0));
+        for (int i = 0; i < 3; ++i)
+            IoPause();
+        WriteData(s);
+        for (int i = 0; i < 3; ++i)
+            IoPause();
+    }
+    return result;
+}
+
+void Link::HoldResetAvr() {
+    WriteData(0x00);
+    params_.dataShadowAvr = 0x00;
+}
+
+void Link::ReleaseResetAvr() {
+    WriteData(kLineReset);
+    params_.dataShadowAvr = 0x00;
+}
+
+} // namespace kelvo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kelvo {
+
+// The two I/O operations the cable needs. Every write must have reached the
+// bus when PortWrite returns: the bus time of the writes is the only clock
+// the programming protocols have, so nothing may be buffered.
+class Port {
+public:
+    virtual ~Port() = default;
+    virtual void PortWrite(std::uint16_t port, std::uint8_t value) = 0;
+    virtual std::uint8_t PortRead(std::uint16_t port) = 0;
+};
+
+} // namespace kelvo
