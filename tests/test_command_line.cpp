@@ -8,7 +8,8 @@
 using namespace kelvo;
 
 namespace {
-RunOptions Parse(std::initializer_list<const char*> args, std::optional<std::string>* name = nullptr) {
+RunOptions Parse(std::initializer_list<const char*> args,
+                 std::optional<std::string>* name = nullptr) {
     RunOptions options;
     CommandLineInfo info(options);
     for (const char* a : args)
@@ -44,8 +45,8 @@ TEST(CommandLine, NamesAreCaseSensitiveAndUnknownOnesIgnored) {
 }
 
 TEST(CommandLine, EachFlagSetsItsField) {
-    const RunOptions o = Parse({"-displaydatamemraw", "-bypassreadcheck", "-bypassfirmwarecheck",
-                                "-bypassfwboardcheck"});
+    const RunOptions o = Parse(
+        {"-displaydatamemraw", "-bypassreadcheck", "-bypassfirmwarecheck", "-bypassfwboardcheck"});
     EXPECT_EQ(o.displayDataMemRaw, 1);
     EXPECT_EQ(o.bypassReadCheck, 1);
     EXPECT_EQ(o.bypassFirmwareCheck, 1);

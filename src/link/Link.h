@@ -41,7 +41,8 @@ struct LinkParams {
 // The bit-level primitives both programming protocols are built from.
 class Link {
 public:
-    Link(Port& port, Clock& clock, LinkParams& params) : port_(port), clock_(clock), params_(params) {}
+    Link(Port& port, Clock& clock, LinkParams& params)
+        : port_(port), clock_(clock), params_(params) {}
 
     Port& port() { return port_; }
     Clock& clock() { return clock_; }

@@ -59,8 +59,8 @@ inline constexpr std::size_t untouched = 36; // transferred, never interpreted
 // Entries that no page, file, preset or validation changes: they hold what
 // the last download read and go back to the board unchanged.
 inline constexpr std::array<std::size_t, 8> kReadOnlyEntries = {
-    entry::unused,       entry::firmwareMajor, entry::firmwareMinor, entry::boardTypeCode,
-    entry::batteryFraction, entry::batteryVolts, entry::halcyraMode,  entry::untouched};
+    entry::unused,          entry::firmwareMajor, entry::firmwareMinor, entry::boardTypeCode,
+    entry::batteryFraction, entry::batteryVolts,  entry::halcyraMode,   entry::untouched};
 
 constexpr bool IsReadOnlyEntry(std::size_t index) {
     for (std::size_t e : kReadOnlyEntries)

@@ -1,0 +1,156 @@
+#include "link/PortBackends.h"
+
+#include "link/Link.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kelvo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Hex(unsigned value) {
+    std::ostringstream s;
+    s << std::hex << std::uppercase << value;
+    return s.str();
+}
+
+} // namespace
+
+std::string FindParportDevice(std::uint16_t portBase, const PpdevPaths& paths, std::string& error) {
+    std::error_code ec;
+    if (!fs::is_directory(paths.procRoot, ec)) {
+        error = "No parallel port is known to the kernel (" + paths.procRoot +
+                " is missing). Load the driver with: sudo modprobe parport_pc ppdev";
+        return {};
+    }
+    std::string found;
+    std::string known;
+    for (const fs::directory_entry& e : fs::directory_iterator(paths.procRoot, ec)) {
+        const std::string name = e.path().filename().string();
+        std::ifstream in(e.path() / "base-addr");
+        unsigned long base = 0;
+        if (name.rfind("parport", 0) != 0 || !(in >> base))
+            continue;
+        known += (known.empty() ? "" : ", ") + name + " at 0x" + Hex(static_cast<unsigned>(base));
+        if (base == portBase)
+            found = name;
+    }
+    if (found.empty()) {
+        error = "No parallel port has the address 0x" + Hex(portBase) + " (" +
+                (known.empty() ? std::string("the kernel lists none") : "found: " + known) +
+                "). Choose the port's address with --port.";
+        return {};
+    }
+    const std::string device = (fs::path(paths.devDir) / found).string();
+    if (!fs::exists(device, ec)) {
+        error = "The parallel port at 0x" + Hex(portBase) + " has no device node " + device +
+                ". Load the ppdev driver with: sudo modprobe ppdev";
+        return {};
+    }
+    return device;
+}
+
+#ifdef __linux__
+
+namespace {
+
+class PpdevPort final : public Port {
+public:
+    PpdevPort(int fd, std::uint16_t base) : fd_(fd), base_(base) {}
+    ~PpdevPort() override {
+        ioctl(fd_, PPRELEASE);
+        close(fd_);
+    }
+
+    void PortWrite(std::uint16_t port, std::uint8_t value) override {
+        if (port == base_ + kDataRegister) {
+            ioctl(fd_, PPWDATA, &value);
+        } else if (port == base_ + kControlRegister) {
+            ioctl(fd_, PPWCONTROL, &value);
+        } else {
+            // The status register cannot be written and port 0x80 is not ours:
+            // both writes exist only for their bus time, so spend one real
+            // port access instead.
+            unsigned char status = 0;
+            ioctl(fd_, PPRSTATUS, &status);
+        }
+    }
+
+    std::uint8_t PortRead(std::uint16_t port) override {
+        unsigned char value = 0xFF;
+        if (port == base_ + kStatusRegister)
+            ioctl(fd_, PPRSTATUS, &value);
+        else if (port == base_ + kDataRegister)
+            ioctl(fd_, PPRDATA, &value);
+        else if (port == base_ + kControlRegister)
+            ioctl(fd_, PPRCONTROL, &value);
+        return value;
+    }
+
+private:
+    int fd_;
+    std::uint16_t base_;
+};
+
+std::string DeviceGroup(const std::string& device) {
+    struct stat st {};
+    if (stat(device.c_str(), &st) != 0)
+        return "lp";
+    const group* g = getgrgid(st.st_gid);
+    return g ? g->gr_name : std::to_string(st.st_gid);
+}
+
+} // namespace
+
+std::unique_ptr<Port> OpenPpdevPort(std::uint16_t portBase, std::string& error,
+                                    const PpdevPaths& paths) {
+    const std::string device = FindParportDevice(portBase, paths, error);
+    if (device.empty())
+        return nullptr;
+    const int fd = open(device.c_str(), O_RDWR);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EACCES || err == EPERM) {
+            const std::string group = DeviceGroup(device);
+            error = "No permission to use " + device + ". Add yourself to its group with: sudo " +
+                    "usermod -aG " + group + " $USER (then log in again).";
+        } else {
+            error = "Cannot open " + device + ": " + std::strerror(err);
+        }
+        return nullptr;
+    }
+    if (ioctl(fd, PPCLAIM) != 0) {
+        error = "Cannot claim " + device + ": " + std::strerror(errno) +
+                ". Another program (a printer daemon such as cups) may be using the port.";
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PpdevPort>(fd, portBase);
+}
+
+#else
+
+std::unique_ptr<Port> OpenPpdevPort(std::uint16_t, std::string& error, const PpdevPaths&) {
+    error = "The ppdev port driver exists on Linux only.";
+    return nullptr;
+}
+
+#endif
+
+} // namespace kelvo
