@@ -1,0 +1,303 @@
+#include "link/AvrProtocol.h"
+
+#include "link/HexPair.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr Family kAvr = Family::Avr;
+
+void Delays(Link& link, int count) {
+    for (int i = 0; i < count; ++i)
+        link.CalibratedDelay();
+}
+
+void Send(Link& link, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    link.SendByte(kAvr, b0);
+    link.SendByte(kAvr, b1);
+    link.SendByte(kAvr, b2);
+    link.SendByte(kAvr, b3);
+}
+
+std::uint8_t ReadSignatureByte(Link& link, std::uint8_t index) {
+    link.SendByte(kAvr, 0x30);
+    link.SendByte(kAvr, 0x00);
+    link.SendByte(kAvr, index);
+    link.CalibratedDelay();
+    return link.ReceiveByte(kAvr);
+}
+
+std::uint8_t ReadCodeByte(Link& link, std::uint8_t instruction, std::uint32_t word) {
+    link.SendByte(kAvr, instruction);
+    link.SendByte(kAvr, static_cast<std::uint8_t>(word >> 8));
+    link.SendByte(kAvr, static_cast<std::uint8_t>(word & 0xFF));
+    return link.ReceiveByte(kAvr);
+}
+
+bool StartsWithDataRecordOf16(std::string_view line) {
+    return line.substr(0, 3) == ":10";
+}
+
+// Operations 4 and 5 begin alike: bar, port registers, delay, status line,
+// then programming mode with the reset line held low.
+void StartSettingsOperation(OperationContext& ctx, const char* status) {
+    Link& link = ctx.link;
+    ctx.progress.SetRange(36);
+    ctx.progress.SetPosition(0);
+    link.WriteControl(0x00);
+    link.WriteStatus(0x00);
+    link.CalibrateDelay(ctx.delayMultiplier);
+    ctx.progress.SetStatus(status);
+    link.WriteControl(kControlProgramming);
+    link.ReleaseResetAvr();
+    link.HoldResetAvr();
+    IspAvrEnable(link);
+}
+
+bool RevisionIsValid(int revision) {
+    return revision >= kAvrRevisionMin && revision <= kAvrRevisionMax;
+}
+
+// Signature first: on another family's board the revision read means nothing.
+bool BoardIsAcceptable(Link& link) {
+    return IspAvrReadSignature(link) == kAvrSignature &&
+           RevisionIsValid(IspAvrReadDataByte(link, 20));
+}
+
+} // namespace
+
+void IspAvrEnable(Link& link) {
+    link.WriteControl(kControlProgramming);
+    Delays(link, 6);
+    Send(link, 0xAC, 0x53, 0xFF, 0xFF);
+    Delays(link, 3);
+}
+
+std::uint32_t IspAvrReadSignature(Link& link) {
+    const std::uint32_t b2 = ReadSignatureByte(link, 2);
+    const std::uint32_t b1 = ReadSignatureByte(link, 1);
+    const std::uint32_t b0 = ReadSignatureByte(link, 0);
+    return (b0 << 16) | (b1 << 8) | b2;
+}
+
+std::uint8_t IspAvrReadDataByte(Link& link, std::uint8_t address) {
+    link.SendByte(kAvr, 0xA0);
+    link.SendByte(kAvr, 0x00);
+    link.SendByte(kAvr, address);
+    link.CalibratedDelay();
+    return link.ReceiveByte(kAvr);
+}
+
+int IspAvrWriteDataByte(Link& link, std::uint8_t address, std::uint8_t value) {
+    Send(link, 0xC0, 0x00, address, value);
+    Delays(link, 5);
+    if (IspAvrReadDataByte(link, address) != value) {
+        link.ReleaseResetAvr();
+        return 0;
+    }
+    Delays(link, 4);
+    return 2;
+}
+
+RecordResult IspAvrLoadRecord(Link& link, std::string_view line) {
+    if (line.empty())
+        return kRecordNothingToProgram;
+    if (line[0] != ':')
+        return kRecordFailed;
+    std::size_t cursor = 1;
+    const RecordHeader h = ReadRecordHeader(line, cursor);
+    if (h.type == kRecordTypeEnd)
+        return kRecordNothingToProgram;
+    std::uint32_t word = h.Address() / 2;
+    for (int i = 0; i < h.count / 2; ++i) {
+        const std::uint8_t lo = ReadHexPair(line, cursor);
+        const std::uint8_t hi = ReadHexPair(line, cursor);
+        const auto w = static_cast<std::uint8_t>(word & 0xFF);
+        Send(link, 0x40, 0x0F, w, lo);
+        Send(link, 0x48, 0x0F, w, hi);
+        ++word;
+    }
+    return kRecordProgrammed;
+}
+
+RecordResult IspAvrVerifyRecord(Link& link, std::string_view line) {
+    if (line.empty())
+        return kRecordNothingToProgram;
+    if (line[0] != ':')
+        return kRecordFailed;
+    std::size_t cursor = 1;
+    const RecordHeader h = ReadRecordHeader(line, cursor);
+    if (h.type == kRecordTypeEnd)
+        return kRecordNothingToProgram;
+    std::uint32_t word = h.Address() / 2;
+    for (int i = 0; i < h.count / 2; ++i) {
+        const std::uint8_t lo = ReadHexPair(line, cursor);
+        const std::uint8_t hi = ReadHexPair(line, cursor);
+        if (ReadCodeByte(link, 0x20, word) != lo || ReadCodeByte(link, 0x28, word) != hi)
+            return kRecordFailed;
+        ++word;
+    }
+    return kRecordProgrammed;
+}
+
+void IspAvrWritePage(Link& link, int page) {
+    Send(link, 0x4C, static_cast<std::uint8_t>(page >> 3),
+         static_cast<std::uint8_t>((page & 7) << 5), 0xFF);
+    Delays(link, 2);
+}
+
+bool AvrImageIsWritable(std::string_view text, int lineCount) {
+    FirmwareLines lines(text);
+    std::uint32_t records = 0;
+    bool ended = false;
+    for (int i = 0; i < lineCount; ++i) {
+        const std::string_view line = lines.Next();
+        if (ended) {
+            // A record after the end would be loaded but never verified.
+            if (!line.empty())
+                return false;
+            continue;
+        }
+        // An empty line here would end the verification early.
+        if (line.empty() || line[0] != ':')
+            return false;
+        std::size_t cursor = 1;
+        const RecordHeader h = ReadRecordHeader(line, cursor);
+        if (h.type == kRecordTypeEnd) {
+            if (records == 0)
+                return false;
+            ended = true;
+            continue;
+        }
+        // Pages are counted by line, so only full records in address order
+        // land where their addresses say.
+        if (!StartsWithDataRecordOf16(line) || line.size() < RecordLineLength(16) ||
+            h.Address() != 16 * records || h.Address() + 16 > kAvrCodeBytes)
+            return false;
+        ++records;
+    }
+    return ended;
+}
+
+int ReadAvrSettings(OperationContext& ctx) {
+    Link& link = ctx.link;
+    StartSettingsOperation(ctx, kTextDownloadingSettings);
+    if (!ctx.bypassReadCheck && !BoardIsAcceptable(link)) {
+        link.ReleaseResetAvr();
+        return 0;
+    }
+    ctx.progress.SetPosition(0);
+    for (std::uint8_t a = 0; a <= 36; ++a) {
+        ctx.progress.SetPosition(a + 1);
+        ctx.image[a] = IspAvrReadDataByte(link, a);
+    }
+    link.ReleaseResetAvr();
+    link.ReleaseResetAvr();
+    link.WriteControl(0x00);
+    link.WriteStatus(0x00);
+    return 1;
+}
+
+int WriteAvrSettings(OperationContext& ctx) {
+    Link& link = ctx.link;
+    StartSettingsOperation(ctx, kTextUploadingSettings);
+    if (!BoardIsAcceptable(link)) {
+        link.ReleaseResetAvr();
+        return 0;
+    }
+    for (std::uint8_t a = 0; a <= 36; ++a) {
+        ctx.progress.SetPosition(a);
+        if (IspAvrWriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
+            return 0;
+    }
+    link.ReleaseResetAvr();
+    return 1;
+}
+
+int WriteAvrFirmware(OperationContext& ctx) {
+    Link& link = ctx.link;
+    link.CalibrateDelay(ctx.delayMultiplier);
+    const std::optional<int> tokens = CountFileTokens(ctx.firmwarePath);
+    if (!tokens)
+        return 0;
+    const int n = *tokens;
+    // Refused before the port is touched, so the board keeps its firmware.
+    if (!AvrImageIsWritable(ctx.firmwareImageText, n))
+        return 0;
+
+    ctx.progress.SetStatus(kTextUploadingFirmware);
+    ctx.progress.SetTimeLeft(kTextTimeLeftCalculating);
+    link.WriteControl(0x00);
+    link.WriteStatus(0x00);
+    link.ReleaseResetAvr();
+    link.HoldResetAvr();
+    ctx.progress.SetRange(2 * n);
+    ctx.progress.SetPosition(0);
+    ctx.stepsRemaining = static_cast<float>(2 * n);
+
+    IspAvrEnable(link);
+    if (IspAvrReadSignature(link) != kAvrSignature) {
+        link.ReleaseResetAvr();
+        return 0;
+    }
+
+    // Chip erase, then programming mode again.
+    link.WriteControl(kControlProgramming);
+    Delays(link, 4);
+    Send(link, 0xAC, 0x80, 0xFF, 0xFF);
+    Delays(link, 3);
+    link.ReleaseResetAvr();
+    link.HoldResetAvr();
+    link.CalibratedDelay();
+    IspAvrEnable(link);
+
+    // Four 16-byte records fill one page.
+    FirmwareLines lines(ctx.firmwareImageText);
+    int page = 0;
+    bool pageLoaded = false;
+    for (int i = 0; i < n; ++i) {
+        const std::string_view line = lines.Next();
+        ctx.progress.SetPosition(i);
+        ctx.UpdateTimeLeft();
+        ctx.stepsRemaining -= 1.0f;
+        const RecordResult r = IspAvrLoadRecord(link, line);
+        if (r == kRecordFailed) {
+            link.ReleaseResetAvr();
+            return 0;
+        }
+        if (r == kRecordProgrammed)
+            pageLoaded = true;
+        if (i % 4 == 3) {
+            IspAvrWritePage(link, page);
+            ++page;
+            pageLoaded = false;
+        }
+    }
+    // A last page the records do not fill gets no write point of its own.
+    if (pageLoaded)
+        IspAvrWritePage(link, page);
+    Delays(link, 2);
+
+    FirmwareLines again(ctx.firmwareImageText);
+    for (int j = 0; j < n; ++j) {
+        const std::string_view line = again.Next();
+        ctx.progress.SetPosition(n + j);
+        ctx.UpdateTimeLeft();
+        ctx.stepsRemaining -= 1.0f;
+        // The first record that is not a full data record, normally the end
+        // record, ends the verification.
+        if (!StartsWithDataRecordOf16(line)) {
+            link.ReleaseResetAvr();
+            return 1;
+        }
+        if (IspAvrVerifyRecord(link, line) == kRecordFailed) {
+            link.ReleaseResetAvr();
+            return 0;
+        }
+    }
+    link.ReleaseResetAvr();
+    return 1;
+}
+
+} // namespace kelvo

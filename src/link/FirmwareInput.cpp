@@ -1,0 +1,39 @@
+#include "link/FirmwareInput.h"
+
+#include "link/HexPair.h"
+
+#include <fstream>
+
+namespace kelvo {
+
+std::optional<int> CountFileTokens(const std::string& path) {
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    int count = 0;
+    std::string token;
+    while (in >> token)
+        ++count;
+    return count;
+}
+
+std::string_view FirmwareLines::Next() {
+    if (next_ >= text_.size())
+        return {};
+    const std::size_t end = text_.find('\n', next_);
+    const std::size_t stop = end == std::string_view::npos ? text_.size() : end;
+    const std::string_view line = text_.substr(next_, stop - next_);
+    next_ = stop + 1;
+    return line;
+}
+
+RecordHeader ReadRecordHeader(std::string_view line, std::size_t& cursor) {
+    RecordHeader h;
+    h.count = ReadHexPair(line, cursor);
+    h.addressHigh = ReadHexPair(line, cursor);
+    h.addressLow = ReadHexPair(line, cursor);
+    h.type = ReadHexPair(line, cursor);
+    return h;
+}
+
+} // namespace kelvo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "link/FirmwareInput.h"
+#include "link/Link.h"
+#include "link/OperationContext.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace kelvo {
+
+// Code memory is 8 KB; address bits 13 and up are dropped.
+inline constexpr std::uint32_t k8051CodeBytes = 0x2000;
+// Firmware revisions an 8051 board may report at data address 19.
+inline constexpr int k8051RevisionMin = 1;
+inline constexpr int k8051RevisionMax = 10;
+
+// Serial programming instructions (three bytes each). All of them run inside
+// a board operation, after the delay has been calibrated.
+void Isp8051Enable(Link& link);
+std::uint8_t Isp8051ReadDataByte(Link& link, std::uint32_t address);
+// 2 when the byte reads back as written; 0 (board released) otherwise.
+int Isp8051WriteDataByte(Link& link, std::uint32_t address, std::uint8_t value);
+// Programs and reads back each byte; the checksum is tested afterwards.
+RecordResult Isp8051ProgramRecord(Link& link, std::string_view line);
+void Isp8051Finish(Link& link);
+
+// Whether the first `lineCount` lines of `text` give the byte writer anything
+// to do and nothing it must stop at: every line empty or a record, and at
+// least one data byte among them.
+bool Mcs51ImageIsWritable(std::string_view text, int lineCount);
+
+// Board operations 0, 1 and 3; each returns 1 on success and 0 on failure.
+int Read8051Settings(OperationContext& ctx);
+int Write8051Settings(OperationContext& ctx);
+int Write8051Firmware(OperationContext& ctx);
+
+} // namespace kelvo

@@ -1,0 +1,43 @@
+#include "link/Operation.h"
+
+#include "link/AvrProtocol.h"
+#include "link/Mcs51Protocol.h"
+
+namespace kelvo {
+
+void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operationSucceeded) {
+    int (*operation)(OperationContext&) = nullptr;
+    switch (code) {
+    case kOpRead8051Settings:
+        operation = Read8051Settings;
+        break;
+    case kOpWrite8051Settings:
+        operation = Write8051Settings;
+        break;
+    case kOpWrite8051Firmware:
+        operation = Write8051Firmware;
+        break;
+    case kOpReadAvrSettings:
+        operation = ReadAvrSettings;
+        break;
+    case kOpWriteAvrSettings:
+        operation = WriteAvrSettings;
+        break;
+    case kOpWriteAvrFirmware:
+        operation = WriteAvrFirmware;
+        break;
+    }
+    if (operation)
+        operationSucceeded = operation(ctx) == 1 ? 1 : 0;
+}
+
+void StartOperation(std::int32_t code, const std::string& initialStatus, OperationContext& ctx,
+                    std::int32_t& operationSucceeded) {
+    ctx.progress.SetPosition(0);
+    ctx.progress.SetStatus(initialStatus);
+    ctx.progress.SetWarning(kTextOperationWarning);
+    ctx.progress.SetTimeLeft("");
+    RunOperation(code, ctx, operationSucceeded);
+}
+
+} // namespace kelvo

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "link/Link.h"
+#include "link/ProgressSink.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kelvo {
+
+inline constexpr char kTextDownloadingSettings[] =
+    "Downloading settings from your board, please wait...";
+inline constexpr char kTextUploadingSettings[] = "Uploading settings to your board, please wait...";
+inline constexpr char kTextUploadingFirmware[] = "Uploading firmware to your board, please wait...";
+inline constexpr char kTextTimeLeftCalculating[] = "Time Left: Calculating...";
+inline constexpr char kTextOperationWarning[] =
+    "Do not turn off the power or disconnect the programming cable.";
+
+// "Time Left: MM:SS" for an estimate in seconds; whole hours are dropped, so
+// the line only ever shows minutes of the hour.
+std::string FormatTimeLeft(std::int32_t seconds);
+
+// What one board operation works with: the link, the window it reports to,
+// the settings image (entries 0..36, the same type as BoardSettingsImage),
+// the firmware text and file, and the two run options the operations read.
+// One context serves one operation, like the window it stands for.
+struct OperationContext {
+    OperationContext(Link& l, ProgressSink& p, std::array<std::int32_t, 37>& img,
+                     const std::string& firmwareText, float& steps)
+        : link(l), progress(p), image(img), firmwareImageText(firmwareText), stepsRemaining(steps) {
+    }
+
+    Link& link;
+    ProgressSink& progress;
+    std::array<std::int32_t, 37>& image;
+    // Read only: the next attempt of a flow must find it as it was.
+    const std::string& firmwareImageText;
+    float& stepsRemaining;
+    std::string firmwarePath; // its whitespace-separated tokens give the line count
+    int bypassReadCheck = 0;
+    float delayMultiplier = 1.0f;
+
+    // Called once per firmware step, before the step's work. Measures the
+    // step rate over windows of at least 5 clock seconds and, when a window
+    // closes, shows stepsRemaining at that rate on the time-left line. The
+    // first call only opens the first window.
+    void UpdateTimeLeft();
+
+private:
+    std::int64_t lastEstimateTime_ = 0; // start of the current window; 0 = none yet
+    float stepsInWindow_ = 0.0f;
+};
+
+} // namespace kelvo
