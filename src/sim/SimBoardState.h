@@ -1,0 +1,70 @@
+#pragma once
+
+#include "link/Link.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kelvo {
+
+// Memory sizes of the two parts the boards carry.
+inline constexpr std::size_t kAvrDataSize = 512;   // ATmega8 data EEPROM
+inline constexpr std::size_t kAvrCodeSize = 8192;  // ATmega8 flash, 4K words
+inline constexpr std::size_t kAvrPageBytes = 64;   // 32 words per flash page
+inline constexpr std::size_t k8051DataSize = 2048; // 8051-family data memory
+inline constexpr std::size_t k8051CodeSize = 8192; // 8051-family code memory
+
+// Where each family keeps its settings block in data memory: image entry i
+// lives at address i on an AVR board and at i - 1 on an 8051-family board.
+inline constexpr std::size_t kAvrSettingsBytes = 37;
+inline constexpr std::size_t k8051SettingsBytes = 36;
+
+inline constexpr std::uint16_t kSimDefaultAddress = 0x378;
+inline constexpr std::uint32_t kSimDefaultBusCycleNs = 1000;
+
+// Faults that can be switched on in a simulated board.
+struct SimFaults {
+    bool noBoard = false; // nothing on the cable: every input floats
+    bool noPower = false; // the part is there but unpowered: it clamps MISO low
+    // One data-memory bit that always reads at `stuckLevel`; address < 0: none.
+    int stuckAddress = -1;
+    int stuckBit = 0;   // 0..7
+    int stuckLevel = 0; // 0 or 1
+    // The part ignores programming-enable instructions before the Nth one.
+    std::uint32_t answerFromEnable = 1;
+    // Probability that a bit crossing the cable (either direction) flips.
+    double bitErrorRate = 0.0;
+    std::uint64_t bitErrorSeed = 1;
+
+    bool operator==(const SimFaults&) const = default;
+};
+
+// Everything a simulated board keeps between runs: its part, its memories,
+// where it sits on the bus and what is wrong with it.
+struct SimBoardState {
+    Family family = Family::Avr;
+    std::array<std::uint8_t, 3> signature = {0x1E, 0x93, 0x07}; // AVR only
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t> code;
+    // The settings block as the board left the factory, laid out as in data
+    // memory from address 0; empty when unknown.
+    std::vector<std::uint8_t> factorySettings;
+    std::uint16_t address = kSimDefaultAddress; // data register of its port
+    std::uint32_t busCycleNs = kSimDefaultBusCycleNs;
+    std::uint8_t floatingStatus = 0xFF; // status byte read when nothing drives the lines
+    bool eesave = true;                 // AVR: chip erase keeps the data EEPROM
+    SimFaults faults;
+
+    bool operator==(const SimBoardState&) const = default;
+};
+
+std::size_t SimDataSize(Family family);
+std::size_t SimCodeSize(Family family);
+std::size_t SimSettingsBytes(Family family);
+
+// A board of that family with both memories erased (0xFF).
+SimBoardState MakeErasedSimBoard(Family family);
+
+} // namespace kelvo
