@@ -1,0 +1,41 @@
+#pragma once
+
+#include "link/Link.h"
+#include "ops/RunOptions.h"
+#include "settings/BoardSettingsImage.h"
+
+#include <string>
+
+namespace kelvo {
+
+// What the program knows about the board it read last.
+struct BoardInfo {
+    std::string boardTypeName;
+    std::string firmwareRevisionText;
+    std::string batteryVoltageText;
+    float batteryVoltage = 0.0f;
+    int hasBatteryReading = 0;
+    int dialogMode = 0; // 1 = closed-bolt options, anything else open-bolt
+    int boardLoaded = 0;
+};
+
+// The process-wide values, created once by start-up (fresh per test case).
+// Lower layers get only the parts they use.
+struct AppState {
+    RunOptions runOptions;
+    LinkParams link;
+    BoardSettingsImage settingsImage{};
+    BoardInfo boardInfo;
+    int operationSucceeded = 0;
+    float stepsRemaining = 0.0f;
+    std::string FirmwareImageText;
+    std::string startDirectory;
+    // The "Upload Configuration" button: a board with too old firmware
+    // disables it until a download of a newer one.
+    bool uploadEnabled = true;
+    // Initial programming writes every board from the file chosen first.
+    std::string rememberedFirmwarePath;
+    int firmwarePathRemembered = 0;
+};
+
+} // namespace kelvo

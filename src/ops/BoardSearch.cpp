@@ -1,0 +1,52 @@
+#include "ops/BoardSearch.h"
+
+#include "link/Link.h"
+#include "link/Operation.h"
+#include "link/OperationContext.h"
+
+#include <cstdio>
+
+namespace kelvo {
+
+std::string SearchStatusText(int portBase, bool avr) {
+    char port[16];
+    std::snprintf(port, sizeof port, "%X", static_cast<unsigned>(portBase));
+    return std::string("Searching for a board on port 0x") + port +
+           (avr ? ", please wait... " : ", please wait...");
+}
+
+void RunBoardOperation(FlowContext& ctx, const OperationRequest& request) {
+    ctx.host.RunInProgressWindow(request, [&](ProgressSink& sink) {
+        Link link(ctx.port, ctx.clock, ctx.state.link);
+        OperationContext op(link, sink, ctx.state.settingsImage, ctx.state.FirmwareImageText,
+                            ctx.state.stepsRemaining);
+        op.firmwarePath = request.firmwarePath;
+        op.bypassReadCheck = ctx.state.runOptions.bypassReadCheck;
+        op.delayMultiplier = ctx.state.runOptions.delayMultiplier;
+        StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
+                       ctx.state.operationSucceeded);
+    });
+}
+
+AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
+                                   const std::string& firmwarePath) {
+    const RunOptions& options = ctx.state.runOptions;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const bool avr = attempt % 2 == 1;
+        if (avr ? options.only8051 : options.avrOnly) {
+            ctx.state.operationSucceeded = 0;
+            continue;
+        }
+        OperationRequest request;
+        request.operation = avr ? operationAvr : operation8051;
+        request.initialStatus = SearchStatusText(ctx.state.link.portBase, avr);
+        request.warning = kFlowWarning;
+        request.firmwarePath = firmwarePath;
+        RunBoardOperation(ctx, request);
+        if (ctx.state.operationSucceeded == 1)
+            return avr ? AttemptResult::Avr : AttemptResult::Mcs51;
+    }
+    return AttemptResult::Failed;
+}
+
+} // namespace kelvo

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "link/Clock.h"
+#include "link/Port.h"
+#include "ops/AppState.h"
+#include "ops/FlowHost.h"
+
+#include <string>
+
+namespace kelvo {
+
+// Everything a flow works with.
+struct FlowContext {
+    AppState& state;
+    FlowHost& host;
+    Port& port;
+    Clock& clock;
+};
+
+inline constexpr char kFlowWarning[] =
+    "Do not turn off the power or disconnect the programming cable. ";
+
+// "Searching for a board on port 0x378, please wait..." (the AVR form ends
+// in a blank).
+std::string SearchStatusText(int portBase, bool avr);
+
+// Runs one board operation in a progress window; the outcome is left in
+// operationSucceeded.
+void RunBoardOperation(FlowContext& ctx, const OperationRequest& request);
+
+enum class AttemptResult { Failed, Mcs51, Avr };
+
+// Tries the flow's 8051 and AVR operations in the order 8051, AVR, 8051,
+// AVR and stops at the first success; attempts of a family the run options
+// exclude count as failures.
+AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
+                                   const std::string& firmwarePath = {});
+
+} // namespace kelvo

@@ -1,0 +1,132 @@
+#include "ops/Download.h"
+
+#include "link/PinTest.h"
+#include "ops/BoardTypes.h"
+#include "ops/RawMemory.h"
+
+#include <cstdio>
+
+namespace kelvo {
+
+namespace {
+
+void WritePanel(FlowContext& ctx) {
+    const BoardInfo& info = ctx.state.boardInfo;
+    ctx.host.WriteBoardPanel(info.boardTypeName, info.firmwareRevisionText,
+                             info.batteryVoltageText);
+}
+
+void RunPinTestFlow(FlowContext& ctx) {
+    Link link(ctx.port, ctx.clock, ctx.state.link);
+    RunPinTest(link, [&](const std::string& text) {
+        ctx.host.ShowMessage(text, "Kelvo", MessageIcon::None, MessageButtons::Ok);
+    });
+}
+
+} // namespace
+
+void ShowBoardReadFailed(FlowContext& ctx) {
+    ctx.host.ShowMessage(
+        "Unable to read settings from board. Make sure the programming cable is plugged in, "
+        "and the power is on.    \n\nWhen you have verified the connections, press the "
+        "\"Download Configuration\" button to try to again.",
+        "Board Read Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+void ShowUnknownBoard(FlowContext& ctx) {
+    BoardInfo& info = ctx.state.boardInfo;
+    info.boardTypeName = info.firmwareRevisionText = info.batteryVoltageText = "Unknown";
+    info.dialogMode = 0;
+    WritePanel(ctx);
+}
+
+void DownloadConfiguration(FlowContext& ctx) {
+    AppState& state = ctx.state;
+    BoardInfo& info = state.boardInfo;
+    const BoardSettingsImage& image = state.settingsImage;
+    if (state.runOptions.pinTest) {
+        RunPinTestFlow(ctx);
+        return;
+    }
+    if (BoardAttemptSequence(ctx, 0, 4) == AttemptResult::Failed) {
+        ShowBoardReadFailed(ctx);
+        info.boardLoaded = 0;
+        ResetSettingsImage(state.settingsImage);
+        ShowUnknownBoard(ctx);
+        return;
+    }
+
+    ctx.host.RebuildOptionsList();
+    info.batteryVoltage = static_cast<float>(image[entry::batteryVolts]) +
+                          static_cast<float>(image[entry::batteryFraction]) / 256.0f;
+    info.boardLoaded = 1;
+    const int major = image[entry::firmwareMajor];
+    const int minor = image[entry::firmwareMinor];
+    if (major == 0) {
+        ShowUnknownBoard(ctx);
+        return;
+    }
+    info.firmwareRevisionText = "v" + std::to_string(major) + "." + std::to_string(minor);
+
+    if (const std::optional<BoardType> type = LookUpBoardType(image[entry::boardTypeCode])) {
+        ctx.host.KeepOnlyPages(type->pages);
+        info.boardTypeName = std::string(type->name);
+        info.hasBatteryReading = type->hasBatteryReading;
+        info.dialogMode = type->dialogModeFromBoard ? image[entry::halcyraMode] : 0;
+    } else {
+        info.boardTypeName = "Unknown";
+        info.hasBatteryReading = 0;
+        info.dialogMode = 0;
+        ctx.host.ShowMessage(
+            "The board type is unrecognized by this version of the Kelvo software.\n\nUsing a "
+            "version of this software that doesn't directly support your board\nmay cause "
+            "undesired settings results. It is recommended you change to a\nversion of the "
+            "software that does support it.",
+            "New Firmware Required", MessageIcon::Error, MessageButtons::Ok);
+    }
+
+    const bool batteryUsable =
+        info.batteryVoltage < 15.0f && info.batteryVoltage > 1.0f && info.hasBatteryReading == 1;
+    if (batteryUsable) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%.1f volts", static_cast<double>(info.batteryVoltage));
+        info.batteryVoltageText = text;
+    } else {
+        info.batteryVoltageText = "N/A";
+    }
+    WritePanel(ctx);
+
+    const float revision = static_cast<float>(major) + static_cast<float>(minor) / 100.0f;
+    if (revision < MinimumFirmwareRevision) {
+        if (!state.runOptions.bypassFirmwareCheck) {
+            char text[400];
+            std::snprintf(text, sizeof text,
+                          "You do not have the minimum required firmware version on your board "
+                          "to use this software.\n\nYou currently have %.02f, and %.02f is "
+                          "required. You must update your firmware before you can\nupload new "
+                          "settings to the board.",
+                          static_cast<double>(revision),
+                          static_cast<double>(MinimumFirmwareRevision));
+            ctx.host.ShowMessage(text, "New Firmware Required", MessageIcon::Error,
+                                 MessageButtons::Ok);
+            state.uploadEnabled = false;
+            ctx.host.SetUploadEnabled(false);
+        }
+    } else {
+        state.uploadEnabled = true;
+        ctx.host.SetUploadEnabled(true);
+    }
+
+    if (info.batteryVoltage < LowBatteryThreshold && batteryUsable)
+        ctx.host.ShowMessage(
+            "Your battery voltage is reading below 6.5 volts.\n\nUsing a low battery can cause "
+            "problems while changing settings or updating firmware,\nas well as operational "
+            "problems. It is recommended you change your battery as soon.",
+            "Low Battery Found", MessageIcon::Exclamation, MessageButtons::Ok);
+
+    ctx.host.ReloadPageOnScreen();
+    if (state.runOptions.displayDataMemRaw)
+        ShowRawMemory(ctx, RawMemoryMode::Read);
+}
+
+} // namespace kelvo

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ops/BoardSearch.h"
+
+namespace kelvo {
+
+inline constexpr float MinimumFirmwareRevision = 3.0f;
+inline constexpr float LowBatteryThreshold = 6.5f;
+
+// Finds and reads the board, identifies it, fills the board panel and the
+// pages and warns about old firmware or a low battery. Under "pintest" it
+// runs the cable pin test instead.
+void DownloadConfiguration(FlowContext& ctx);
+
+// "Board Read Failed": no board answered a settings read.
+void ShowBoardReadFailed(FlowContext& ctx);
+
+// The read-back failed or no board answered: the panel says "Unknown".
+void ShowUnknownBoard(FlowContext& ctx);
+
+} // namespace kelvo

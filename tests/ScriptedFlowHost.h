@@ -1,0 +1,110 @@
+#pragma once
+
+#include "ops/FlowHost.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace kelvo {
+
+// A flow host for tests: answers questions and file dialogs from a script
+// and records everything the flow asks of it, in order.
+class ScriptedFlowHost final : public FlowHost {
+public:
+    struct Message {
+        std::string text, caption;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                              MessageButtons buttons) override {
+        messages.push_back({text, caption, icon, buttons});
+        log.push_back("message " + caption);
+        if (buttons == MessageButtons::Ok)
+            return MessageAnswer::Ok;
+        if (answers.empty())
+            return MessageAnswer::No;
+        const MessageAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<std::string> ChooseOpenFile(FileKind) override { return NextFile("open"); }
+    std::optional<std::string> ChooseSaveFile(FileKind, const std::string& proposed) override {
+        proposedNames.push_back(proposed);
+        return NextFile("save");
+    }
+    void RunInProgressWindow(const OperationRequest& request,
+                             const std::function<void(ProgressSink&)>& operation) override {
+        requests.push_back(request);
+        log.push_back("operation " + std::to_string(request.operation));
+        sinks.emplace_back();
+        operation(sinks.back());
+    }
+    void Beep() override { log.push_back("beep"); }
+    void RebuildOptionsList() override {
+        pages = {0, 1, 2, 3, 4, 5, 6, 7};
+        log.push_back("rebuild list");
+    }
+    void KeepOnlyPages(const std::vector<int>& kept) override {
+        pages = kept;
+        log.push_back("keep pages");
+    }
+    void WriteBoardPanel(const std::string& type, const std::string& firmware,
+                         const std::string& battery) override {
+        panel = {type, firmware, battery};
+        log.push_back("panel " + type + " | " + firmware + " | " + battery);
+    }
+    void SetUploadEnabled(bool enabled) override {
+        uploadEnabled = enabled;
+        log.push_back(enabled ? "upload on" : "upload off");
+    }
+    void ReloadPageOnScreen() override { log.push_back("reload page"); }
+    void CollectCurrentPage() override { log.push_back("collect page"); }
+    void RequestDownload() override { log.push_back("request download"); }
+
+    // Log entries that start with `prefix`.
+    std::vector<std::string> Entries(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& e : log)
+            if (e.rfind(prefix, 0) == 0)
+                out.push_back(e);
+        return out;
+    }
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> out;
+        for (const Message& m : messages)
+            out.push_back(m.caption);
+        return out;
+    }
+    std::vector<int> Operations() const {
+        std::vector<int> out;
+        for (const OperationRequest& r : requests)
+            out.push_back(r.operation);
+        return out;
+    }
+
+    std::deque<MessageAnswer> answers;            // for Yes/No questions; No when empty
+    std::deque<std::optional<std::string>> files; // for file dialogs; cancel when empty
+    std::vector<std::string> log;
+    std::vector<Message> messages;
+    std::vector<OperationRequest> requests;
+    std::deque<RecordingProgressSink> sinks;
+    std::vector<std::string> proposedNames;
+    std::vector<std::string> panel;
+    std::vector<int> pages;
+    bool uploadEnabled = true;
+
+private:
+    std::optional<std::string> NextFile(const char* what) {
+        log.push_back(std::string("choose ") + what);
+        if (files.empty())
+            return std::nullopt;
+        std::optional<std::string> f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
+
+} // namespace kelvo

@@ -1,0 +1,176 @@
+#include "FlowTestSupport.h"
+#include "ops/Download.h"
+#include "ops/RawMemory.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelvo;
+
+namespace {
+
+SimBoardState NoBoard() {
+    SimBoardState s = MakeErasedSimBoard(Family::Avr);
+    s.faults.noBoard = true;
+    return s;
+}
+
+} // namespace
+
+TEST(DownloadFlow, NoBoardFailsAfterFourAttempts) {
+    FlowBench b(NoBoard());
+    b.state.settingsImage[entry::firingMode] = 3;
+    b.state.settingsImage[entry::boardTypeCode] = 4;
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4, 0, 4}));
+    EXPECT_EQ(b.host.requests[0].initialStatus,
+              "Searching for a board on port 0x378, please wait...");
+    EXPECT_EQ(b.host.requests[1].initialStatus,
+              "Searching for a board on port 0x378, please wait... ");
+    EXPECT_EQ(b.host.requests[1].warning,
+              "Do not turn off the power or disconnect the programming cable. ");
+    ASSERT_EQ(b.host.Captions(), (std::vector<std::string>{"Board Read Failed"}));
+    EXPECT_EQ(b.host.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
+    EXPECT_EQ(b.state.boardInfo.boardLoaded, 0);
+    EXPECT_EQ(b.state.settingsImage[entry::firingMode], Unset);
+    EXPECT_EQ(b.state.settingsImage[entry::boardTypeCode], 4); // read-only entries stay
+    EXPECT_TRUE(b.host.Entries("rebuild").empty());
+}
+
+TEST(DownloadFlow, FamilyOptionsSkipAttempts) {
+    FlowBench avrOnly(NoBoard());
+    avrOnly.state.runOptions.avrOnly = 1;
+    DownloadConfiguration(avrOnly.ctx);
+    EXPECT_EQ(avrOnly.host.Operations(), (std::vector<int>{4, 4}));
+
+    FlowBench only8051(NoBoard());
+    only8051.state.runOptions.only8051 = 1;
+    DownloadConfiguration(only8051.ctx);
+    EXPECT_EQ(only8051.host.Operations(), (std::vector<int>{0, 0}));
+}
+
+TEST(DownloadFlow, ReadsAndIdentifiesAnAvrBoard) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4}));
+    EXPECT_TRUE(b.host.messages.empty());
+    EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Tovar", "v3.5", "N/A"}));
+    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 2, 3, 6, 7}));
+    EXPECT_EQ(b.state.boardInfo.boardLoaded, 1);
+    EXPECT_TRUE(b.host.uploadEnabled);
+    for (std::size_t i = 0; i < kImageEntries; ++i)
+        EXPECT_EQ(b.state.settingsImage[i], b.BoardEntry(i)) << i;
+    EXPECT_EQ(b.host.log.back(), "reload page");
+}
+
+TEST(DownloadFlow, EightBitBoardLeavesEntryZeroAlone) {
+    FlowBench b(BoardWithSettings(Family::Mcs51, ValidBoardSettings(1, 4, 2)));
+    b.state.settingsImage[0] = 77;
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0}));
+    EXPECT_EQ(b.state.settingsImage[0], 77);
+    EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Fennick", "v4.2", "9.4 volts"}));
+    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 2, 3, 4, 5, 6}));
+}
+
+TEST(DownloadFlow, BoardAnsweringOnlyTheFourthAttemptIsRead) {
+    SimBoardState s = BoardWithSettings(Family::Avr, ValidBoardSettings(0, 3, 0));
+    s.faults.answerFromEnable = 2; // AVR enables come in attempts 2 and 4
+    FlowBench b(s);
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4, 0, 4}));
+    EXPECT_EQ(b.state.boardInfo.boardLoaded, 1);
+    EXPECT_EQ(b.host.panel[0], "Brume");
+}
+
+TEST(DownloadFlow, WarningsComeInOrderAndOldFirmwareDisablesUpload) {
+    BoardSettingsImage settings = ValidBoardSettings(11, 2, 99);
+    settings[entry::batteryVolts] = 6;
+    settings[entry::batteryFraction] = 127;
+    FlowBench b(BoardWithSettings(Family::Avr, settings));
+    DownloadConfiguration(b.ctx);
+    // An unknown type has no battery reading, so no low-battery message.
+    EXPECT_EQ(b.host.Captions(),
+              (std::vector<std::string>{"New Firmware Required", "New Firmware Required"}));
+    EXPECT_NE(b.host.messages[1].text.find("You currently have 2.99, and 3.00 is required."),
+              std::string::npos);
+    EXPECT_FALSE(b.host.uploadEnabled);
+    EXPECT_FALSE(b.state.uploadEnabled);
+    EXPECT_EQ(b.host.pages.size(), 8u);
+    // The unrecognised-board message comes before the panel is written.
+    const auto& log = b.host.log;
+    const auto firstMessage = std::find(log.begin(), log.end(), "message New Firmware Required");
+    const auto panel = std::find_if(log.begin(), log.end(),
+                                    [](const std::string& e) { return e.rfind("panel", 0) == 0; });
+    EXPECT_LT(firstMessage, panel);
+}
+
+TEST(DownloadFlow, LowBatteryAndBypassedFirmwareCheck) {
+    BoardSettingsImage settings = ValidBoardSettings(5, 2, 50);
+    settings[entry::batteryVolts] = 6;
+    settings[entry::batteryFraction] = 127; // just under 6.5 volts
+    FlowBench b(BoardWithSettings(Family::Mcs51, settings));
+    b.state.runOptions.bypassFirmwareCheck = 1;
+    b.host.uploadEnabled = false;
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Low Battery Found"}));
+    EXPECT_EQ(b.host.panel[2], "6.5 volts"); // "%.1f" rounds 6.496
+    EXPECT_FALSE(b.host.uploadEnabled);      // bypassed: the button keeps its state
+}
+
+TEST(DownloadFlow, HalcyraTakesItsBoltModeFromTheBoard) {
+    BoardSettingsImage settings = ValidBoardSettings(2, 3, 10);
+    settings[entry::halcyraMode] = 1;
+    FlowBench b(BoardWithSettings(Family::Avr, settings));
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.state.boardInfo.dialogMode, 1);
+    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 1, 2, 3, 6, 7}));
+}
+
+TEST(DownloadFlow, NoFirmwareLeavesPanelUnknownButBoardLoaded) {
+    FlowBench b(BoardWithSettings(Family::Mcs51, ValidBoardSettings(3, 0, 0)));
+    b.state.runOptions.bypassReadCheck = 1; // revision 0 fails the read check otherwise
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.state.boardInfo.boardLoaded, 1);
+    EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
+    EXPECT_TRUE(b.host.messages.empty());
+    EXPECT_TRUE(b.host.Entries("reload").empty());
+}
+
+TEST(DownloadFlow, RawMemoryViewAfterARead) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 0)));
+    b.state.runOptions.displayDataMemRaw = 1;
+    DownloadConfiguration(b.ctx);
+    ASSERT_EQ(b.host.Captions(), (std::vector<std::string>{"Raw Memory Values"}));
+    EXPECT_EQ(b.host.messages[0].text.rfind("Raw values read from data memory.\n", 0), 0u);
+}
+
+TEST(RawMemory, FourLinesOfEntriesZeroToThirtyFive) {
+    BoardSettingsImage image;
+    image.fill(Unset);
+    const std::string text = RawMemoryText(image, RawMemoryMode::WillBeWritten);
+    EXPECT_EQ(text.rfind("Raw values that will be written to data memory.\nFirst 36 bytes are "
+                         "written only, and first byte isn't used.\n\n",
+                         0),
+              0u);
+    const std::string body = text.substr(text.find("\n\n") + 2);
+    std::string line11;
+    for (int i = 0; i < 11; ++i)
+        line11 += i == 10 ? "-1\n" : "-1  ";
+    EXPECT_EQ(body.substr(0, line11.size()), line11);
+    EXPECT_EQ(std::count(body.begin(), body.end(), '\n'), 3);
+    size_t count = 0;
+    for (size_t p = body.find("-1"); p != std::string::npos; p = body.find("-1", p + 1))
+        ++count;
+    EXPECT_EQ(count, 36u);
+}
+
+TEST(PinTestFlow, WalksThirteenPinsAndEndsLow) {
+    FlowBench b(NoBoard());
+    b.state.runOptions.pinTest = 1;
+    DownloadConfiguration(b.ctx);
+    ASSERT_EQ(b.host.messages.size(), 13u);
+    EXPECT_EQ(b.host.messages[0].text, "Pin 1 is now high.");
+    EXPECT_EQ(b.host.messages[12].text, "Pin 13 is now high.");
+    EXPECT_TRUE(b.host.requests.empty());
+}
