@@ -1,0 +1,100 @@
+#include "files/ConnectionSettings.h"
+
+#include "files/SafeWrite.h"
+#include "files/TextParsing.h"
+#include "link/Link.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <istream>
+
+namespace kelvo {
+
+namespace {
+constexpr std::int32_t kLpt1 = 0x378;
+constexpr std::int32_t kLpt2 = 0x278;
+// An I/O port address is 16 bits wide; anything wider cannot name a port.
+constexpr std::int64_t kHighestPort = 0xFFFF;
+constexpr std::size_t kTokenLimit = 255;
+} // namespace
+
+std::filesystem::path ConnectionSettingsPath(const std::filesystem::path& startDirectory) {
+    return startDirectory / kConnectionSettingsFileName;
+}
+
+std::optional<std::int32_t> PortAddressFromToken(std::string_view token) {
+    const std::int64_t value = ParseLeadingHex(token);
+    if (value <= 0 || value > kHighestPort)
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::string ReadConnectionToken(std::istream& in) {
+    std::string token;
+    ReadLimitedToken(in, token, kTokenLimit);
+    return token;
+}
+
+void LoadConnectionSettings(const std::filesystem::path& startDirectory, std::int32_t& portBase,
+                            std::string& customAddress) {
+    std::ifstream in;
+    if (!OpenTextFile(ConnectionSettingsPath(startDirectory), in)) {
+        portBase = kDefaultPortBase;
+        return;
+    }
+    const std::string token = ReadConnectionToken(in);
+    if (const auto address = PortAddressFromToken(token))
+        portBase = *address;
+    customAddress = token;
+}
+
+PortChoice PortChoiceFor(std::int32_t portBase) {
+    if (portBase == kLpt2)
+        return PortChoice::Lpt2;
+    if (portBase == kLpt1)
+        return PortChoice::Lpt1;
+    return PortChoice::Custom;
+}
+
+ConnectionSaveResult SaveConnectionSettings(const std::filesystem::path& startDirectory,
+                                            PortChoice choice, std::string& customAddress,
+                                            std::int32_t& portBase) {
+    std::int32_t address = kDefaultPortBase;
+    std::string token;
+    switch (choice) {
+    case PortChoice::Lpt1:
+        address = kLpt1;
+        token = "378";
+        break;
+    case PortChoice::Lpt2:
+        address = kLpt2;
+        token = "278";
+        break;
+    case PortChoice::Custom:
+        std::transform(customAddress.begin(), customAddress.end(), customAddress.begin(),
+                       [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+        if (customAddress.empty())
+            return {ConnectionSaveResult::Status::EmptyAddress, {}};
+        token = customAddress;
+        if (const auto typed = PortAddressFromToken(token))
+            address = *typed;
+        break;
+    }
+
+    // The chosen address holds for this run even when the file cannot be
+    // written; the next start then falls back to what the file says.
+    portBase = address;
+    const FileResult written = WriteFileReplacing(ConnectionSettingsPath(startDirectory), token);
+    if (!written) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(address));
+        return {ConnectionSaveResult::Status::NotWritten,
+                "Unable to save the port address in " + std::string(kConnectionSettingsFileName) +
+                    " (" + written.error + ").\nThe address " + hex +
+                    " will be used until Kelvo is closed."};
+    }
+    return {};
+}
+
+} // namespace kelvo

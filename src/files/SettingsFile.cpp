@@ -1,0 +1,245 @@
+#include "files/SettingsFile.h"
+
+#include "files/TextParsing.h"
+#include "settings/Tables.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <istream>
+#include <limits>
+
+namespace kelvo {
+
+namespace {
+
+// How a key line is written and read.
+enum class KeyKind {
+    Plain,         // "k:%d" of one entry
+    AfterEyeDelay, // "5:0-%d" / "5:1-%d", value after the first '-'
+    Minutes,       // timerMinutesCode as minutes
+    Seconds,       // timerSecondsFives times 5
+    Unused,        // written as 0, never read
+    MenuMask,      // lcdMenuMask0 + 256 x lcdMenuMask1
+    DialogMode,
+};
+
+struct KeySpec {
+    KeyKind kind;
+    std::size_t entryIndex; // Plain, AfterEyeDelay, Minutes, Seconds
+    std::int32_t missing;   // value stored when the line lacks the key text
+};
+
+constexpr KeySpec Plain(std::size_t index, std::int32_t missing) {
+    return {KeyKind::Plain, index, missing};
+}
+
+// Keys 0 to 28 in file order (lines 2 to 30).
+constexpr std::array<KeySpec, 29> kKeys = {{
+    Plain(entry::operationMode, 0),
+    Plain(entry::firingMode, 0),
+    Plain(entry::rofPeriod, 1),
+    Plain(entry::debounce, Unset),
+    Plain(entry::dwell, Unset),
+    {KeyKind::AfterEyeDelay, entry::afterEyeDelay, 0},
+    Plain(entry::operationMode, Unset), // again; this later line wins on reading
+    Plain(entry::eyeMode, Unset),
+    Plain(entry::timerStart, Unset),
+    {KeyKind::Minutes, entry::timerMinutesCode, Unset},
+    {KeyKind::Seconds, entry::timerSecondsFives, Unset},
+    Plain(entry::timerMode, Unset),
+    {KeyKind::Unused, 0, 0},
+    Plain(entry::lcdSection1, Unset),
+    Plain(entry::lcdSection1B, Unset),
+    Plain(entry::lcdSection2, Unset),
+    Plain(entry::lcdSection2B, Unset),
+    Plain(entry::aeBypassRofPeriod, 1),
+    {KeyKind::MenuMask, 0, 0},
+    Plain(entry::boltDelayOffset, Unset),
+    Plain(entry::minBoltOpen, Unset),
+    Plain(entry::asDelay, Unset),
+    Plain(entry::powersaveMinutes, Unset),
+    {KeyKind::DialogMode, 0, 0},
+    Plain(entry::eyeSensitivity, Unset),
+    Plain(entry::absDwell, Unset),
+    Plain(entry::mechanicalDebounce, Unset),
+    Plain(entry::boltTimerWait, Unset),
+    Plain(entry::ebMinBoltOpen, Unset),
+}};
+
+std::string KeyText(std::size_t key) {
+    return std::to_string(key) + ":";
+}
+
+// Locale-independent "%.01f": a comma locale must not write "Ver:3,0".
+std::string FormatVersion(float version) {
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), version,
+                                      std::chars_format::fixed, 1);
+    return std::string(buffer.data(), result.ptr);
+}
+
+std::int64_t WrittenValue(const KeySpec& spec, const BoardSettingsImage& image,
+                          std::int32_t dialogMode) {
+    switch (spec.kind) {
+    case KeyKind::Seconds:
+        return std::int64_t{image[spec.entryIndex]} * 5;
+    case KeyKind::MenuMask:
+        return image[entry::lcdMenuMask0] + std::int64_t{256} * image[entry::lcdMenuMask1];
+    case KeyKind::DialogMode:
+        return dialogMode;
+    case KeyKind::Unused:
+        return 0;
+    default:
+        return image[spec.entryIndex];
+    }
+}
+
+std::string FormatKeyLine(std::size_t key, const BoardSettingsImage& image,
+                          std::int32_t dialogMode) {
+    const KeySpec& spec = kKeys[key];
+    std::string line = KeyText(key);
+    if (spec.kind == KeyKind::AfterEyeDelay) {
+        const std::int32_t delay = image[spec.entryIndex];
+        return line + (delay == 0 ? "0-" : "1-") + std::to_string(delay);
+    }
+    if (spec.kind == KeyKind::Minutes) {
+        // A code outside the table (only possible for an unvalidated image)
+        // is written as -1 minutes, which a later load ignores like any
+        // unknown number of minutes.
+        const std::int32_t code = image[spec.entryIndex];
+        if (code < 0 || code >= static_cast<std::int32_t>(TimerMinutesTable.size()))
+            return line + "-1";
+        const std::int32_t minutes = TimerMinutesTable[static_cast<std::size_t>(code)];
+        return line + (minutes < 10 ? "0" : "") + std::to_string(minutes);
+    }
+    return line + std::to_string(WrittenValue(spec, image, dialogMode));
+}
+
+void StoreKey(const KeySpec& spec, std::string_view line, std::size_t keyLength,
+              BoardSettingsImage& image, std::int32_t& dialogMode) {
+    // The value stands after as many characters as the key text has,
+    // wherever in the line the key text was found.
+    const std::int32_t value = ParseLeadingDecimal(line.substr(keyLength));
+    switch (spec.kind) {
+    case KeyKind::Plain:
+        image[spec.entryIndex] = value;
+        break;
+    case KeyKind::AfterEyeDelay: {
+        const std::size_t dash = line.find('-');
+        image[spec.entryIndex] =
+            dash == std::string_view::npos ? Unset : ParseLeadingDecimal(line.substr(dash + 1));
+        break;
+    }
+    case KeyKind::Minutes:
+        for (std::size_t code = 0; code < TimerMinutesTable.size(); ++code)
+            if (TimerMinutesTable[code] == value)
+                image[spec.entryIndex] = static_cast<std::int32_t>(code);
+        break;
+    case KeyKind::Seconds:
+        image[spec.entryIndex] = value / 5;
+        break;
+    case KeyKind::MenuMask:
+        image[entry::lcdMenuMask0] = value & 0xFF;
+        image[entry::lcdMenuMask1] = (value >> 8) & 0xFF;
+        break;
+    case KeyKind::DialogMode:
+        dialogMode = value;
+        break;
+    case KeyKind::Unused:
+        break;
+    }
+}
+
+void StoreMissing(const KeySpec& spec, BoardSettingsImage& image, std::int32_t& dialogMode) {
+    switch (spec.kind) {
+    case KeyKind::MenuMask:
+        image[entry::lcdMenuMask0] = 0;
+        image[entry::lcdMenuMask1] = 0;
+        break;
+    case KeyKind::DialogMode:
+        dialogMode = spec.missing;
+        break;
+    case KeyKind::Unused:
+        break;
+    default:
+        image[spec.entryIndex] = spec.missing;
+        break;
+    }
+}
+
+// strtod's result narrowed to float; values beyond float's range become
+// infinities rather than an undefined conversion.
+float NarrowToFloat(double value) {
+    constexpr double max = std::numeric_limits<float>::max();
+    if (std::isfinite(value) && std::fabs(value) > max)
+        return value > 0 ? std::numeric_limits<float>::infinity()
+                         : -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+} // namespace
+
+std::string FormatSettingsFile(const BoardSettingsImage& image, std::int32_t dialogMode) {
+    std::string text = "Ver:" + FormatVersion(SettingsFileVersion) + "\n";
+    for (std::size_t key = 0; key < kKeys.size(); ++key)
+        text += FormatKeyLine(key, image, dialogMode) + "\n";
+    return text;
+}
+
+FileResult SaveSettingsFile(const std::filesystem::path& path, const BoardSettingsImage& image,
+                            std::int32_t dialogMode) {
+    return WriteFileReplacing(path, FormatSettingsFile(image, dialogMode));
+}
+
+SettingsVersion CheckSettingsVersionLine(std::string_view firstLine) {
+    const std::string_view line = TrimTrailingSpace(firstLine);
+    if (line.find("Ver:") == std::string_view::npos)
+        return SettingsVersion::NoVersion;
+    // The number is read after the line's first four characters, wherever
+    // "Ver:" stood.
+    const float version = NarrowToFloat(ParseLeadingFloat(line.substr(4)));
+    return version < SettingsFileVersion ? SettingsVersion::Older : SettingsVersion::Accepted;
+}
+
+SettingsVersion CheckSettingsVersion(std::istream& in) {
+    std::string line;
+    ReadLimitedLine(in, line, kSettingsLineLimit);
+    return CheckSettingsVersionLine(line);
+}
+
+SettingsVersion CheckSettingsFileVersion(const std::filesystem::path& path) {
+    std::ifstream in;
+    if (!OpenTextFile(path, in))
+        return SettingsVersion::CannotOpen;
+    return CheckSettingsVersion(in);
+}
+
+void ReadSettingsFile(std::istream& in, BoardSettingsImage& image, std::int32_t& dialogMode) {
+    std::string line;
+    ReadLimitedLine(in, line, kSettingsLineLimit); // version line, judged separately
+    for (std::size_t key = 0; key < kKeys.size(); ++key) {
+        const bool haveLine = ReadLimitedLine(in, line, kSettingsLineLimit);
+        const KeySpec& spec = kKeys[key];
+        if (spec.kind == KeyKind::Unused)
+            continue;
+        const std::string_view trimmed = TrimTrailingSpace(line);
+        const std::string keyText = KeyText(key);
+        if (haveLine && trimmed.find(keyText) != std::string_view::npos)
+            StoreKey(spec, trimmed, keyText.size(), image, dialogMode);
+        else
+            StoreMissing(spec, image, dialogMode);
+    }
+}
+
+bool LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
+                      std::int32_t& dialogMode) {
+    std::ifstream in;
+    if (!OpenTextFile(path, in))
+        return false;
+    ReadSettingsFile(in, image, dialogMode);
+    return true;
+}
+
+} // namespace kelvo
