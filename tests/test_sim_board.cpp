@@ -1,104 +1,14 @@
 // The simulated board driven by hand-written pin sequences, independent of
 // the link code.
 #include "sim/SimBoard.h"
+#include "test_sim_pins.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace kelvo;
-
-namespace {
-
-constexpr std::uint16_t kBase = 0x378;
-constexpr std::uint8_t MOSI = 0x01, SCK = 0x02, RST = 0x04;
-
-// Drives the cable lines of one port address directly.
-struct Pins {
-    SimBoard& board;
-    std::uint16_t base = kBase;
-    std::uint8_t held = 0x00; // RESET level kept while clocking
-
-    void Lines(std::uint8_t v) { board.PortWrite(base, v); }
-    void Reset(bool high) {
-        held = high ? RST : 0x00;
-        Lines(held);
-    }
-    bool Miso() { return (board.PortRead(static_cast<std::uint16_t>(base + 1)) & 0x20) != 0; }
-
-    // Full-duplex byte, mode 0: data set up with the clock low, the part
-    // samples on the rising edge, we read while the clock is high.
-    std::uint8_t Transfer(std::uint8_t out) {
-        std::uint8_t in = 0;
-        for (int bit = 7; bit >= 0; --bit) {
-            const std::uint8_t d = (out >> bit) & 1 ? MOSI : 0;
-            Lines(held | d);
-            Lines(held | d | SCK);
-            in = static_cast<std::uint8_t>((in << 1) | (Miso() ? 1 : 0));
-            Lines(held | d);
-        }
-        Lines(held);
-        return in;
-    }
-    std::vector<std::uint8_t> Send(std::initializer_list<std::uint8_t> bytes) {
-        std::vector<std::uint8_t> in;
-        for (std::uint8_t b : bytes)
-            in.push_back(Transfer(b));
-        return in;
-    }
-    void WaitUs(int us) {
-        for (int i = 0; i < us; ++i)
-            board.PortWrite(0x80, 0);
-    }
-};
-
-SimBoardState AvrBoard() {
-    SimBoardState s = MakeErasedSimBoard(Family::Avr);
-    for (std::size_t i = 0; i < s.data.size(); ++i)
-        s.data[i] = static_cast<std::uint8_t>(i * 7);
-    return s;
-}
-
-SimBoardState Mcs51Board() {
-    SimBoardState s = MakeErasedSimBoard(Family::Mcs51);
-    for (std::size_t i = 0; i < s.data.size(); ++i)
-        s.data[i] = static_cast<std::uint8_t>(i * 3);
-    return s;
-}
-
-// Returns what came back during the third byte.
-std::uint8_t AvrEnable(Pins& p) {
-    p.Reset(true);
-    p.Reset(false);
-    return p.Send({0xAC, 0x53, 0x00, 0x00})[2];
-}
-
-std::array<std::uint8_t, 3> AvrSignature(Pins& p) {
-    std::array<std::uint8_t, 3> sig{};
-    for (std::uint8_t i = 0; i < 3; ++i)
-        sig[i] = p.Send({0x30, 0x00, i, 0x00})[3];
-    return sig;
-}
-
-std::uint8_t AvrReadEeprom(Pins& p, unsigned a) {
-    return p.Send({0xA0, static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), 0})[3];
-}
-
-void Mcs51Enable(Pins& p) {
-    p.Reset(false);
-    p.Reset(true);
-    p.Send({0xAC, 0x53, 0x00});
-}
-
-std::uint8_t H(unsigned a, unsigned op) {
-    return static_cast<std::uint8_t>(((a & 0x1F00) >> 5) | op);
-}
-
-std::uint8_t Mcs51Read(Pins& p, unsigned a, unsigned op) {
-    return p.Send({H(a, op), static_cast<std::uint8_t>(a), 0x00})[2];
-}
-
-} // namespace
+using namespace simtest;
 
 TEST(SimBoardAvr, ReadsSignatureOnlyAfterProgrammingEnable) {
     SimBoard board(AvrBoard());

@@ -1,0 +1,99 @@
+#include "app/SimConnection.h"
+
+#include "settings/Tables.h"
+#include "sim/SimBoard.h"
+#include "sim/SimStateFile.h"
+
+#include <optional>
+#include <utility>
+
+namespace kelvo {
+
+namespace {
+
+class SimConnection final : public BoardConnection {
+public:
+    SimConnection(SimBoardState state, std::optional<std::string> file)
+        : board_(std::move(state)), file_(std::move(file)) {}
+
+    Port& port() override { return board_; }
+    Clock& clock() override { return board_; }
+
+    bool Close(std::string& error) override {
+        if (!file_)
+            return true;
+        return SaveSimState(*file_, board_.state(), error);
+    }
+
+private:
+    SimBoard board_;
+    std::optional<std::string> file_;
+};
+
+} // namespace
+
+BoardSettingsImage FactorySettingsImage(const NewSimBoard& board) {
+    BoardSettingsImage image{};
+    image[entry::unused] = 0;
+    image[entry::firingMode] = 0;                // "Semi Auto"
+    image[entry::rofPeriod] = RofPeriodTable[7]; // 15 bps
+    image[entry::dwell] = 15;                    // 7.5 ms
+    image[entry::debounce] = 10;
+    image[entry::afterEyeDelay] = 1;    // delay of 0 ms
+    image[entry::timerMode] = 1;        // counts down
+    image[entry::timerStart] = 2;       // "Button 1 Only"
+    image[entry::timerMinutesCode] = 5; // 10 minutes
+    image[entry::timerSecondsFives] = 0;
+    image[entry::lcdSection1] = 0;
+    image[entry::lcdSection1B] = 1;
+    image[entry::lcdSection2] = 2;
+    image[entry::lcdSection2B] = 8;
+    image[entry::eyeMode] = 3;
+    image[entry::eyeBypass] = 0;
+    image[entry::operationMode] = 0;
+    image[entry::boltDelayOffset] = 5;
+    image[entry::minBoltOpen] = 20;
+    image[entry::asDelay] = 10;
+    image[entry::firmwareMajor] = board.firmwareMajor;
+    image[entry::firmwareMinor] = board.firmwareMinor;
+    image[entry::boardTypeCode] = board.boardTypeCode;
+    image[entry::aeBypassRofPeriod] = RofPeriodTable[7];
+    image[entry::lcdMenuMask0] = 0xFF;
+    image[entry::lcdMenuMask1] = 0xFF;
+    image[entry::lcdMenuMask2] = 0x07;
+    image[entry::powersaveMinutes] = 30;
+    image[entry::eyeSensitivity] = 50;
+    image[entry::absDwell] = 0;
+    image[entry::batteryFraction] = board.batteryFraction;
+    image[entry::batteryVolts] = board.batteryVolts;
+    image[entry::ebMinBoltOpen] = 20;
+    image[entry::halcyraMode] = board.halcyraMode;
+    image[entry::mechanicalDebounce] = 5;
+    image[entry::boltTimerWait] = 30; // 10 ms wait
+    image[entry::untouched] = 0;
+    return image;
+}
+
+SimBoardState MakeNewSimBoard(const NewSimBoard& board) {
+    SimBoardState state = MakeErasedSimBoard(board.family);
+    const BoardSettingsImage image = FactorySettingsImage(board);
+    // Entry 0 has no home on an 8051-family board: entry i sits at i - 1.
+    const std::size_t first = board.family == Family::Avr ? 0 : 1;
+    for (std::size_t i = first; i < kImageEntries; ++i)
+        state.factorySettings.push_back(static_cast<std::uint8_t>(image[i] & 0xFF));
+    std::copy(state.factorySettings.begin(), state.factorySettings.end(), state.data.begin());
+    return state;
+}
+
+std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest& request,
+                                                         std::uint16_t /*portBase*/,
+                                                         std::string& error) {
+    if (!request.simFile)
+        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), std::nullopt);
+    SimBoardState state;
+    if (!LoadSimState(*request.simFile, state, error))
+        return nullptr;
+    return std::make_unique<SimConnection>(std::move(state), request.simFile);
+}
+
+} // namespace kelvo

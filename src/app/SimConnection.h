@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/BoardConnection.h"
+#include "settings/BoardSettingsImage.h"
+#include "sim/SimBoardState.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kelvo {
+
+// What a new simulated board is made of.
+struct NewSimBoard {
+    Family family = Family::Avr;
+    int boardTypeCode = 1;
+    int firmwareMajor = 3;
+    int firmwareMinor = 10;    // hundredths, as the board reports it
+    int batteryVolts = 9;      // entry 31
+    int batteryFraction = 102; // entry 30, 1/256 volt: 9.4 V in all
+    int halcyraMode = 0;
+};
+
+// The settings block a board leaves the factory with: every page entry a
+// valid value, the read-only entries from `board`.
+BoardSettingsImage FactorySettingsImage(const NewSimBoard& board);
+
+// A board with erased code memory and the factory settings block in data
+// memory, at its family's addresses; the block is also kept as the board's
+// factory settings.
+SimBoardState MakeNewSimBoard(const NewSimBoard& board);
+
+// The simulated board as a connection. With request.simFile the board comes
+// from that state file and Close() writes it back; without one it is a fresh
+// default board that lives for this run only. The board answers at its own
+// address whatever portBase the link uses.
+std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest& request,
+                                                         std::uint16_t portBase,
+                                                         std::string& error);
+
+} // namespace kelvo

@@ -1,0 +1,218 @@
+#include "app/SimConnection.h"
+#include "app/cli/SimCommands.h"
+#include "sim/SimStateFile.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <iomanip>
+#include <ostream>
+
+namespace kelvo {
+
+namespace {
+
+bool ParseUnsigned(std::string_view text, std::uint64_t high, std::uint64_t& out, int base = 10) {
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > high)
+        return false;
+    out = value;
+    return true;
+}
+
+bool ParseDouble(std::string_view text, double& out) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value))
+        return false;
+    out = value;
+    return true;
+}
+
+// "3.10": major 3, minor 10, the way the board reports its revision.
+bool ParseFirmware(std::string_view text, int& major, int& minor) {
+    const std::size_t dot = text.find('.');
+    std::uint64_t hi = 0, lo = 0;
+    if (dot == std::string_view::npos || !ParseUnsigned(text.substr(0, dot), 255, hi) ||
+        !ParseUnsigned(text.substr(dot + 1), 255, lo))
+        return false;
+    major = static_cast<int>(hi);
+    minor = static_cast<int>(lo);
+    return true;
+}
+
+// Whole volts in entry 31, the rest in 1/256 volt in entry 30.
+bool ParseBattery(std::string_view text, int& volts, int& fraction) {
+    double v = 0;
+    if (!ParseDouble(text, v) || v < 0.0 || v >= 256.0)
+        return false;
+    int whole = static_cast<int>(std::floor(v));
+    int part = static_cast<int>(std::lround((v - whole) * 256.0));
+    if (part == 256) {
+        if (whole == 255)
+            part = 255; // the nearest the two bytes can hold
+        else {
+            ++whole;
+            part = 0;
+        }
+    }
+    volts = whole;
+    fraction = part;
+    return true;
+}
+
+bool ParseStuckBit(std::string_view text, SimFaults& faults, std::size_t dataSize) {
+    const std::size_t a = text.find(':');
+    const std::size_t b = a == std::string_view::npos ? a : text.find(':', a + 1);
+    std::uint64_t address = 0, bit = 0, level = 0;
+    if (b == std::string_view::npos || !ParseUnsigned(text.substr(0, a), dataSize - 1, address) ||
+        !ParseUnsigned(text.substr(a + 1, b - a - 1), 7, bit) ||
+        !ParseUnsigned(text.substr(b + 1), 1, level))
+        return false;
+    faults.stuckAddress = static_cast<int>(address);
+    faults.stuckBit = static_cast<int>(bit);
+    faults.stuckLevel = static_cast<int>(level);
+    return true;
+}
+
+bool ParseBitErrors(std::string_view text, SimFaults& faults) {
+    const std::size_t colon = text.find(':');
+    double rate = 0;
+    std::uint64_t seed = faults.bitErrorSeed;
+    if (!ParseDouble(text.substr(0, colon), rate) || rate < 0.0 || rate > 1.0)
+        return false;
+    if (colon != std::string_view::npos && !ParseUnsigned(text.substr(colon + 1), UINT64_MAX, seed))
+        return false;
+    faults.bitErrorRate = rate;
+    faults.bitErrorSeed = seed;
+    return true;
+}
+
+} // namespace
+
+int RunSimCreate(CliContext& ctx) {
+    const auto usage = [&](const std::string& problem) {
+        ctx.err << "kelvo-cli sim-create: " << problem << "\nUsage: kelvo-cli sim-create "
+                << kSimCreateUsage << "\n";
+        return 2;
+    };
+    std::optional<std::string> file;
+    std::optional<Family> family;
+    NewSimBoard board;
+    bool force = false;
+    // Options that change the board after its memories are laid out.
+    std::vector<std::pair<std::string, std::string>> later;
+
+    const std::vector<std::string>& args = ctx.args;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool takesValue = a == "--family" || a == "--board" || a == "--firmware" ||
+                                a == "--battery" || a == "--halcyra-mode" || a == "--address" ||
+                                a == "--bus-cycle-ns" || a == "--floating-status" ||
+                                a == "--signature" || a == "--stuck-bit" || a == "--answer-from" ||
+                                a == "--bit-errors";
+        if (takesValue && i + 1 >= args.size())
+            return usage(a + " needs a value");
+        const std::string value = takesValue ? args[++i] : std::string();
+        std::uint64_t n = 0;
+        if (a == "--family") {
+            if (value == "avr")
+                family = Family::Avr;
+            else if (value == "8051")
+                family = Family::Mcs51;
+            else
+                return usage("--family must be avr or 8051, not \"" + value + "\"");
+        } else if (a == "--board") {
+            if (!ParseUnsigned(value, 255, n))
+                return usage("--board wants a board type code from 0 to 255");
+            board.boardTypeCode = static_cast<int>(n);
+        } else if (a == "--firmware") {
+            if (!ParseFirmware(value, board.firmwareMajor, board.firmwareMinor))
+                return usage("--firmware wants MAJOR.MINOR, each 0 to 255, such as 3.10");
+        } else if (a == "--battery") {
+            if (!ParseBattery(value, board.batteryVolts, board.batteryFraction))
+                return usage("--battery wants volts from 0 to below 256, such as 9.4");
+        } else if (a == "--halcyra-mode") {
+            if (!ParseUnsigned(value, 1, n))
+                return usage("--halcyra-mode wants 0 (open bolt) or 1 (closed bolt)");
+            board.halcyraMode = static_cast<int>(n);
+        } else if (takesValue || a == "--no-eesave" || a == "--no-board" || a == "--no-power") {
+            later.emplace_back(a, value);
+        } else if (a == "--force") {
+            force = true;
+        } else if (!file && !a.empty() && a[0] != '-') {
+            file = a;
+        } else {
+            return usage("unexpected argument \"" + a + "\"");
+        }
+    }
+    if (!file)
+        return usage("name the state file to create");
+    if (!family)
+        return usage("--family avr or --family 8051 is required");
+    board.family = *family;
+
+    SimBoardState state = MakeNewSimBoard(board);
+    for (const auto& [option, value] : later) {
+        std::uint64_t n = 0;
+        if (option == "--no-eesave") {
+            state.eesave = false;
+        } else if (option == "--no-board") {
+            state.faults.noBoard = true;
+        } else if (option == "--no-power") {
+            state.faults.noPower = true;
+        } else if (option == "--address") {
+            if (!ParseUnsigned(value, 0xFFFF, n, 16) || n == 0)
+                return usage("--address wants a hexadecimal I/O address from 1 to FFFF");
+            state.address = static_cast<std::uint16_t>(n);
+        } else if (option == "--bus-cycle-ns") {
+            if (!ParseUnsigned(value, 1000000000, n) || n == 0)
+                return usage("--bus-cycle-ns wants a whole number of nanoseconds, 1 or more");
+            state.busCycleNs = static_cast<std::uint32_t>(n);
+        } else if (option == "--floating-status") {
+            if (!ParseUnsigned(value, 0xFF, n, 16))
+                return usage("--floating-status wants a hexadecimal byte such as FF");
+            state.floatingStatus = static_cast<std::uint8_t>(n);
+        } else if (option == "--signature") {
+            if (*family != Family::Avr)
+                return usage("--signature is for AVR boards only");
+            if (value.size() != 6 || !ParseUnsigned(value, 0xFFFFFF, n, 16))
+                return usage("--signature wants six hexadecimal digits such as 1E9307");
+            state.signature = {static_cast<std::uint8_t>(n >> 16),
+                               static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+        } else if (option == "--stuck-bit") {
+            if (!ParseStuckBit(value, state.faults, state.data.size()))
+                return usage("--stuck-bit wants ADDRESS:BIT:LEVEL, such as 19:0:1");
+        } else if (option == "--answer-from") {
+            if (!ParseUnsigned(value, 1000000, n) || n == 0)
+                return usage("--answer-from wants the number of the first programming enable "
+                             "the board answers, 1 or more");
+            state.faults.answerFromEnable = static_cast<std::uint32_t>(n);
+        } else if (option == "--bit-errors") {
+            if (!ParseBitErrors(value, state.faults))
+                return usage("--bit-errors wants a rate from 0 to 1, optionally :SEED");
+        }
+    }
+
+    std::error_code ec;
+    if (!force && std::filesystem::exists(*file, ec)) {
+        ctx.err << "kelvo-cli sim-create: " << *file
+                << " already exists; use --force to replace it\n";
+        return 1;
+    }
+    std::string error;
+    if (!SaveSimState(*file, state, error)) {
+        ctx.err << "kelvo-cli sim-create: " << error << "\n";
+        return 1;
+    }
+    ctx.out << "Created " << (*family == Family::Avr ? "an AVR" : "an 8051-family") << " board in "
+            << *file << ": board type " << board.boardTypeCode << ", firmware "
+            << board.firmwareMajor << "." << board.firmwareMinor << ", battery " << std::fixed
+            << std::setprecision(2) << board.batteryVolts + board.batteryFraction / 256.0
+            << " V, at port 0x" << std::hex << std::uppercase << state.address << std::dec << "\n";
+    return 0;
+}
+
+} // namespace kelvo

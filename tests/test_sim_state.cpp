@@ -1,0 +1,287 @@
+// State file of the simulated board, kelvo-cli sim-create and the simulated
+// connection.
+#include "app/SimConnection.h"
+#include "app/cli/Cli.h"
+#include "sim/SimBoard.h"
+#include "sim/SimStateFile.h"
+#include "test_sim_pins.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using namespace kelvo;
+using namespace simtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SimFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("kelvo_sim_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    int Cli(std::vector<std::string> args) {
+        out_.str("");
+        err_.str("");
+        return RunCli(args, out_, err_);
+    }
+
+    fs::path dir_;
+    std::ostringstream out_, err_;
+};
+
+SimBoardState Parse(const std::string& text, std::string& error) {
+    SimBoardState s;
+    ParseSimState(text, "board.json", s, error);
+    return s;
+}
+
+std::string Hex(std::size_t bytes, const char* pair = "00") {
+    std::string t;
+    for (std::size_t i = 0; i < bytes; ++i)
+        t += pair;
+    return t;
+}
+
+// Page entries and the ranges their controls allow.
+struct Range {
+    std::size_t entry;
+    int low, high;
+};
+constexpr Range kPageRanges[] = {
+    {1, 0, 6},    {3, 5, 37},   {4, 1, 30},  {5, 0, 14},  {6, 0, 1},    {7, 0, 2},    {8, 0, 7},
+    {9, 0, 11},   {10, 0, 9},   {11, 0, 9},  {12, 0, 9},  {13, 0, 9},   {14, 0, 5},   {15, 0, 1},
+    {16, 0, 1},   {17, 0, 14},  {18, 0, 60}, {19, 0, 30}, {24, 0, 255}, {25, 0, 255}, {26, 0, 7},
+    {27, 1, 250}, {28, 2, 250}, {29, 0, 10}, {32, 0, 60}, {34, 0, 15},  {35, 20, 60}};
+constexpr int kRofValues[] = {1, 45, 50, 53, 56, 59, 63, 67, 71, 77, 83, 91, 100, 111, 125, 167};
+
+} // namespace
+
+TEST_F(SimFiles, StateRoundTripsThroughFile) {
+    SimBoardState s = MakeErasedSimBoard(Family::Avr);
+    for (std::size_t i = 0; i < s.code.size(); ++i)
+        s.code[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+    s.data[511] = 0x5A;
+    s.signature = {0x1E, 0x94, 0x03};
+    s.address = 0x3BC;
+    s.busCycleNs = 1500;
+    s.floatingStatus = 0x7F;
+    s.eesave = false;
+    s.factorySettings.assign(kAvrSettingsBytes, 0x11);
+    s.faults = {true, true, 300, 6, 1, 4, 0.25, 99};
+    std::string error;
+    ASSERT_TRUE(SaveSimState(Path("b.json"), s, error)) << error;
+    SimBoardState back;
+    ASSERT_TRUE(LoadSimState(Path("b.json"), back, error)) << error;
+    EXPECT_EQ(back, s);
+    EXPECT_FALSE(fs::exists(Path("b.json.tmp")));
+
+    const std::string text = Read(Path("b.json"));
+    EXPECT_NE(text.find("\"family\": \"avr\""), std::string::npos);
+    EXPECT_NE(text.find("\"signature\": \"1E9403\""), std::string::npos);
+    EXPECT_NE(text.find("\"address\": \"3BC\""), std::string::npos);
+
+    SimBoardState m = MakeErasedSimBoard(Family::Mcs51);
+    m.data[2047] = 1;
+    ASSERT_TRUE(SaveSimState(Path("m.json"), m, error)) << error;
+    ASSERT_TRUE(LoadSimState(Path("m.json"), back, error)) << error;
+    EXPECT_EQ(back, m);
+}
+
+TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
+    const std::string code = "\"code\": \"" + Hex(8192) + "\"";
+    const std::string data = "\"data\": \"" + Hex(512) + "\"";
+    const std::string sig = "\"signature\": \"1E9307\"";
+    auto doc = [&](const std::string& extra) {
+        return "{\"family\": \"avr\", " + sig + ", " + data + ", " + code + extra + "}";
+    };
+    std::string error;
+    Parse(doc(""), error);
+    ASSERT_EQ(error, "");
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"{\"family\": \"avr\",", "not a valid JSON"},
+        {"[1, 2]", "expected a JSON object"},
+        {"{\"family\": \"avr\", " + sig + ", " + code + "}", "missing field \"data\""},
+        {"{\"family\": \"z80\", " + sig + ", " + data + ", " + code + "}", "\"family\""},
+        {"{\"family\": \"avr\", " + data + ", " + code + "}", "missing field \"signature\""},
+        {"{\"family\": \"8051\", " + data + ", " + code + "}", "\"data\" holds 512 bytes"},
+        {"{\"family\": \"avr\", " + sig + ", \"data\": \"" + Hex(511) + "0G\", " + code + "}",
+         "not a hexadecimal digit"},
+        {"{\"family\": \"avr\", " + sig + ", \"data\": \"" + Hex(511) + "0\", " + code + "}",
+         "odd number"},
+        {"{\"family\": \"avr\", " + sig + ", \"data\": 5, " + code + "}", "\"data\" must be"},
+        {doc(", \"busCycleNs\": 0"), "\"busCycleNs\""},
+        {doc(", \"address\": \"0\""), "\"address\""},
+        {doc(", \"faults\": {\"noBord\": true}"), "unknown field \"noBord\""},
+        {doc(", \"faults\": {\"bitErrorRate\": 2}"), "bitErrorRate"},
+        {doc(", \"faults\": {\"stuckBit\": {\"address\": 1, \"bit\": 8, \"level\": 0}}"),
+         "stuckBit.bit"},
+        {doc(", \"factorySettings\": \"0011\""), "\"factorySettings\" holds 2 bytes"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SimBoardState s = MakeErasedSimBoard(Family::Mcs51);
+        error.clear();
+        EXPECT_FALSE(ParseSimState(text, "board.json", s, error)) << text.substr(0, 60);
+        EXPECT_NE(error.find("board.json: "), std::string::npos) << error;
+        EXPECT_NE(error.find(expected), std::string::npos) << error;
+        EXPECT_EQ(s.family, Family::Mcs51) << "state changed on failure";
+    }
+
+    SimBoardState s;
+    EXPECT_FALSE(LoadSimState(Path("absent.json"), s, error));
+    EXPECT_NE(error.find("absent.json: no such file"), std::string::npos) << error;
+}
+
+TEST_F(SimFiles, FailedSaveKeepsTheOldFile) {
+    const std::string path = Path("keep.json");
+    std::string error;
+    ASSERT_TRUE(SaveSimState(path, MakeErasedSimBoard(Family::Avr), error));
+    const std::string before = Read(path);
+    fs::create_directory(path + ".tmp"); // the temporary file cannot be made
+    EXPECT_FALSE(SaveSimState(path, MakeErasedSimBoard(Family::Mcs51), error));
+    EXPECT_NE(error.find("keep.json.tmp"), std::string::npos) << error;
+    EXPECT_EQ(Read(path), before);
+    EXPECT_FALSE(SaveSimState(Path("no/such/dir/x.json"), MakeErasedSimBoard(Family::Avr), error));
+}
+
+TEST_F(SimFiles, SimCreateWritesValidSettingsAtFamilyAddresses) {
+    for (const char* family : {"avr", "8051"}) {
+        const std::string path = Path(std::string(family) + ".json");
+        ASSERT_EQ(Cli({"sim-create", path, "--family", family, "--board", "2", "--firmware", "4.25",
+                       "--battery", "7.5", "--halcyra-mode", "1"}),
+                  0)
+            << err_.str();
+        SimBoardState s;
+        std::string error;
+        ASSERT_TRUE(LoadSimState(path, s, error)) << error;
+        const bool avr = s.family == Family::Avr;
+        EXPECT_EQ(avr, std::string(family) == "avr");
+        auto at = [&](std::size_t entry) { return int(s.data[avr ? entry : entry - 1]); };
+        EXPECT_EQ(at(20), 4);
+        EXPECT_EQ(at(21), 25);
+        EXPECT_EQ(at(22), 2);
+        EXPECT_EQ(at(31), 7);
+        EXPECT_EQ(at(30), 128);
+        EXPECT_EQ(at(33), 1);
+        for (const Range& r : kPageRanges) {
+            EXPECT_GE(at(r.entry), r.low) << family << " entry " << r.entry;
+            EXPECT_LE(at(r.entry), r.high) << family << " entry " << r.entry;
+        }
+        EXPECT_NE(std::find(std::begin(kRofValues), std::end(kRofValues), at(2)),
+                  std::end(kRofValues));
+        EXPECT_NE(std::find(std::begin(kRofValues) + 2, std::end(kRofValues), at(23)),
+                  std::end(kRofValues));
+        EXPECT_EQ(at(5) == 0, at(15) == 1); // bypass flag agrees with the delay
+        // Nothing beyond the block, code erased, block kept as factory settings.
+        const std::size_t blockEnd = avr ? 37 : 36;
+        EXPECT_EQ(s.data[blockEnd], 0xFF);
+        EXPECT_EQ(s.code, std::vector<std::uint8_t>(8192, 0xFF));
+        EXPECT_EQ(s.factorySettings,
+                  std::vector<std::uint8_t>(s.data.begin(), s.data.begin() + blockEnd));
+    }
+}
+
+TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
+    const std::string path = Path("f.json");
+    ASSERT_EQ(Cli({"sim-create", path, "--family", "avr", "--signature", "1e9403", "--no-power",
+                   "--stuck-bit", "20:3:1", "--answer-from", "3", "--bit-errors", "0.001:7",
+                   "--address", "278", "--no-eesave", "--bus-cycle-ns", "800"}),
+              0)
+        << err_.str();
+    SimBoardState s;
+    std::string error;
+    ASSERT_TRUE(LoadSimState(path, s, error)) << error;
+    EXPECT_EQ(s.signature, (std::array<std::uint8_t, 3>{0x1E, 0x94, 0x03}));
+    EXPECT_TRUE(s.faults.noPower);
+    EXPECT_FALSE(s.faults.noBoard);
+    EXPECT_EQ(s.faults.stuckAddress, 20);
+    EXPECT_EQ(s.faults.stuckBit, 3);
+    EXPECT_EQ(s.faults.stuckLevel, 1);
+    EXPECT_EQ(s.faults.answerFromEnable, 3u);
+    EXPECT_EQ(s.faults.bitErrorRate, 0.001);
+    EXPECT_EQ(s.faults.bitErrorSeed, 7u);
+    EXPECT_EQ(s.address, 0x278);
+    EXPECT_FALSE(s.eesave);
+    EXPECT_EQ(s.busCycleNs, 800u);
+
+    const std::string before = Read(path);
+    EXPECT_EQ(Cli({"sim-create", path, "--family", "8051"}), 1);
+    EXPECT_NE(err_.str().find("already exists"), std::string::npos);
+    EXPECT_EQ(Read(path), before);
+    EXPECT_EQ(Cli({"sim-create", path, "--family", "8051", "--force"}), 0) << err_.str();
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"sim-create", Path("x.json")},
+        {"sim-create", "--family", "avr"},
+        {"sim-create", Path("x.json"), "--family", "pic"},
+        {"sim-create", Path("x.json"), "--family", "avr", "--firmware", "3"},
+        {"sim-create", Path("x.json"), "--family", "avr", "--battery", "-1"},
+        {"sim-create", Path("x.json"), "--family", "avr", "--halcyra-mode", "2"},
+        {"sim-create", Path("x.json"), "--family", "avr", "--stuck-bit", "512:0:1"},
+        {"sim-create", Path("x.json"), "--family", "8051", "--signature", "1E9307"},
+        {"sim-create", Path("x.json"), "--family", "avr", "--board"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_EQ(Cli(args), 2) << args.back();
+        EXPECT_FALSE(err_.str().empty());
+    }
+    EXPECT_FALSE(fs::exists(Path("x.json")));
+}
+
+TEST_F(SimFiles, SimulatedConnectionKeepsTheBoardBetweenRuns) {
+    const std::string path = Path("run.json");
+    ASSERT_EQ(Cli({"sim-create", path, "--family", "avr"}), 0) << err_.str();
+    ConnectionRequest request;
+    request.simFile = path;
+    std::string error;
+    {
+        auto conn = OpenSimulatedConnection(request, 0x378, error);
+        ASSERT_TRUE(conn) << error;
+        SimBoard& board = dynamic_cast<SimBoard&>(conn->port());
+        EXPECT_EQ(&conn->clock(), static_cast<Clock*>(&board));
+        Pins p{board};
+        AvrEnable(p);
+        p.Send({0xC0, 0x00, 36, 0x42});
+        p.WaitUs(9000);
+        ASSERT_TRUE(conn->Close(error)) << error;
+    }
+    auto again = OpenSimulatedConnection(request, 0x378, error);
+    ASSERT_TRUE(again);
+    Pins p{dynamic_cast<SimBoard&>(again->port())};
+    AvrEnable(p);
+    EXPECT_EQ(AvrReadEeprom(p, 36), 0x42);
+
+    request.simFile = Path("missing.json");
+    EXPECT_FALSE(OpenSimulatedConnection(request, 0x378, error));
+    EXPECT_NE(error.find("missing.json"), std::string::npos);
+}
+
+TEST(SimConnectionDefault, FreshBoardIsAnAvrWithFirmwareThreeAt378) {
+    std::string error;
+    auto conn = OpenSimulatedConnection(ConnectionRequest{}, 0x378, error);
+    ASSERT_TRUE(conn) << error;
+    Pins p{dynamic_cast<SimBoard&>(conn->port())};
+    AvrEnable(p);
+    EXPECT_EQ(AvrSignature(p), (std::array<std::uint8_t, 3>{0x1E, 0x93, 0x07}));
+    EXPECT_EQ(AvrReadEeprom(p, 20), 3);
+    EXPECT_TRUE(conn->Close(error)); // nothing to write back
+}
