@@ -6,7 +6,8 @@ namespace kelvo {
 
 const std::vector<CliCommand>& CliCommands() {
     static const std::vector<CliCommand> commands = {
-        {"pack-firmware", "IN.hex --board CODE -o OUT.efw", "make a firmware image file (.efw) from an Intel HEX file", CmdPackFirmware},
+        {"pack-firmware", "IN.hex --board CODE -o OUT.efw",
+         "make a firmware image file (.efw) from an Intel HEX file", CmdPackFirmware},
         {"sim-create", kSimCreateUsage, "write a new simulated board state file", RunSimCreate},
     };
     return commands;

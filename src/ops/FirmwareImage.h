@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvo {
+
+// One substitution of the record encoding: `encoded` stands in an image file
+// where the Intel HEX record has `decoded`.
+struct RecordCharacterPair {
+    char encoded;
+    char decoded;
+};
+
+// The substitution shared with whoever produces image files (see
+// docs/firmware-image-format.md). Sixteen letters stand for the hexadecimal
+// digits and one for the record mark; everything else passes unchanged.
+inline constexpr std::array<RecordCharacterPair, 17> RecordCharacterTable = {{
+    {'Q', ':'},
+    {'M', '0'},
+    {'X', '1'},
+    {'G', '2'},
+    {'T', '3'},
+    {'J', '4'},
+    {'W', '5'},
+    {'H', '6'},
+    {'R', '7'},
+    {'N', '8'},
+    {'Y', '9'},
+    {'K', 'A'},
+    {'U', 'B'},
+    {'P', 'C'},
+    {'Z', 'D'},
+    {'L', 'E'},
+    {'V', 'F'},
+}};
+
+// What every encoded record begins with (the fourth character of its token).
+inline constexpr char kEncodedRecordMark = 'Q';
+
+constexpr char DecodeRecordCharacter(char c) {
+    for (const RecordCharacterPair& pair : RecordCharacterTable)
+        if (pair.encoded == c)
+            return pair.decoded;
+    return c;
+}
+
+// The inverse on ':' and the upper-case hex digits; other characters pass.
+constexpr char EncodeRecordCharacter(char c) {
+    for (const RecordCharacterPair& pair : RecordCharacterTable)
+        if (pair.decoded == c)
+            return pair.encoded;
+    return c;
+}
+
+// The format allows no longer token; a file with one is refused.
+inline constexpr std::size_t kMaxImageTokenLength = 255;
+// Characters before the encoded record in a record token, and before the
+// board code in the header; neither is interpreted.
+inline constexpr std::size_t kRecordTokenPrefix = 3;
+inline constexpr std::size_t kHeaderPrefix = 9;
+
+// Decodes an image: the header token, then one record per token. Returns the
+// records, each followed by '\n', or nothing when there is no header, a
+// record token lacks the encoded record mark in its fourth position, or a
+// token is longer than the format allows.
+std::optional<std::string> ReadFirmwareImage(std::istream& in);
+
+// Reads the image at `path`. Only a successful read replaces
+// `firmwareImageText`; a failed one leaves it untouched.
+bool FirmwareImageReader(const std::filesystem::path& path, std::string& firmwareImageText);
+
+// The board type code of a header token: the characters from the tenth on,
+// read as strtol base 10 reads them (no digits give 0).
+std::int32_t HeaderBoardCode(std::string_view headerToken);
+
+// The board code of the file's header; 0 when the file cannot be opened or
+// holds no token.
+std::int32_t ReadHeaderBoardCode(const std::filesystem::path& path);
+
+// Encodes one decoded record as a record token with the given three-character
+// prefix (the prefix is not interpreted on reading).
+std::string EncodeRecordToken(std::string_view prefix, std::string_view record);
+
+} // namespace kelvo
