@@ -21,13 +21,8 @@ BoardSettingsImage ValidImage() {
 
 } // namespace
 
-TEST(Validation, ValidImagePasses) {
-    const SettingsValidation result = ValidateSettings(ValidImage(), 1, "Tovar");
-    EXPECT_TRUE(result);
-    EXPECT_EQ(result.failedRule, 0);
-}
-
 TEST(Validation, AfterResetFailsAtRuleOneWithTheMessage) {
+    EXPECT_TRUE(ValidateSettings(ValidImage(), 1, "Tovar"));
     BoardSettingsImage image = ValidImage();
     ResetSettingsImage(image);
     const SettingsValidation result = ValidateSettings(image, 0, "");
@@ -70,13 +65,9 @@ TEST(Validation, UpperLimitsOnlyForTheModeEntries) {
         EXPECT_TRUE(ValidateSettings(image, 0, "")) << index;
     }
     BoardSettingsImage image = ValidImage();
-    image[entry::dwell] = 255;
     image[entry::powersaveMinutes] = 1000;
     EXPECT_TRUE(ValidateSettings(image, 0, ""));
-}
-
-TEST(Validation, EarlierRuleWins) {
-    BoardSettingsImage image = ValidImage();
+    // The first failing rule is the one reported.
     image[entry::absDwell] = Unset;
     image[entry::timerMode] = Unset;
     EXPECT_EQ(ValidateSettings(image, 0, "").failedRule, 4);
@@ -86,9 +77,7 @@ TEST(Validation, EyeSensitivityDependsOnTheBoardName) {
     BoardSettingsImage image = ValidImage();
     image[entry::eyeSensitivity] = Unset;
     EXPECT_TRUE(ValidateSettings(image, 0, "Murrel"));
-    EXPECT_TRUE(ValidateSettings(image, 0, "Unknown"));
     EXPECT_TRUE(ValidateSettings(image, 0, "tovar"));
-    EXPECT_TRUE(ValidateSettings(image, 0, "Tovar2"));
     EXPECT_EQ(ValidateSettings(image, 0, "Tovar").failedRule, 8);
     EXPECT_EQ(ValidateSettings(image, 0, "Quarle").failedRule, 8);
 }

@@ -11,20 +11,6 @@
 
 namespace kelvo {
 
-// Page numbers, the item data of the options list.
-namespace page {
-inline constexpr int firing = 0;
-inline constexpr int closedBolt = 1;
-inline constexpr int eye = 2;
-inline constexpr int timer = 3;
-inline constexpr int lcdDisplay = 4;
-inline constexpr int lcdMenu = 5;
-inline constexpr int presets = 6;
-inline constexpr int power = 7;
-inline constexpr int dialogMode = 8;
-inline constexpr int count = 9;
-} // namespace page
-
 // A list position that selects nothing.
 inline constexpr int kNoSelection = -1;
 
