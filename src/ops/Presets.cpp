@@ -51,13 +51,13 @@ void ApplyPreset(Preset preset, BoardSettingsImage& image, const BoardInfo& info
     image[entry::asDelay] = v.asDelay;
 }
 
-void FactoryDefaults(FlowContext& ctx) {
+bool FactoryDefaults(FlowContext& ctx) {
     AppState& state = ctx.state;
     if (ctx.host.ShowMessage("This will reset all board settings to factory defaults. Are you "
                              "sure you wish to do this?",
                              "Confirm Factory Reset", MessageIcon::None,
                              MessageButtons::YesNo) != MessageAnswer::Yes)
-        return;
+        return false;
     const BoardSettingsImage saved = state.settingsImage;
     state.settingsImage.fill(0xFF);
     if (BoardAttemptSequence(ctx, 1, 5) == AttemptResult::Failed) {
@@ -67,7 +67,7 @@ void FactoryDefaults(FlowContext& ctx) {
             "press the \"Upload Configuration\" button to try to again.",
             "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
         state.settingsImage = saved;
-        return;
+        return false;
     }
     ctx.clock.SleepMs(1000);
     if (BoardAttemptSequence(ctx, 0, 4) == AttemptResult::Failed) {
@@ -75,7 +75,9 @@ void FactoryDefaults(FlowContext& ctx) {
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;
         ShowUnknownBoard(ctx);
+        return false;
     }
+    return true;
 }
 
 } // namespace kelvo

@@ -16,7 +16,8 @@ std::optional<Preset> PresetFromName(std::string_view name);
 void ApplyPreset(Preset preset, BoardSettingsImage& image, const BoardInfo& info);
 
 // Asks, writes 0xFF to every settings byte so the board restores its factory
-// block, waits, and reads the board back.
-void FactoryDefaults(FlowContext& ctx);
+// block, waits, and reads the board back. Returns whether the board was reset
+// and read back.
+bool FactoryDefaults(FlowContext& ctx);
 
 } // namespace kelvo

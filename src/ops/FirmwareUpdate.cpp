@@ -1,0 +1,92 @@
+#include "ops/FirmwareUpdate.h"
+
+#include "ops/FirmwareImage.h"
+#include "ops/Upload.h"
+
+namespace kelvo {
+
+namespace {
+
+void ShowInvalidFirmware(FlowContext& ctx) {
+    ctx.host.ShowMessage("The firmware you have selected does not appear valid.\n\nPlease make "
+                         "sure you have selected the correct firmware\nfor your board, and try "
+                         "again.\n\nIf you downloaded it, try downloading it again.",
+                         "Bad Firmware File", MessageIcon::Error, MessageButtons::Ok);
+}
+
+void ShowFirmwareUploadFailed(FlowContext& ctx) {
+    ctx.host.ShowMessage(
+        "Unable to write firmware to the board. Make sure the programming cable is plugged in, "
+        "and the power is on.   \n\nWhen you have verified the connections, press the \"Upload "
+        "Firmware\" button to try to again.",
+        "Firmware Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+} // namespace
+
+bool UpdateFirmware(FlowContext& ctx) {
+    AppState& state = ctx.state;
+    if (state.runOptions.initProgramming)
+        return InitialProgrammingFirmware(ctx);
+    const std::optional<std::string> path = ctx.host.ChooseOpenFile(FileKind::Firmware);
+    if (!path)
+        return false;
+    if (!state.runOptions.bypassFwBoardCheck && state.boardInfo.boardLoaded == 1 &&
+        ReadHeaderBoardCode(*path) != state.settingsImage[entry::boardTypeCode]) {
+        ctx.host.ShowMessage("The firmware you have selected does not appear\nto be for the "
+                             "board you have connected.\n\nPlease make sure you have selected "
+                             "the correct\nfirmware for your board, and try again.\n\n",
+                             "Bad Firmware File", MessageIcon::Error, MessageButtons::Ok);
+        return false;
+    }
+    if (!FirmwareImageReader(*path, state.FirmwareImageText)) {
+        ShowInvalidFirmware(ctx);
+        return false;
+    }
+    const AttemptResult written = BoardAttemptSequence(ctx, 3, 6, *path);
+    if (written == AttemptResult::Failed) {
+        ShowFirmwareUploadFailed(ctx);
+        return false;
+    }
+    if (written == AttemptResult::Avr)
+        ctx.clock.SleepMs(1500); // let the new firmware start before the settings go in
+    const int settingsWritten = UploadConfiguration(ctx);
+    ctx.host.RequestDownload();
+    ctx.host.ShowMessage(settingsWritten == 1
+                             ? "The board firmware and settings have been updated!\n\n"
+                             : "The board firmware has been updated, but your settings could "
+                               "not be\nwritten to it due to a bad or empty value in one of the "
+                               "Kelvo options.\n\nOnce you correct the option, you can upload "
+                               "your settings.",
+                         "Firmware Upload Complete", MessageIcon::None, MessageButtons::Ok);
+    return true;
+}
+
+bool InitialProgrammingFirmware(FlowContext& ctx) {
+    AppState& state = ctx.state;
+    bool written = false;
+    bool chosen = state.firmwarePathRemembered != 0;
+    if (!chosen) {
+        if (const std::optional<std::string> path = ctx.host.ChooseOpenFile(FileKind::Firmware)) {
+            state.rememberedFirmwarePath = *path;
+            state.firmwarePathRemembered = 1;
+            chosen = true;
+        }
+    }
+    if (chosen) {
+        if (!FirmwareImageReader(state.rememberedFirmwarePath, state.FirmwareImageText)) {
+            ShowInvalidFirmware(ctx);
+        } else if (BoardAttemptSequence(ctx, 3, 6, state.rememberedFirmwarePath) ==
+                   AttemptResult::Failed) {
+            ShowFirmwareUploadFailed(ctx);
+            return false;
+        } else {
+            written = true;
+        }
+    }
+    ctx.host.Beep();
+    ctx.host.Beep();
+    return written;
+}
+
+} // namespace kelvo

@@ -1,0 +1,71 @@
+#include "ops/SettingsFileFlows.h"
+
+#include "files/SettingsFile.h"
+#include "ops/Upload.h"
+
+namespace kelvo {
+
+namespace {
+
+void ShowCannotOpen(FlowContext& ctx, const std::string& path) {
+    ctx.host.ShowMessage("Unable to open the settings file\n" + path +
+                             "\n\nYour settings have not been changed.",
+                         "Open Settings Failed", MessageIcon::Error, MessageButtons::Ok);
+}
+
+} // namespace
+
+bool SaveConfiguration(FlowContext& ctx) {
+    ctx.host.CollectCurrentPage();
+    if (!CheckSettingsValid(ctx))
+        return false;
+    const std::optional<std::string> path =
+        ctx.host.ChooseSaveFile(FileKind::Settings, "MySettings.esf");
+    if (!path)
+        return false;
+    if (!SaveSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
+        ctx.host.ShowMessage("Unable to create settings file. Your settings can not be saved.",
+                             "Save Settings Failed", MessageIcon::Error, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool OpenConfiguration(FlowContext& ctx) {
+    const std::optional<std::string> path = ctx.host.ChooseOpenFile(FileKind::Settings);
+    if (!path)
+        return false;
+    switch (CheckSettingsFileVersion(*path)) {
+    case SettingsVersion::CannotOpen:
+        ShowCannotOpen(ctx, *path);
+        return false;
+    case SettingsVersion::NoVersion:
+        if (ctx.host.ShowMessage(
+                "The selected settings file does not appear to be compatible with this version "
+                "of the Kelvo software.\nUsing this file may cause incorrect values to be loaded. "
+                "Do you wish to continue loading this file?",
+                "Incompatible Settings File", MessageIcon::None,
+                MessageButtons::YesNo) != MessageAnswer::Yes)
+            return false;
+        break;
+    case SettingsVersion::Older:
+        if (ctx.host.ShowMessage("The selected settings file was made with an older version of "
+                                 "the Kelvo software.\nUsing this file may cause incorrect values "
+                                 "to be loaded into the dialogs.\nDo you wish to continue loading "
+                                 "this file?",
+                                 "Older Settings File Selected", MessageIcon::None,
+                                 MessageButtons::YesNo) != MessageAnswer::Yes)
+            return false;
+        break;
+    case SettingsVersion::Accepted:
+        break;
+    }
+    if (!LoadSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
+        ShowCannotOpen(ctx, *path);
+        return false;
+    }
+    ctx.host.ReloadPageOnScreen();
+    return true;
+}
+
+} // namespace kelvo

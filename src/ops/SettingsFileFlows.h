@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ops/BoardSearch.h"
+
+namespace kelvo {
+
+// Save Configuration: validates the image and writes it with the display
+// mode to a settings file. Returns whether a file was written.
+bool SaveConfiguration(FlowContext& ctx);
+
+// Open Configuration: loads a settings file into the image after the
+// version questions and re-creates the page on screen. Returns whether a
+// file was loaded; a cancelled dialog or an unreadable file change nothing.
+bool OpenConfiguration(FlowContext& ctx);
+
+} // namespace kelvo

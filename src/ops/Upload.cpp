@@ -1,0 +1,44 @@
+#include "ops/Upload.h"
+
+#include "ops/RawMemory.h"
+#include "settings/Validation.h"
+
+namespace kelvo {
+
+bool CheckSettingsValid(FlowContext& ctx) {
+    const SettingsValidation result = ValidateSettings(
+        ctx.state.settingsImage, ctx.state.boardInfo.dialogMode, ctx.state.boardInfo.boardTypeName);
+    if (!result)
+        ctx.host.ShowMessage(std::string(result.message), std::string(result.caption),
+                             MessageIcon::Error, MessageButtons::Ok);
+    return static_cast<bool>(result);
+}
+
+int UploadConfiguration(FlowContext& ctx) {
+    ctx.host.CollectCurrentPage();
+    if (!CheckSettingsValid(ctx))
+        return -1;
+    // A write sends every entry, the read-only ones (firmware revision, board
+    // type, battery bytes) included; they must have come from this board.
+    if (ctx.state.boardInfo.boardLoaded != 1) {
+        ctx.host.ShowMessage(
+            "No board has been read yet. Press \"Download Configuration\" first, so that the "
+            "board's own firmware revision, board type and battery bytes are written back "
+            "unchanged.",
+            "Settings Upload Failed", MessageIcon::Error, MessageButtons::Ok);
+        return -1;
+    }
+    if (ctx.state.runOptions.displayDataMemRaw)
+        ShowRawMemory(ctx, RawMemoryMode::WillBeWritten);
+    if (BoardAttemptSequence(ctx, 1, 5) == AttemptResult::Failed) {
+        ctx.host.ShowMessage(
+            "Unable to write settings to the board. Make sure the programming cable is plugged "
+            "in, and the power is on.    \n\nWhen you have verified the connections, press the "
+            "\"Upload Configuration\" button to try to again.",
+            "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+        return -1;
+    }
+    return 1;
+}
+
+} // namespace kelvo

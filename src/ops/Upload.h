@@ -1,0 +1,15 @@
+#pragma once
+
+#include "ops/BoardSearch.h"
+
+namespace kelvo {
+
+// Takes the page on screen into the image, validates it and writes it to
+// the board. 1 when the settings were written, -1 otherwise.
+int UploadConfiguration(FlowContext& ctx);
+
+// Shows "Incomplete Settings" and returns false when the image may not leave
+// the program.
+bool CheckSettingsValid(FlowContext& ctx);
+
+} // namespace kelvo
