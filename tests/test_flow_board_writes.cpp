@@ -1,0 +1,243 @@
+#include "FlowTestSupport.h"
+#include "files/SettingsFile.h"
+#include "ops/Download.h"
+#include "ops/FirmwareImageHex.h"
+#include "ops/FirmwareUpdate.h"
+#include "ops/Presets.h"
+#include "ops/SettingsFileFlows.h"
+#include "ops/Upload.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace kelvo;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path TempPath(const std::string& name) {
+    const fs::path dir = fs::temp_directory_path() / "kelvo-flow-tests";
+    fs::create_directories(dir);
+    return dir / (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  "-" + name);
+}
+
+// A firmware image file for `boardCode` holding `code` from address 0.
+fs::path WriteFirmwareFile(int boardCode, const std::vector<std::uint8_t>& code) {
+    const fs::path path = TempPath("fw.efw");
+    std::ofstream(path) << FormatFirmwareImage(boardCode, CutIntoRecords(code));
+    return path;
+}
+
+std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> code(size);
+    for (auto& b : code)
+        b = static_cast<std::uint8_t>(rng());
+    return code;
+}
+
+} // namespace
+
+TEST(UploadFlow, RefusedUntilABoardHasBeenRead) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    b.state.settingsImage = ValidBoardSettings(9, 9, 9);
+    EXPECT_EQ(UploadConfiguration(b.ctx), -1);
+    EXPECT_TRUE(b.host.requests.empty());
+    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Settings Upload Failed"}));
+    EXPECT_EQ(b.BoardEntry(entry::boardTypeCode), 3);
+}
+
+TEST(UploadFlow, InvalidSettingsNeverReachThePort) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    b.host.requests.clear();
+    b.state.runOptions.displayDataMemRaw = 1;
+    b.state.settingsImage[entry::dwell] = Unset;
+    EXPECT_EQ(UploadConfiguration(b.ctx), -1);
+    EXPECT_EQ(b.host.Captions().back(), "Incomplete Settings");
+    EXPECT_EQ(b.host.messages.back().icon, MessageIcon::Error);
+    EXPECT_TRUE(b.host.requests.empty());
+    EXPECT_EQ(b.host.Captions().size(), 1u); // no raw view for a write that never starts
+}
+
+TEST(UploadFlow, OpenedFileIsWrittenAndReadOnlyBytesStayTheBoards) {
+    for (Family family : {Family::Avr, Family::Mcs51}) {
+        FlowBench b(BoardWithSettings(family, ValidBoardSettings(3, 3, 5)));
+        DownloadConfiguration(b.ctx);
+        const BoardSettingsImage before = b.state.settingsImage;
+
+        BoardSettingsImage fileImage = ValidBoardSettings(7, 1, 1);
+        fileImage[entry::debounce] = 11;
+        fileImage[entry::afterEyeDelay] = 14;
+        const fs::path file = TempPath("settings.esf");
+        ASSERT_TRUE(SaveSettingsFile(file, fileImage, 0));
+        b.host.files.push_back(file.string());
+        ASSERT_TRUE(OpenConfiguration(b.ctx));
+        EXPECT_EQ(UploadConfiguration(b.ctx), 1);
+
+        EXPECT_EQ(b.BoardEntry(entry::debounce), 11);
+        EXPECT_EQ(b.BoardEntry(entry::afterEyeDelay), 14);
+        for (std::size_t i : kReadOnlyEntries) {
+            if (i == 0 && family == Family::Mcs51)
+                continue;
+            EXPECT_EQ(b.BoardEntry(i), before[i]) << "entry " << i;
+        }
+    }
+}
+
+TEST(UploadFlow, NoBoardGivesSettingsUploadFailed) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    b.host.requests.clear();
+    b.state.runOptions.only8051 = 1;
+    EXPECT_EQ(UploadConfiguration(b.ctx), -1);
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{1, 1}));
+    EXPECT_EQ(b.host.Captions().back(), "Settings Upload Failed");
+}
+
+TEST(FirmwareFlow, WritesImageThenSettingsThenRequestsARead) {
+    for (Family family : {Family::Avr, Family::Mcs51}) {
+        FlowBench b(BoardWithSettings(family, ValidBoardSettings(3, 3, 5)));
+        DownloadConfiguration(b.ctx);
+        const std::vector<std::uint8_t> code = RandomCode(512, 7);
+        b.host.files.push_back(WriteFirmwareFile(3, code).string());
+        b.state.settingsImage[entry::debounce] = 9;
+        b.host.log.clear();
+        b.host.requests.clear();
+        EXPECT_TRUE(UpdateFirmware(b.ctx));
+
+        const std::vector<std::uint8_t>& boardCode = b.board.state().code;
+        EXPECT_TRUE(std::equal(code.begin(), code.end(), boardCode.begin()));
+        EXPECT_EQ(b.BoardEntry(entry::debounce), 9);
+        const int fw = family == Family::Avr ? 6 : 3;
+        const int settings = family == Family::Avr ? 5 : 1;
+        const std::vector<int> ops = b.host.Operations();
+        EXPECT_EQ(ops.back(), settings);
+        EXPECT_NE(std::find(ops.begin(), ops.end(), fw), ops.end());
+        // The read request is queued before the completion message.
+        ASSERT_GE(b.host.log.size(), 2u);
+        EXPECT_EQ(b.host.log[b.host.log.size() - 2], "request download");
+        EXPECT_EQ(b.host.messages.back().caption, "Firmware Upload Complete");
+        EXPECT_EQ(b.host.messages.back().text,
+                  "The board firmware and settings have been updated!\n\n");
+    }
+}
+
+TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    const std::vector<std::uint8_t> before = b.board.state().code;
+    b.state.FirmwareImageText = "kept\n";
+
+    b.host.files.push_back(WriteFirmwareFile(4, RandomCode(64, 1)).string());
+    EXPECT_FALSE(UpdateFirmware(b.ctx));
+    EXPECT_NE(b.host.messages.back().text.find("does not appear\nto be for the board"),
+              std::string::npos);
+
+    const fs::path bad = TempPath("bad.efw");
+    std::ofstream(bad) << "xxxxxxxxx3 notarecord\n";
+    b.host.files.push_back(bad.string());
+    EXPECT_FALSE(UpdateFirmware(b.ctx));
+    EXPECT_EQ(b.host.messages.back().caption, "Bad Firmware File");
+    EXPECT_NE(b.host.messages.back().text.find("does not appear valid"), std::string::npos);
+
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4})); // the download only
+    EXPECT_EQ(b.board.state().code, before);
+    EXPECT_EQ(b.state.FirmwareImageText, "kept\n");
+}
+
+TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
+    FlowBench b(MakeErasedSimBoard(Family::Mcs51));
+    b.state.runOptions.initProgramming = 1;
+    const std::vector<std::uint8_t> code = RandomCode(256, 3);
+    b.host.files.push_back(WriteFirmwareFile(9, code).string());
+    EXPECT_TRUE(UpdateFirmware(b.ctx));
+    EXPECT_TRUE(UpdateFirmware(b.ctx)); // no second dialog
+    EXPECT_EQ(b.host.Entries("choose").size(), 1u);
+    EXPECT_EQ(b.host.Entries("beep").size(), 4u);
+    EXPECT_TRUE(b.host.messages.empty());
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), b.board.state().code.begin()));
+
+    FlowBench cancelled(MakeErasedSimBoard(Family::Mcs51));
+    cancelled.state.runOptions.initProgramming = 1;
+    EXPECT_FALSE(UpdateFirmware(cancelled.ctx));
+    EXPECT_EQ(cancelled.host.Entries("beep").size(), 2u);
+}
+
+TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
+    BoardSettingsImage image{};
+    image.fill(Unset);
+    BoardInfo info;
+    info.boardTypeName = "Halcyra";
+    ApplyPreset(Preset::Normal, image, info);
+    EXPECT_EQ(image[entry::dwell], 10);
+    info.dialogMode = 1;
+    ApplyPreset(Preset::Normal, image, info);
+    EXPECT_EQ(image[entry::dwell], 5);
+    info.boardTypeName = "halcyra";
+    ApplyPreset(Preset::Extreme, image, info);
+    EXPECT_EQ(image[entry::dwell], 16);
+    EXPECT_EQ(image[entry::minBoltOpen], 0);
+    EXPECT_EQ(image[entry::afterEyeDelay], 2);
+    EXPECT_EQ(image[entry::eyeBypass], Unset); // untouched
+    EXPECT_EQ(image[entry::aeBypassRofPeriod], 83);
+}
+
+TEST(FactoryDefaultsFlow, AnswerNoOrNoBoardLeavesTheImage) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+    EXPECT_FALSE(FactoryDefaults(b.ctx));
+    EXPECT_TRUE(b.host.requests.empty());
+
+    SimBoardState none = MakeErasedSimBoard(Family::Avr);
+    none.faults.noBoard = true;
+    FlowBench n(none);
+    n.state.settingsImage = ValidBoardSettings(3, 3, 5);
+    n.host.answers.push_back(MessageAnswer::Yes);
+    EXPECT_FALSE(FactoryDefaults(n.ctx));
+    EXPECT_EQ(n.host.Captions(),
+              (std::vector<std::string>{"Confirm Factory Reset", "Settings Upload Failed"}));
+    EXPECT_EQ(n.state.settingsImage, ValidBoardSettings(3, 3, 5));
+}
+
+TEST(SettingsFileFlow, SaveThenOpenRestoresThePages) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    const BoardSettingsImage saved = b.state.settingsImage;
+    const fs::path file = TempPath("roundtrip.esf");
+    b.host.files.push_back(file.string());
+    ASSERT_TRUE(SaveConfiguration(b.ctx));
+    EXPECT_EQ(b.host.proposedNames, (std::vector<std::string>{"MySettings.esf"}));
+
+    ResetSettingsImage(b.state.settingsImage);
+    b.host.files.push_back(file.string());
+    ASSERT_TRUE(OpenConfiguration(b.ctx));
+    BoardSettingsImage expected = saved;
+    expected[entry::eyeBypass] = Unset; // the file does not carry it; the Eye page derives it
+    EXPECT_EQ(b.state.settingsImage, expected);
+    EXPECT_EQ(b.host.log.back(), "reload page");
+}
+
+TEST(SettingsFileFlow, CancelUnreadableOrDeclinedChangesNothing) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+    const BoardSettingsImage before = b.state.settingsImage;
+
+    EXPECT_FALSE(OpenConfiguration(b.ctx)); // cancelled
+    b.host.files.push_back(TempPath("missing.esf").string());
+    EXPECT_FALSE(OpenConfiguration(b.ctx));
+    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Open Settings Failed"}));
+
+    const fs::path old = TempPath("old.esf");
+    std::ofstream(old) << "Ver:2.5\n1:4\n";
+    b.host.files.push_back(old.string());
+    EXPECT_FALSE(OpenConfiguration(b.ctx)); // answered No
+    EXPECT_EQ(b.host.Captions().back(), "Older Settings File Selected");
+
+    EXPECT_EQ(b.state.settingsImage, before);
+    EXPECT_TRUE(b.host.Entries("reload").empty());
+}
