@@ -1,0 +1,128 @@
+#include "link/AvrProtocol.h"
+#include "link/Operation.h"
+
+#include "test_operation_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelvo;
+using namespace kelvo::optest;
+using Kind = RecordingProgressSink::Kind;
+using Event = RecordingProgressSink::Event;
+using Texts = std::vector<std::string>;
+
+TEST(OperationRunner, UnassignedCodesRunNothingAndKeepTheFlag) {
+    for (std::int32_t code : {2, 7, -1, 1000}) {
+        for (std::int32_t before : {0, 1}) {
+            OperationRig rig;
+            std::int32_t succeeded = before;
+            RunOperation(code, rig.ctx, succeeded);
+            EXPECT_EQ(succeeded, before) << code;
+            EXPECT_TRUE(rig.port.accesses.empty()) << code;
+            EXPECT_TRUE(rig.sink.events.empty()) << code;
+        }
+    }
+}
+
+TEST(OperationRunner, StartShowsTheFlowTextAndWarningBeforeTheOperation) {
+    OperationRig rig;
+    rig.ctx.firmwarePath = ::testing::TempDir() + "/missing_dir/none.efw";
+    std::int32_t succeeded = 1;
+    StartOperation(kOpWriteAvrFirmware, "Searching for a board on port 0x378, please wait...",
+                   rig.ctx, succeeded);
+    EXPECT_EQ(succeeded, 0);
+    // The file cannot be opened: the window keeps the flow's text.
+    const std::vector<Event> expected = {
+        {Kind::Status, 0, "Searching for a board on port 0x378, please wait..."},
+        {Kind::Warning, 0, kTextOperationWarning},
+        {Kind::TimeLeft, 0, ""},
+        {Kind::Position, 0, ""},
+    };
+    EXPECT_EQ(rig.sink.events, expected);
+}
+
+TEST(OperationRunner, DispatchesEachCodeToItsOperation) {
+    struct Case {
+        std::int32_t code;
+        const char* status;
+        const char* secondRegisterWrite; // the 8051 side clears the data register first
+    };
+    for (const Case c : {Case{kOpRead8051Settings, kTextDownloadingSettings, "D00"},
+                         Case{kOpWrite8051Settings, kTextUploadingSettings, "D00"},
+                         Case{kOpReadAvrSettings, kTextDownloadingSettings, "S00"},
+                         Case{kOpWriteAvrSettings, kTextUploadingSettings, "S00"},
+                         Case{kOpWrite8051Firmware, kTextUploadingFirmware, "D00"},
+                         Case{kOpWriteAvrFirmware, kTextUploadingFirmware, "S00"}}) {
+        OperationRig rig;
+        SetFirmware(rig, {DataRecord(0, std::vector<std::uint8_t>(16, 0x5A)), kEndRecord},
+                    "runner_dispatch.efw");
+        std::int32_t succeeded = 1;
+        RunOperation(c.code, rig.ctx, succeeded);
+        EXPECT_EQ(succeeded, 0) << c.code; // nothing answers
+        EXPECT_EQ(rig.sink.Texts(Kind::Status), Texts{c.status}) << c.code;
+        const auto trace = rig.Trace();
+        ASSERT_GE(trace.size(), 3u);
+        // Firmware operations calibrate before touching a register.
+        const std::size_t first = trace[0] == kRigCalibration ? 1 : 0;
+        EXPECT_EQ(trace[first + 1], c.secondRegisterWrite) << c.code;
+    }
+}
+
+TEST(OperationRunner, SuccessSetsTheFlagAndSettingsShowNoTimeLeft) {
+    OperationRig rig;
+    rig.ctx.bypassReadCheck = 1;
+    std::int32_t succeeded = 0;
+    StartOperation(kOpReadAvrSettings, "Searching...", rig.ctx, succeeded);
+    EXPECT_EQ(succeeded, 1);
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), Texts{""});
+    EXPECT_EQ(rig.sink.Texts(Kind::Warning), Texts{kTextOperationWarning});
+}
+
+TEST(TimeLeft, EstimatesFromTheRateOfEachFiveSecondWindow) {
+    OperationRig rig;
+    rig.clock.queued.clear();
+    rig.clock.now = 100;
+    rig.stepsRemaining = 100.0f;
+    rig.ctx.UpdateTimeLeft(); // opens the window, not a step
+    for (int i = 0; i < 10; ++i) {
+        rig.clock.now = 100 + i / 2;
+        rig.ctx.UpdateTimeLeft();
+    }
+    EXPECT_TRUE(rig.sink.events.empty()) << "nothing before the window closes";
+    rig.clock.now = 105;
+    rig.ctx.UpdateTimeLeft(); // 10 steps in 5 s: 100 steps take 50 s
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), Texts{"Time Left: 00:50"});
+
+    // The next window starts at 105 and counts from zero.
+    rig.stepsRemaining = 7.0f;
+    rig.clock.now = 107;
+    for (int i = 0; i < 2; ++i)
+        rig.ctx.UpdateTimeLeft();
+    rig.clock.now = 111; // 2 steps in 6 s: 7 steps take 21 s
+    rig.ctx.UpdateTimeLeft();
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), (Texts{"Time Left: 00:50", "Time Left: 00:21"}));
+
+    // A window with no steps in it shows nothing and starts a new one.
+    rig.clock.now = 200;
+    rig.ctx.UpdateTimeLeft();
+    rig.clock.now = 204;
+    rig.ctx.UpdateTimeLeft();
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft).size(), 2u);
+}
+
+TEST(TimeLeft, HoursAreDroppedAndFractionsTruncated) {
+    EXPECT_EQ(FormatTimeLeft(3725), "Time Left: 02:05");
+    EXPECT_EQ(FormatTimeLeft(59), "Time Left: 00:59");
+    EXPECT_EQ(FormatTimeLeft(3600), "Time Left: 00:00");
+
+    OperationRig rig;
+    rig.clock.queued.clear();
+    rig.clock.now = 50;
+    rig.ctx.UpdateTimeLeft();
+    for (int i = 0; i < 3; ++i)
+        rig.ctx.UpdateTimeLeft();
+    rig.stepsRemaining = 8.0f; // 3 steps in 5 s: 13.33 s
+    rig.clock.now = 55;
+    rig.ctx.UpdateTimeLeft();
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), Texts{"Time Left: 00:13"});
+}
