@@ -247,6 +247,25 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     EXPECT_FALSE(fs::exists(Path("x.json")));
 }
 
+TEST_F(SimFiles, SimCreateLoadsCodeFromIntelHex) {
+    const std::string hex = Path("fw.hex");
+    std::ofstream(hex) << ":0400100001020304E2\n:00000001FF\n";
+    ASSERT_EQ(Cli({"sim-create", Path("c.json"), "--family", "8051", "--code", hex}), 0)
+        << err_.str();
+    SimBoardState s;
+    std::string error;
+    ASSERT_TRUE(LoadSimState(Path("c.json"), s, error)) << error;
+    EXPECT_EQ(s.code[0x0F], 0xFF);
+    EXPECT_EQ(s.code[0x10], 0x01);
+    EXPECT_EQ(s.code[0x13], 0x04);
+    EXPECT_EQ(s.code[0x14], 0xFF);
+
+    std::ofstream(hex) << ":0400100001020304E3\n:00000001FF\n"; // bad checksum
+    EXPECT_EQ(Cli({"sim-create", Path("d.json"), "--family", "avr", "--code", hex}), 1);
+    EXPECT_NE(err_.str().find("fw.hex"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(Path("d.json")));
+}
+
 TEST_F(SimFiles, SimulatedConnectionKeepsTheBoardBetweenRuns) {
     const std::string path = Path("run.json");
     ASSERT_EQ(Cli({"sim-create", path, "--family", "avr"}), 0) << err_.str();

@@ -1,10 +1,13 @@
 #include "app/SimConnection.h"
 #include "app/cli/SimCommands.h"
+#include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <ostream>
 
@@ -112,7 +115,7 @@ int RunSimCreate(CliContext& ctx) {
                                 a == "--battery" || a == "--halcyra-mode" || a == "--address" ||
                                 a == "--bus-cycle-ns" || a == "--floating-status" ||
                                 a == "--signature" || a == "--stuck-bit" || a == "--answer-from" ||
-                                a == "--bit-errors";
+                                a == "--bit-errors" || a == "--code";
         if (takesValue && i + 1 >= args.size())
             return usage(a + " needs a value");
         const std::string value = takesValue ? args[++i] : std::string();
@@ -193,6 +196,19 @@ int RunSimCreate(CliContext& ctx) {
         } else if (option == "--bit-errors") {
             if (!ParseBitErrors(value, state.faults))
                 return usage("--bit-errors wants a rate from 0 to 1, optionally :SEED");
+        } else if (option == "--code") {
+            std::ifstream in(value);
+            if (!in) {
+                ctx.err << "kelvo-cli sim-create: " << value << ": cannot be opened\n";
+                return 1;
+            }
+            const HexImage image = ReadIntelHex(in);
+            if (!image.ok()) {
+                ctx.err << "kelvo-cli sim-create: " << value << ": " << image.error << "\n";
+                return 1;
+            }
+            const std::size_t n = std::min(image.memory.size(), state.code.size());
+            std::copy_n(image.memory.begin(), n, state.code.begin());
         }
     }
 

@@ -12,6 +12,6 @@ inline constexpr std::string_view kSimCreateUsage =
     "FILE --family avr|8051 [--board CODE] [--firmware MAJOR.MINOR] [--battery VOLTS] "
     "[--halcyra-mode 0|1] [--address HEX] [--bus-cycle-ns N] [--floating-status HEX] "
     "[--signature HEX] [--no-eesave] [--no-board] [--no-power] [--stuck-bit ADDR:BIT:LEVEL] "
-    "[--answer-from N] [--bit-errors RATE[:SEED]] [--force]";
+    "[--answer-from N] [--bit-errors RATE[:SEED]] [--code INTEL-HEX-FILE] [--force]";
 
 } // namespace kelvo
