@@ -118,8 +118,9 @@ TEST_P(SimBothFamilies, SettingsWriteThenReadRoundTrip) {
     ASSERT_EQ(reader.Run(ReadCode(f)), 1);
     for (std::size_t i = FirstEntry(f); i < 37; ++i)
         EXPECT_EQ(reader.image[i], written[i]) << i;
-    if (f == Family::Mcs51)
+    if (f == Family::Mcs51) {
         EXPECT_EQ(reader.image[0], -1);
+    }
     EXPECT_EQ(reader.sink.Values(Kind::Range), std::vector<int>{36});
     EXPECT_EQ(reader.sink.Values(Kind::Position).back(), f == Family::Avr ? 37 : 36);
 }
@@ -135,8 +136,9 @@ TEST_P(SimBothFamilies, RevisionLimitsAndBypassReadCheck) {
         SimRig write(Board(f, revision));
         write.image = RandomImage(3, revision);
         EXPECT_EQ(write.Run(WriteCode(f)), valid ? 1 : 0) << int(revision);
-        if (!valid)
+        if (!valid) {
             EXPECT_EQ(write.board.state().data, Board(f, revision).data);
+        }
         SimRig bypass(Board(f, revision));
         bypass.ctx.bypassReadCheck = 1;
         EXPECT_EQ(bypass.Run(ReadCode(f)), 1) << int(revision);
