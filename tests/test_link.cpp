@@ -181,7 +181,21 @@ TEST(CalibrateDelay, CountIsThreeMillisecondsOfWritesScaledByTheMultiplier) {
 TEST(CalibrateDelay, SecondChangingAfterHundredWritesGivesEmptyDelays) {
     std::uint64_t writes = 0;
     EXPECT_EQ(Calibrate(100, 1.0f, &writes), 0u);
-    EXPECT_EQ(writes, 100u);
+    EXPECT_EQ(writes, 200u); // 100 to reach the next second, 100 measured
+}
+
+TEST(CalibrateDelay, DoesNotDependOnWhereInTheSecondItStarts) {
+    // Starting 0.95 s into a second used to stop at n = 100,000 when the
+    // second changed during that batch, giving a tenth of the count.
+    for (std::uint64_t offset : {0ull, 500'000ull, 950'000ull, 999'999ull}) {
+        CountingPort port;
+        port.writes = offset;
+        WriteDrivenClock clock(port, 1'000'000);
+        LinkParams params;
+        Link link(port, clock, params);
+        link.CalibrateDelay(1.0f);
+        EXPECT_EQ(params.delayCount, 3000u) << "offset " << offset;
+    }
 }
 
 TEST(CalibrateDelay, TruncatesTowardZero) {
@@ -195,7 +209,7 @@ TEST(CalibrateDelay, GrowthBoundWithoutAVisibleSecondGivesLongDelays) {
     // batch had lasted one hundredth of a second, so it errs long.
     std::uint64_t writes = 0;
     EXPECT_EQ(Calibrate(0, 1.0f, &writes), 423'019'622u);
-    EXPECT_EQ(writes, 1'111'111'100ull + 1'410'065'408ull);
+    EXPECT_EQ(writes, 100'000'000ull + 1'111'111'100ull + 1'410'065'408ull);
 }
 
 TEST(CalibrateDelay, ScaledCountSaturatesInsteadOfWrapping) {

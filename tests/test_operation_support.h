@@ -121,14 +121,15 @@ inline std::vector<std::string> Decode(const std::vector<RecordingPort::Access>&
     return out;
 }
 
-// The calibration these rigs script: 100 writes inside one second, 1000
-// writes across a second boundary, so every calibrated delay is 3 pauses.
+// The calibration these rigs script: the second has just changed, then 100
+// writes inside one second, 1000 writes across a second boundary, so every
+// calibrated delay is 3 pauses.
 inline constexpr std::uint32_t kRigDelayCount = 3;
 inline constexpr char kRigCalibration[] = "P1100";
 
 struct OperationRig {
     OperationRig() {
-        clock.queued = {0, 0, 0, 1};
+        clock.queued = {-1, 0, 0, 0, 0, 1};
         port.readSource = [this](std::uint16_t) -> std::uint8_t {
             if (miso.empty())
                 return idle;

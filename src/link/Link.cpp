@@ -4,12 +4,25 @@
 
 namespace kelvo {
 
+namespace {
+// About a tenth of a second of bus writes even on the fastest ports.
+constexpr std::uint32_t kMaxAlignmentPauses = 100'000'000;
+} // namespace
+
 void Link::CalibratedDelay() {
     for (std::uint32_t i = 0; i < params_.delayCount; ++i)
         IoPause();
 }
 
 void Link::CalibrateDelay(float delayMultiplier) {
+    // Start on a second boundary. A batch that merely straddles one would be
+    // taken for a whole second, and a calibration begun late in a second
+    // would come out 10 or 100 times short: short enough for self-timed
+    // writes to be cut off. A clock that never moves is given up on.
+    const std::int64_t start = clock_.NowSeconds();
+    for (std::uint32_t i = 0; i < kMaxAlignmentPauses && clock_.NowSeconds() == start; ++i)
+        IoPause();
+
     std::uint32_t n = 100;
     std::int64_t elapsed = 0;
     for (;;) {
