@@ -1,4 +1,5 @@
 #include "FlowTestSupport.h"
+#include "app/SimConnection.h"
 #include "files/SettingsFile.h"
 #include "ops/Download.h"
 #include "ops/FirmwareImageHex.h"
@@ -240,4 +241,63 @@ TEST(SettingsFileFlow, CancelUnreadableOrDeclinedChangesNothing) {
 
     EXPECT_EQ(b.state.settingsImage, before);
     EXPECT_TRUE(b.host.Entries("reload").empty());
+}
+
+namespace {
+
+SimBoardState FactoryBoard(Family family) {
+    NewSimBoard spec;
+    spec.family = family;
+    spec.boardTypeCode = 3;
+    return MakeNewSimBoard(spec);
+}
+
+} // namespace
+
+TEST(FactoryDefaultsFlow, BoardRestoresItsFactoryBlockAndIsReadBack) {
+    for (Family family : {Family::Avr, Family::Mcs51}) {
+        SimBoardState s = FactoryBoard(family);
+        const std::vector<std::uint8_t> factory = s.factorySettings;
+        s.data[4] = 3; // the user changed a setting since
+        FlowBench b(s);
+        b.state.settingsImage = ValidBoardSettings(3, 3, 10);
+        b.host.answers.push_back(MessageAnswer::Yes);
+        const std::uint64_t before = b.board.nowNs();
+        EXPECT_TRUE(FactoryDefaults(b.ctx));
+        EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Confirm Factory Reset"}));
+        EXPECT_EQ(b.host.Operations(), family == Family::Avr ? (std::vector<int>{1, 5, 0, 4})
+                                                             : (std::vector<int>{1, 0}));
+        EXPECT_TRUE(std::equal(factory.begin(), factory.end(), b.board.state().data.begin()));
+        for (std::size_t i = 1; i < kImageEntries; ++i)
+            EXPECT_EQ(b.state.settingsImage[i], b.BoardEntry(i)) << i;
+        EXPECT_GE(b.board.nowNs() - before, 1'000'000'000ull); // the pause before the read-back
+    }
+}
+
+TEST(FactoryDefaultsFlow, FailingWriteRestoresTheImage) {
+    SimBoardState s = FactoryBoard(Family::Avr);
+    s.faults.stuckAddress = 10;
+    s.faults.stuckBit = 0;
+    s.faults.stuckLevel = 0;
+    FlowBench b(s);
+    b.state.settingsImage = ValidBoardSettings(3, 3, 10);
+    b.host.answers.push_back(MessageAnswer::Yes);
+    EXPECT_FALSE(FactoryDefaults(b.ctx));
+    EXPECT_EQ(b.host.Captions().back(), "Settings Upload Failed");
+    EXPECT_EQ(b.state.settingsImage, ValidBoardSettings(3, 3, 10));
+}
+
+TEST(FactoryDefaultsFlow, FailedReadBackLeavesTheImageUnset) {
+    // A board whose firmware has no factory block keeps the 0xFF bytes, which
+    // no longer pass the revision check.
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+    b.state.boardInfo.boardLoaded = 1;
+    b.host.answers.push_back(MessageAnswer::Yes);
+    EXPECT_FALSE(FactoryDefaults(b.ctx));
+    EXPECT_EQ(b.host.Captions().back(), "Board Read Failed");
+    EXPECT_EQ(b.state.settingsImage[entry::eyeSensitivity], Unset);
+    EXPECT_EQ(b.state.settingsImage[entry::dwell], Unset);
+    EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
+    EXPECT_EQ(b.state.boardInfo.boardLoaded, 1);
 }

@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -53,6 +54,8 @@ void SimBoard::OnLines(std::uint8_t value) {
         // Entering or leaving reset starts the serial interface afresh.
         enabled_ = false;
         ResetFraming();
+        if (!Selected())
+            OnFirmwareStart();
     }
     if (!Selected())
         return;
@@ -62,6 +65,18 @@ void SimBoard::OnLines(std::uint8_t value) {
         OnRisingEdge((value & kLineMosi) != 0);
     else if (wasHigh && !isHigh)
         OnFallingEdge();
+}
+
+void SimBoard::OnFirmwareStart() {
+    // The board's firmware treats a settings block of nothing but 0xFF as a
+    // request for factory settings and writes its factory block back.
+    const std::size_t n = SimSettingsBytes(state_.family);
+    if (state_.faults.noPower || state_.factorySettings.size() != n)
+        return;
+    const auto first = state_.data.begin();
+    if (std::all_of(first, first + static_cast<std::ptrdiff_t>(n),
+                    [](std::uint8_t b) { return b == 0xFF; }))
+        std::copy(state_.factorySettings.begin(), state_.factorySettings.end(), first);
 }
 
 void SimBoard::ResetFraming() {

@@ -56,6 +56,8 @@ private:
 
     void OnLines(std::uint8_t value);
     void ResetFraming();
+    // The part leaves reset and its firmware starts.
+    void OnFirmwareStart();
     void OnRisingEdge(bool mosi);
     void OnFallingEdge();
     void OnByte(std::uint8_t value);
