@@ -1,0 +1,208 @@
+// kelvo-cli end to end: each command as a user types it, on a simulated
+// board kept in a state file between commands.
+
+#include "app/cli/Cli.h"
+#include "ops/FirmwareImageHex.h"
+#include "sim/SimStateFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+using namespace kelvo;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int exit;
+    std::string out, err;
+    int Count(const std::string& needle) const {
+        int n = 0;
+        for (std::size_t p = err.find(needle); p != std::string::npos; p = err.find(needle, p + 1))
+            ++n;
+        return n;
+    }
+};
+
+class CliBoard : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() /
+                   ("kelvo-cli-" +
+                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::string board = (dir / "board.json").string();
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    CliRun Run(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int code = RunCli(args, out, err);
+        return {code, out.str(), err.str()};
+    }
+    CliRun OnBoard(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--sim", board});
+        return Run(args);
+    }
+    void Create(std::vector<std::string> options) {
+        std::vector<std::string> args = {"sim-create", board};
+        args.insert(args.end(), options.begin(), options.end());
+        const CliRun r = Run(args);
+        ASSERT_EQ(r.exit, 0) << r.err;
+    }
+    SimBoardState Board() {
+        SimBoardState s;
+        std::string error;
+        EXPECT_TRUE(LoadSimState(board, s, error)) << error;
+        return s;
+    }
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+};
+
+int EntryOf(const std::string& out, int i) {
+    const std::string key = "Entry " + std::to_string(i) + ": ";
+    const std::size_t p = out.find(key);
+    return p == std::string::npos ? -999 : std::stoi(out.substr(p + key.size()));
+}
+
+} // namespace
+
+TEST_F(CliBoard, NoBoardFailsAfterFourAttempts) {
+    Create({"--family", "avr", "--no-board"});
+    const CliRun r = OnBoard({"download"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.Count("Searching for a board on port 0x378"), 4);
+    EXPECT_EQ(r.Count("Board Read Failed: Unable to read settings from board."), 1);
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliBoard, FamilySwitchesLimitTheAttempts) {
+    Create({"--family", "avr", "--no-board"});
+    EXPECT_EQ(OnBoard({"-AVRonly", "download"}).Count("Searching for a board"), 2);
+    const CliRun r = OnBoard({"-AVRonly", "-8051only", "download"});
+    EXPECT_EQ(r.Count("Searching for a board on port 0x378, please wait...\n"), 2);
+    EXPECT_EQ(r.Count("Searching for a board"), 2);
+}
+
+TEST_F(CliBoard, DownloadPrintsThePanelAndSavesTheFile) {
+    Create({"--family", "8051", "--board", "10", "--firmware", "4.2", "--battery", "9.4"});
+    const CliRun r = OnBoard({"download", "-o", Path("s.esf")});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("Board Type: Wyre\nFirmware Revision: v4.2\nBattery Voltage: 9.4 volts\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(EntryOf(r.out, 22), 10);
+    std::ifstream file(Path("s.esf"));
+    std::string first;
+    std::getline(file, first);
+    EXPECT_EQ(first, "Ver:3.0");
+}
+
+TEST_F(CliBoard, UploadWritesTheFileAndKeepsReadOnlyBytes) {
+    Create({"--family", "avr", "--board", "3", "--firmware", "3.5"});
+    ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    std::string text;
+    {
+        std::ifstream in(Path("s.esf"));
+        std::stringstream ss;
+        ss << in.rdbuf();
+        text = ss.str();
+    }
+    text.replace(text.find("\n3:"), text.find('\n', text.find("\n3:") + 1) - text.find("\n3:"),
+                 "\n3:12");
+    std::ofstream(Path("s.esf")) << text;
+    const SimBoardState before = Board();
+
+    const CliRun up = OnBoard({"upload", Path("s.esf")});
+    ASSERT_EQ(up.exit, 0) << up.err;
+    const SimBoardState after = Board();
+    EXPECT_EQ(after.data[4], 12);
+    for (std::size_t i : {0, 20, 21, 22, 30, 31, 33, 36})
+        EXPECT_EQ(after.data[i], before.data[i]) << i;
+}
+
+TEST_F(CliBoard, OldFirmwareRefusesUploadAndLowBatteryWarns) {
+    Create({"--family", "avr", "--board", "5", "--firmware", "2.50", "--battery", "6.0"});
+    ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    const CliRun r = OnBoard({"upload", Path("s.esf")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.Count("New Firmware Required: You do not have the minimum"), 1);
+    EXPECT_EQ(r.Count("Low Battery Found:"), 1);
+    EXPECT_EQ(r.Count("Upload Configuration is disabled"), 1);
+}
+
+TEST_F(CliBoard, UnknownBoardTypeIsReadWithAWarning) {
+    Create({"--family", "8051", "--board", "42"});
+    const CliRun r = OnBoard({"download"});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_EQ(r.Count("New Firmware Required: The board type is unrecognized"), 1);
+    EXPECT_NE(r.out.find("Board Type: Unknown"), std::string::npos);
+}
+
+TEST_F(CliBoard, FirmwareUpdateWritesImageAndSettingsOnBothFamilies) {
+    for (const char* family : {"avr", "8051"}) {
+        Create({"--family", family, "--board", "3", "--force"});
+        std::mt19937 rng(5);
+        std::vector<std::uint8_t> code(1024);
+        for (auto& b : code)
+            b = static_cast<std::uint8_t>(rng());
+        std::ofstream(Path("fw.efw")) << FormatFirmwareImage(3, CutIntoRecords(code));
+        const CliRun r = OnBoard({"update-firmware", Path("fw.efw")});
+        ASSERT_EQ(r.exit, 0) << family << r.err;
+        EXPECT_EQ(r.Count("Firmware Upload Complete: The board firmware and settings have been "
+                          "updated!"),
+                  1);
+        const SimBoardState s = Board();
+        EXPECT_TRUE(std::equal(code.begin(), code.end(), s.code.begin())) << family;
+    }
+}
+
+TEST_F(CliBoard, BadFirmwareFilesLeaveTheBoardUntouched) {
+    Create({"--family", "avr", "--board", "3"});
+    const std::vector<std::uint8_t> code = {1, 2, 3};
+    std::ofstream(Path("other.efw")) << FormatFirmwareImage(4, CutIntoRecords(code));
+    std::ofstream(Path("bad.efw")) << "KelvoEFW:3 garbage\n";
+    const SimBoardState before = Board();
+    CliRun r = OnBoard({"update-firmware", Path("other.efw")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.Count("Bad Firmware File: The firmware you have selected does not appear\nto be "
+                      "for the board"),
+              1);
+    r = OnBoard({"update-firmware", Path("bad.efw")});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.Count("Bad Firmware File: The firmware you have selected does not appear valid."),
+              1);
+    EXPECT_EQ(Board().code, before.code);
+}
+
+TEST_F(CliBoard, FactoryDefaultsNeedsYesAndPresetsUpload) {
+    Create({"--family", "avr", "--board", "3"});
+    const SimBoardState factory = Board();
+    ASSERT_EQ(OnBoard({"preset", "extreme"}).exit, 0);
+    EXPECT_EQ(Board().data[18], 0); // Extreme: minimum bolt open 0
+    EXPECT_EQ(Board().data[4], 10);
+
+    EXPECT_EQ(OnBoard({"factory-defaults"}).exit, 1);
+    EXPECT_EQ(Board().data[4], 10);
+    const CliRun r = OnBoard({"--yes", "factory-defaults"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(Board().data, factory.data);
+}
+
+TEST_F(CliBoard, UsageErrors) {
+    EXPECT_EQ(Run({"frobnicate"}).exit, 2);
+    EXPECT_EQ(Run({"-bogus", "download"}).exit, 2);
+    EXPECT_EQ(Run({"--port", "xyz", "download"}).exit, 2);
+    EXPECT_EQ(Run({"preset", "wild"}).exit, 2);
+    EXPECT_EQ(Run({"upload"}).exit, 2);
+    const CliRun missing = Run({"--sim", Path("none.json"), "download"});
+    EXPECT_EQ(missing.exit, 1);
+    EXPECT_NE(missing.err.find("none.json"), std::string::npos);
+    EXPECT_EQ(Run({"--help"}).exit, 0);
+}
