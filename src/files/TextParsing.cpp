@@ -1,5 +1,7 @@
 #include "files/TextParsing.h"
 
+#include "link/HexPair.h"
+
 #include <charconv>
 #include <limits>
 
@@ -88,16 +90,6 @@ bool SkipSpaceAndSign(std::string_view& text) {
         text.remove_prefix(1);
     }
     return negative;
-}
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Accumulates digits of `base` as a magnitude; once it passes `cap` the

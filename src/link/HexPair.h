@@ -6,6 +6,17 @@
 
 namespace kelvo {
 
+// The value of one hexadecimal digit of either case, or -1.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // Reads two characters at `cursor` as one byte, high digit first, and moves
 // the cursor past them. A character below ':' counts as its code minus 48,
 // any other as its code minus 55; nothing is validated (the image reader has

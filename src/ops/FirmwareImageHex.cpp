@@ -1,6 +1,7 @@
 #include "ops/FirmwareImageHex.h"
 
 #include "files/TextParsing.h"
+#include "link/HexPair.h"
 #include "ops/FirmwareImage.h"
 
 #include <algorithm>
@@ -29,16 +30,6 @@ std::string Hex(std::uint64_t value, int digits) {
     return buffer;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 struct Record {
     std::uint8_t type = 0;
     std::uint16_t address = 0;
@@ -54,7 +45,7 @@ std::optional<Record> ParseRecord(std::string_view line, std::string& error) {
     }
     const std::string_view digits = line.substr(1);
     for (std::size_t i = 0; i < digits.size(); ++i)
-        if (HexValue(digits[i]) < 0) {
+        if (HexDigitValue(digits[i]) < 0) {
             error = "character " + std::to_string(i + 2) + " is not a hexadecimal digit";
             return std::nullopt;
         }
@@ -64,8 +55,8 @@ std::optional<Record> ParseRecord(std::string_view line, std::string& error) {
     }
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(
-            static_cast<std::uint8_t>(HexValue(digits[i]) * 16 + HexValue(digits[i + 1])));
+        bytes.push_back(static_cast<std::uint8_t>(HexDigitValue(digits[i]) * 16 +
+                                                  HexDigitValue(digits[i + 1])));
     if (bytes.size() < 5) {
         error = "too short for a record";
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "sim/SimStateFile.h"
 
+#include "link/HexPair.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -22,16 +24,6 @@ std::string ToHex(const std::uint8_t* bytes, std::size_t count) {
         text[2 * i + 1] = digits[bytes[i] & 0x0F];
     }
     return text;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // Reads the fields of one state file, remembering the first problem.
@@ -66,8 +58,8 @@ public:
         std::vector<std::uint8_t> bytes;
         bytes.reserve(text.size() / 2);
         for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-            const int hi = HexDigit(text[i]);
-            const int lo = HexDigit(text[i + 1]);
+            const int hi = HexDigitValue(text[i]);
+            const int lo = HexDigitValue(text[i + 1]);
             if (hi < 0 || lo < 0) {
                 Fail("\"" + name +
                      "\" has a character that is not a hexadecimal digit near "
@@ -125,7 +117,7 @@ public:
         unsigned number = 0;
         if (good)
             for (char c : value.get_ref<const std::string&>()) {
-                const int d = HexDigit(c);
+                const int d = HexDigitValue(c);
                 if (d < 0)
                     good = false;
                 number = number * 16 + static_cast<unsigned>(d < 0 ? 0 : d);

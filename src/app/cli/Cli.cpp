@@ -2,6 +2,7 @@
 
 #include "app/CommandLineInfo.h"
 #include "app/Version.h"
+#include "link/HexPair.h"
 
 #include <ostream>
 
@@ -39,13 +40,7 @@ bool ParsePortAddress(const std::string& text, std::uint16_t& port) {
         return false;
     unsigned value = 0;
     for (char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             return false;
         value = value * 16 + static_cast<unsigned>(digit);
