@@ -217,17 +217,10 @@ int WriteAvrSettings(OperationContext& ctx) {
 
 int WriteAvrFirmware(OperationContext& ctx) {
     Link& link = ctx.link;
-    link.CalibrateDelay(ctx.delayMultiplier);
-    const std::optional<int> tokens = CountFileTokens(ctx.firmwarePath);
-    if (!tokens)
+    const std::optional<int> lineCount = BeginFirmwareWrite(ctx, AvrImageIsWritable);
+    if (!lineCount)
         return 0;
-    const int n = *tokens;
-    // Refused before the port is touched, so the board keeps its firmware.
-    if (!AvrImageIsWritable(ctx.firmwareImageText, n))
-        return 0;
-
-    ctx.progress.SetStatus(kTextUploadingFirmware);
-    ctx.progress.SetTimeLeft(kTextTimeLeftCalculating);
+    const int n = *lineCount;
     link.WriteControl(0x00);
     link.WriteStatus(0x00);
     link.ReleaseResetAvr();

@@ -1,6 +1,7 @@
 #include "link/FirmwareInput.h"
 
 #include "link/HexPair.h"
+#include "link/OperationContext.h"
 
 #include <fstream>
 
@@ -15,6 +16,18 @@ std::optional<int> CountFileTokens(const std::string& path) {
     while (in >> token)
         ++count;
     return count;
+}
+
+std::optional<int> BeginFirmwareWrite(OperationContext& ctx,
+                                      bool (*writable)(std::string_view text, int lineCount)) {
+    ctx.link.CalibrateDelay(ctx.delayMultiplier);
+    const std::optional<int> lines = CountFileTokens(ctx.firmwarePath);
+    // Refused before the port is touched, so the board keeps its firmware.
+    if (!lines || !writable(ctx.firmwareImageText, *lines))
+        return std::nullopt;
+    ctx.progress.SetStatus(kTextUploadingFirmware);
+    ctx.progress.SetTimeLeft(kTextTimeLeftCalculating);
+    return lines;
 }
 
 std::string_view FirmwareLines::Next() {

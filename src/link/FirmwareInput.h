@@ -22,6 +22,15 @@ inline constexpr std::uint8_t kRecordTypeEnd = 0x01;
 // when the file cannot be opened.
 std::optional<int> CountFileTokens(const std::string& path);
 
+class OperationContext;
+
+// The start both firmware writers share: calibrates the delay, counts the
+// file's tokens into the line count and refuses an image `writable` turns
+// down, before any register of the port is touched; then shows the firmware
+// texts. Returns the line count, or nothing when the write must not start.
+std::optional<int> BeginFirmwareWrite(OperationContext& ctx,
+                                      bool (*writable)(std::string_view text, int lineCount));
+
 // Hands out the lines of the firmware text one at a time, without their line
 // feed, and empty lines once the text is exhausted.
 class FirmwareLines {

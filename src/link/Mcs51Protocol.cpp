@@ -175,17 +175,10 @@ int Write8051Settings(OperationContext& ctx) {
 
 int Write8051Firmware(OperationContext& ctx) {
     Link& link = ctx.link;
-    link.CalibrateDelay(ctx.delayMultiplier);
-    const std::optional<int> tokens = CountFileTokens(ctx.firmwarePath);
-    if (!tokens)
+    const std::optional<int> lineCount = BeginFirmwareWrite(ctx, Mcs51ImageIsWritable);
+    if (!lineCount)
         return 0;
-    const int n = *tokens;
-    // Refused before the port is touched, so the board keeps its firmware.
-    if (!Mcs51ImageIsWritable(ctx.firmwareImageText, n))
-        return 0;
-
-    ctx.progress.SetStatus(kTextUploadingFirmware);
-    ctx.progress.SetTimeLeft(kTextTimeLeftCalculating);
+    const int n = *lineCount;
     link.WriteControl(0x00);
     link.WriteData(0x00);
     link.WriteStatus(0x00);
