@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScriptedFlowHost.h"
+#include "app/SimConnection.h"
 #include "ops/BoardSearch.h"
 #include "sim/SimBoard.h"
 
@@ -10,18 +11,11 @@ namespace kelvo {
 
 // A settings block every page accepts, as image entries 0..36.
 inline BoardSettingsImage ValidBoardSettings(int boardTypeCode, int major, int minor) {
-    BoardSettingsImage s{};
-    const std::int32_t values[37] = {0, 0,  45, 16, 20, 5,  1,  0, 3, 6,  0,  1,   2,
-                                     3, 3,  0,  0,  6,  45, 28, 0, 0, 0,  83, 255, 255,
-                                     7, 30, 50, 2,  0,  9,  40, 0, 5, 30, 0};
-    for (std::size_t i = 0; i < s.size(); ++i)
-        s[i] = values[i];
-    s[entry::firmwareMajor] = major;
-    s[entry::firmwareMinor] = minor;
-    s[entry::boardTypeCode] = boardTypeCode;
-    s[entry::batteryVolts] = 9;
-    s[entry::batteryFraction] = 102; // 9.4 volts
-    return s;
+    NewSimBoard board;
+    board.boardTypeCode = boardTypeCode;
+    board.firmwareMajor = major;
+    board.firmwareMinor = minor;
+    return FactorySettingsImage(board); // battery 9.4 volts
 }
 
 // A simulated board of `family` whose data memory holds `settings`.
