@@ -198,6 +198,12 @@ TEST(CalibrateDelay, DoesNotDependOnWhereInTheSecondItStarts) {
     }
 }
 
+TEST(CalibrateDelay, ScalesInSinglePrecision) {
+    // Stops at n = 10,000 with elapsed 100: 30 pauses; 30 x 0.7f is 21 in
+    // single precision (20 if the product were taken in double).
+    EXPECT_EQ(Calibrate(10'000, 0.7f), 21u);
+}
+
 TEST(CalibrateDelay, TruncatesTowardZero) {
     // Stops at n = 1000 with elapsed 100: 0.3 * 1000 / 100 = 3; times 0.7 = 2.1.
     EXPECT_EQ(Calibrate(1000, 0.7f), 2u);
@@ -208,7 +214,9 @@ TEST(CalibrateDelay, GrowthBoundWithoutAVisibleSecondGivesLongDelays) {
     // where ten times n wraps around. The count is then taken as if the
     // batch had lasted one hundredth of a second, so it errs long.
     std::uint64_t writes = 0;
-    EXPECT_EQ(Calibrate(0, 1.0f, &writes), 423'019'622u);
+    // 0.3 x 1,410,065,408 = 423,019,622, which single precision holds as
+    // 423,019,616.
+    EXPECT_EQ(Calibrate(0, 1.0f, &writes), 423'019'616u);
     EXPECT_EQ(writes, 100'000'000ull + 1'111'111'100ull + 1'410'065'408ull);
 }
 

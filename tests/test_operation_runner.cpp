@@ -33,10 +33,10 @@ TEST(OperationRunner, StartShowsTheFlowTextAndWarningBeforeTheOperation) {
     EXPECT_EQ(succeeded, 0);
     // The file cannot be opened: the window keeps the flow's text.
     const std::vector<Event> expected = {
+        {Kind::Position, 0, ""},
         {Kind::Status, 0, "Searching for a board on port 0x378, please wait..."},
         {Kind::Warning, 0, kTextOperationWarning},
         {Kind::TimeLeft, 0, ""},
-        {Kind::Position, 0, ""},
     };
     EXPECT_EQ(rig.sink.events, expected);
 }

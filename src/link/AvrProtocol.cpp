@@ -59,10 +59,12 @@ bool RevisionIsValid(int revision) {
     return revision >= kAvrRevisionMin && revision <= kAvrRevisionMax;
 }
 
-// Signature first: on another family's board the revision read means nothing.
+// Both reads are always made, so the cable sees the same instructions
+// whatever the answers.
 bool BoardIsAcceptable(Link& link) {
-    return IspAvrReadSignature(link) == kAvrSignature &&
-           RevisionIsValid(IspAvrReadDataByte(link, 20));
+    const bool signatureOk = IspAvrReadSignature(link) == kAvrSignature;
+    const bool revisionOk = RevisionIsValid(IspAvrReadDataByte(link, 20));
+    return signatureOk && revisionOk;
 }
 
 } // namespace
@@ -134,7 +136,9 @@ RecordResult IspAvrVerifyRecord(Link& link, std::string_view line) {
     for (int i = 0; i < h.count / 2; ++i) {
         const std::uint8_t lo = ReadHexPair(line, cursor);
         const std::uint8_t hi = ReadHexPair(line, cursor);
-        if (ReadCodeByte(link, 0x20, word) != lo || ReadCodeByte(link, 0x28, word) != hi)
+        const std::uint8_t readLo = ReadCodeByte(link, 0x20, word);
+        const std::uint8_t readHi = ReadCodeByte(link, 0x28, word);
+        if (readLo != lo || readHi != hi)
             return kRecordFailed;
         ++word;
     }

@@ -24,7 +24,7 @@ constexpr int HexDigitValue(char c) {
 inline std::uint8_t ReadHexPair(std::string_view line, std::size_t& cursor) {
     auto digit = [](char c) {
         const int code = static_cast<unsigned char>(c);
-        return c < ':' ? code - 48 : code - 55;
+        return code < ':' ? code - 48 : code - 55;
     };
     auto at = [&](std::size_t i) { return i < line.size() ? line[i] : '\0'; };
     const int value = digit(at(cursor)) * 16 + digit(at(cursor + 1));

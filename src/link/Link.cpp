@@ -44,11 +44,11 @@ void Link::CalibrateDelay(float delayMultiplier) {
         }
         n = grown;
     }
-    double count = static_cast<double>(static_cast<std::uint32_t>(0.3 * n / elapsed));
-    count = count * static_cast<double>(delayMultiplier);
-    constexpr double maxCount = std::numeric_limits<std::uint32_t>::max();
-    params_.delayCount = count >= maxCount ? std::numeric_limits<std::uint32_t>::max()
-                                           : static_cast<std::uint32_t>(count);
+    const auto count = static_cast<std::uint32_t>(0.3 * n / static_cast<double>(elapsed));
+    // Scaled in single precision, like the factor itself: 10 x 0.7 gives 7.
+    const float scaled = static_cast<float>(count) * delayMultiplier;
+    params_.delayCount = scaled >= 4294967296.0f ? std::numeric_limits<std::uint32_t>::max()
+                                                 : static_cast<std::uint32_t>(scaled);
 }
 
 void Link::SendByte(Family family, std::uint8_t value) {

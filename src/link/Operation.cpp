@@ -33,10 +33,10 @@ void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operat
 
 void StartOperation(std::int32_t code, const std::string& initialStatus, OperationContext& ctx,
                     std::int32_t& operationSucceeded) {
+    ctx.progress.SetPosition(0);
     ctx.progress.SetStatus(initialStatus);
     ctx.progress.SetWarning(kTextOperationWarning);
     ctx.progress.SetTimeLeft("");
-    ctx.progress.SetPosition(0);
     RunOperation(code, ctx, operationSucceeded);
 }
 
