@@ -246,10 +246,10 @@ TEST(SettingsFileFlow, CancelUnreadableOrDeclinedChangesNothing) {
 namespace {
 
 SimBoardState FactoryBoard(Family family) {
-    NewSimBoard spec;
-    spec.family = family;
-    spec.boardTypeCode = 3;
-    return MakeNewSimBoard(spec);
+    NewSimBoard board;
+    board.family = family;
+    board.boardTypeCode = 3;
+    return MakeNewSimBoard(board);
 }
 
 } // namespace

@@ -80,11 +80,11 @@ std::string FormatVersion(float version) {
     return std::string(buffer.data(), result.ptr);
 }
 
-std::int64_t WrittenValue(const KeySpec& spec, const BoardSettingsImage& image,
+std::int64_t WrittenValue(const KeySpec& keyInfo, const BoardSettingsImage& image,
                           std::int32_t dialogMode) {
-    switch (spec.kind) {
+    switch (keyInfo.kind) {
     case KeyKind::Seconds:
-        return std::int64_t{image[spec.entryIndex]} * 5;
+        return std::int64_t{image[keyInfo.entryIndex]} * 5;
     case KeyKind::MenuMask:
         return image[entry::lcdMenuMask0] + std::int64_t{256} * image[entry::lcdMenuMask1];
     case KeyKind::DialogMode:
@@ -92,53 +92,53 @@ std::int64_t WrittenValue(const KeySpec& spec, const BoardSettingsImage& image,
     case KeyKind::Unused:
         return 0;
     default:
-        return image[spec.entryIndex];
+        return image[keyInfo.entryIndex];
     }
 }
 
 std::string FormatKeyLine(std::size_t key, const BoardSettingsImage& image,
                           std::int32_t dialogMode) {
-    const KeySpec& spec = kKeys[key];
+    const KeySpec& keyInfo = kKeys[key];
     std::string line = KeyText(key);
-    if (spec.kind == KeyKind::AfterEyeDelay) {
-        const std::int32_t delay = image[spec.entryIndex];
+    if (keyInfo.kind == KeyKind::AfterEyeDelay) {
+        const std::int32_t delay = image[keyInfo.entryIndex];
         return line + (delay == 0 ? "0-" : "1-") + std::to_string(delay);
     }
-    if (spec.kind == KeyKind::Minutes) {
+    if (keyInfo.kind == KeyKind::Minutes) {
         // A code outside the table (only possible for an unvalidated image)
         // is written as -1 minutes, which a later load ignores like any
         // unknown number of minutes.
-        const std::int32_t code = image[spec.entryIndex];
+        const std::int32_t code = image[keyInfo.entryIndex];
         if (code < 0 || code >= static_cast<std::int32_t>(TimerMinutesTable.size()))
             return line + "-1";
         const std::int32_t minutes = TimerMinutesTable[static_cast<std::size_t>(code)];
         return line + (minutes < 10 ? "0" : "") + std::to_string(minutes);
     }
-    return line + std::to_string(WrittenValue(spec, image, dialogMode));
+    return line + std::to_string(WrittenValue(keyInfo, image, dialogMode));
 }
 
-void StoreKey(const KeySpec& spec, std::string_view line, std::size_t keyLength,
+void StoreKey(const KeySpec& keyInfo, std::string_view line, std::size_t keyLength,
               BoardSettingsImage& image, std::int32_t& dialogMode) {
     // The value stands after as many characters as the key text has,
     // wherever in the line the key text was found.
     const std::int32_t value = ParseLeadingDecimal(line.substr(keyLength));
-    switch (spec.kind) {
+    switch (keyInfo.kind) {
     case KeyKind::Plain:
-        image[spec.entryIndex] = value;
+        image[keyInfo.entryIndex] = value;
         break;
     case KeyKind::AfterEyeDelay: {
         const std::size_t dash = line.find('-');
-        image[spec.entryIndex] =
+        image[keyInfo.entryIndex] =
             dash == std::string_view::npos ? Unset : ParseLeadingDecimal(line.substr(dash + 1));
         break;
     }
     case KeyKind::Minutes:
         for (std::size_t code = 0; code < TimerMinutesTable.size(); ++code)
             if (TimerMinutesTable[code] == value)
-                image[spec.entryIndex] = static_cast<std::int32_t>(code);
+                image[keyInfo.entryIndex] = static_cast<std::int32_t>(code);
         break;
     case KeyKind::Seconds:
-        image[spec.entryIndex] = value / 5;
+        image[keyInfo.entryIndex] = value / 5;
         break;
     case KeyKind::MenuMask:
         image[entry::lcdMenuMask0] = value & 0xFF;
@@ -152,19 +152,19 @@ void StoreKey(const KeySpec& spec, std::string_view line, std::size_t keyLength,
     }
 }
 
-void StoreMissing(const KeySpec& spec, BoardSettingsImage& image, std::int32_t& dialogMode) {
-    switch (spec.kind) {
+void StoreMissing(const KeySpec& keyInfo, BoardSettingsImage& image, std::int32_t& dialogMode) {
+    switch (keyInfo.kind) {
     case KeyKind::MenuMask:
         image[entry::lcdMenuMask0] = 0;
         image[entry::lcdMenuMask1] = 0;
         break;
     case KeyKind::DialogMode:
-        dialogMode = spec.missing;
+        dialogMode = keyInfo.missing;
         break;
     case KeyKind::Unused:
         break;
     default:
-        image[spec.entryIndex] = spec.missing;
+        image[keyInfo.entryIndex] = keyInfo.missing;
         break;
     }
 }
@@ -221,15 +221,15 @@ void ReadSettingsFile(std::istream& in, BoardSettingsImage& image, std::int32_t&
     ReadLimitedLine(in, line, kSettingsLineLimit); // version line, judged separately
     for (std::size_t key = 0; key < kKeys.size(); ++key) {
         const bool haveLine = ReadLimitedLine(in, line, kSettingsLineLimit);
-        const KeySpec& spec = kKeys[key];
-        if (spec.kind == KeyKind::Unused)
+        const KeySpec& keyInfo = kKeys[key];
+        if (keyInfo.kind == KeyKind::Unused)
             continue;
         const std::string_view trimmed = TrimTrailingSpace(line);
         const std::string keyText = KeyText(key);
         if (haveLine && trimmed.find(keyText) != std::string_view::npos)
-            StoreKey(spec, trimmed, keyText.size(), image, dialogMode);
+            StoreKey(keyInfo, trimmed, keyText.size(), image, dialogMode);
         else
-            StoreMissing(spec, image, dialogMode);
+            StoreMissing(keyInfo, image, dialogMode);
     }
 }
 
