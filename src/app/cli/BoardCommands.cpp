@@ -9,6 +9,7 @@
 #include "ops/Upload.h"
 
 #include <filesystem>
+#include <functional>
 #include <ostream>
 
 namespace kelvo {
@@ -86,6 +87,11 @@ bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
     return false;
 }
 
+// Opens the board, runs one command's flows on it and closes it again.
+int WithSession(CliContext& cli, const std::function<bool(CliSession&)>& body) {
+    return WithSession(cli, [&](CliSession& s) { return body(s); });
+}
+
 } // namespace
 
 int RunDownloadCommand(CliContext& cli) {
@@ -98,66 +104,62 @@ int RunDownloadCommand(CliContext& cli) {
             return 2;
         }
     }
-    CliSession s(cli);
-    if (!s.Open())
-        return 1;
-    bool ok = Download(s);
-    if (ok) {
-        PrintBoard(s, cli.out);
-        if (output) {
-            s.host.saveFile = output;
-            ok = SaveConfiguration(s.ctx());
+    return WithSession(cli, [&](CliSession& s) {
+        bool ok = Download(s);
+        if (ok) {
+            PrintBoard(s, cli.out);
+            if (output) {
+                s.host.saveFile = output;
+                ok = SaveConfiguration(s.ctx());
+            }
         }
-    }
-    return s.Finish(ok);
+        return ok;
+    });
 }
 
 int RunUploadCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "upload FILE.esf"))
         return 2;
-    CliSession s(cli);
-    if (!s.Open())
-        return 1;
-    bool ok = Download(s);
-    if (ok && !s.state.uploadEnabled) {
-        cli.err << "kelvo-cli: Upload Configuration is disabled for this board: its firmware "
-                   "must be updated first.\n";
-        ok = false;
-    }
-    if (ok) {
-        s.host.openFile = cli.args[0];
-        ok = OpenConfiguration(s.ctx()) && UploadConfiguration(s.ctx()) == 1;
-    }
-    return s.Finish(ok);
+    return WithSession(cli, [&](CliSession& s) {
+        bool ok = Download(s);
+        if (ok && !s.state.uploadEnabled) {
+            cli.err << "kelvo-cli: Upload Configuration is disabled for this board: its firmware "
+                       "must be updated first.\n";
+            ok = false;
+        }
+        if (ok) {
+            s.host.openFile = cli.args[0];
+            ok = OpenConfiguration(s.ctx()) && UploadConfiguration(s.ctx()) == 1;
+        }
+        return ok;
+    });
 }
 
 int RunUpdateFirmwareCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "update-firmware FILE.efw"))
         return 2;
-    CliSession s(cli);
-    if (!s.Open())
-        return 1;
-    // The board is read first so the firmware can be checked against it and
-    // its settings written back afterwards.
-    if (!s.state.runOptions.initProgramming)
-        Download(s);
-    s.host.openFile = cli.args[0];
-    const bool ok = UpdateFirmware(s.ctx());
-    if (s.host.downloadRequested)
-        Download(s);
-    return s.Finish(ok);
+    return WithSession(cli, [&](CliSession& s) {
+        // The board is read first so the firmware can be checked against it and
+        // its settings written back afterwards.
+        if (!s.state.runOptions.initProgramming)
+            Download(s);
+        s.host.openFile = cli.args[0];
+        const bool ok = UpdateFirmware(s.ctx());
+        if (s.host.downloadRequested)
+            Download(s);
+        return ok;
+    });
 }
 
 int RunFactoryDefaultsCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 0, "factory-defaults"))
         return 2;
-    CliSession s(cli);
-    if (!s.Open())
-        return 1;
-    const bool ok = FactoryDefaults(s.ctx());
-    if (ok)
-        PrintBoard(s, cli.out);
-    return s.Finish(ok);
+    return WithSession(cli, [&](CliSession& s) {
+        const bool ok = FactoryDefaults(s.ctx());
+        if (ok)
+            PrintBoard(s, cli.out);
+        return ok;
+    });
 }
 
 int RunPresetCommand(CliContext& cli) {
@@ -169,27 +171,25 @@ int RunPresetCommand(CliContext& cli) {
                 << "\" (use conservative, normal, fast or extreme)\n";
         return 2;
     }
-    CliSession s(cli);
-    if (!s.Open())
-        return 1;
-    bool ok = Download(s);
-    if (ok) {
-        ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
-        ok = UploadConfiguration(s.ctx()) == 1;
-    }
-    return s.Finish(ok);
+    return WithSession(cli, [&](CliSession& s) {
+        bool ok = Download(s);
+        if (ok) {
+            ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
+            ok = UploadConfiguration(s.ctx()) == 1;
+        }
+        return ok;
+    });
 }
 
 int RunPinTestCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 0, "pintest"))
         return 2;
     cli.options.pinTest = 1;
-    CliSession s(cli);
-    if (!s.Open())
-        return 1;
-    s.host.waitForEnter = !cli.noWait;
-    DownloadConfiguration(s.ctx());
-    return s.Finish(true);
+    return WithSession(cli, [&](CliSession& s) {
+        s.host.waitForEnter = !cli.noWait;
+        DownloadConfiguration(s.ctx());
+        return true;
+    });
 }
 
 } // namespace kelvo
