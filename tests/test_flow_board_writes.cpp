@@ -298,6 +298,8 @@ TEST(FactoryDefaultsFlow, FailedReadBackLeavesTheImageUnset) {
     EXPECT_EQ(b.host.Captions().back(), "Board Read Failed");
     EXPECT_EQ(b.state.settingsImage[entry::eyeSensitivity], Unset);
     EXPECT_EQ(b.state.settingsImage[entry::dwell], Unset);
+    for (std::size_t i : kReadOnlyEntries) // never the 0xFF of the reset write
+        EXPECT_EQ(b.state.settingsImage[i], ValidBoardSettings(3, 3, 5)[i]) << i;
     EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
     EXPECT_EQ(b.state.boardInfo.boardLoaded, 1);
 }

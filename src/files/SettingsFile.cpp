@@ -105,9 +105,9 @@ std::string FormatKeyLine(std::size_t key, const BoardSettingsImage& image,
         return line + (delay == 0 ? "0-" : "1-") + std::to_string(delay);
     }
     if (keyInfo.kind == KeyKind::Minutes) {
-        // A code outside the table (only possible for an unvalidated image)
-        // is written as -1 minutes, which a later load ignores like any
-        // unknown number of minutes.
+        // A code outside the table (a board byte the Timer page never saw,
+        // as on boards without that page) is written as -1 minutes, which a
+        // later load ignores like any unknown number of minutes.
         const std::int32_t code = image[keyInfo.entryIndex];
         if (code < 0 || code >= static_cast<std::int32_t>(TimerMinutesTable.size()))
             return line + "-1";

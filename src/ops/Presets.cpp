@@ -74,6 +74,10 @@ bool FactoryDefaults(FlowContext& ctx) {
         ShowBoardReadFailed(ctx);
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;
+        // The board was read before, so a later upload is allowed: it must
+        // not send the 0xFF of the reset in place of the board's own bytes.
+        for (std::size_t i : kReadOnlyEntries)
+            state.settingsImage[i] = saved[i];
         ShowUnknownBoard(ctx);
         return false;
     }

@@ -89,7 +89,10 @@ bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
 
 // Opens the board, runs one command's flows on it and closes it again.
 int WithSession(CliContext& cli, const std::function<bool(CliSession&)>& body) {
-    return WithSession(cli, [&](CliSession& s) { return body(s); });
+    CliSession s(cli);
+    if (!s.Open())
+        return 1;
+    return s.Finish(body(s));
 }
 
 } // namespace
