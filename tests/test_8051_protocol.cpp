@@ -9,13 +9,8 @@
 using namespace kelvo;
 using namespace kelvo::optest;
 using Kind = RecordingProgressSink::Kind;
-using Tokens = std::vector<std::string>;
 
 namespace {
-
-void Append(Tokens& t, const Tokens& more) {
-    t.insert(t.end(), more.begin(), more.end());
-}
 
 const Tokens kEnable = {"C10", "D04", "~4", ">AC", ">53", ">FF", "~3"};
 const Tokens kFinish = {"C10", "D04", "~3", ">AC", ">FF", ">FF", "~3", "D00"};

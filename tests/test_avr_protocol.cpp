@@ -11,13 +11,8 @@
 using namespace kelvo;
 using namespace kelvo::optest;
 using Kind = RecordingProgressSink::Kind;
-using Tokens = std::vector<std::string>;
 
 namespace {
-
-void Append(Tokens& t, const Tokens& more) {
-    t.insert(t.end(), more.begin(), more.end());
-}
 
 const Tokens kEnable = {"C10", "~6", ">AC", ">53", ">FF", ">FF", "~3"};
 

@@ -43,6 +43,13 @@ public:
     std::int64_t step = 0;
 };
 
+// Decoded port traffic, one token per register write, byte or wait.
+using Tokens = std::vector<std::string>;
+
+inline void Append(Tokens& t, const Tokens& more) {
+    t.insert(t.end(), more.begin(), more.end());
+}
+
 inline std::string Hex2(unsigned v) {
     char b[8];
     std::snprintf(b, sizeof b, "%02X", v & 0xFF);

@@ -102,7 +102,12 @@ int IspAvrWriteDataByte(Link& link, std::uint8_t address, std::uint8_t value) {
     return 2;
 }
 
-RecordResult IspAvrLoadRecord(Link& link, std::string_view line) {
+namespace {
+
+// What loading and verifying share: empty lines and the end record have
+// nothing to program, a line without the record mark fails, and every other
+// record hands its words (low byte first) to `onWord` until one is refused.
+template <typename OnWord> RecordResult ForEachRecordWord(std::string_view line, OnWord onWord) {
     if (line.empty())
         return kRecordNothingToProgram;
     if (line[0] != ':')
@@ -112,37 +117,32 @@ RecordResult IspAvrLoadRecord(Link& link, std::string_view line) {
     if (h.type == kRecordTypeEnd)
         return kRecordNothingToProgram;
     std::uint32_t word = h.Address() / 2;
-    for (int i = 0; i < h.count / 2; ++i) {
+    for (int i = 0; i < h.count / 2; ++i, ++word) {
         const std::uint8_t lo = ReadHexPair(line, cursor);
         const std::uint8_t hi = ReadHexPair(line, cursor);
-        const auto w = static_cast<std::uint8_t>(word & 0xFF);
-        Send(link, 0x40, 0x0F, w, lo);
-        Send(link, 0x48, 0x0F, w, hi);
-        ++word;
+        if (!onWord(word, lo, hi))
+            return kRecordFailed;
     }
     return kRecordProgrammed;
 }
 
+} // namespace
+
+RecordResult IspAvrLoadRecord(Link& link, std::string_view line) {
+    return ForEachRecordWord(line, [&](std::uint32_t word, std::uint8_t lo, std::uint8_t hi) {
+        const auto w = static_cast<std::uint8_t>(word & 0xFF);
+        Send(link, 0x40, 0x0F, w, lo);
+        Send(link, 0x48, 0x0F, w, hi);
+        return true;
+    });
+}
+
 RecordResult IspAvrVerifyRecord(Link& link, std::string_view line) {
-    if (line.empty())
-        return kRecordNothingToProgram;
-    if (line[0] != ':')
-        return kRecordFailed;
-    std::size_t cursor = 1;
-    const RecordHeader h = ReadRecordHeader(line, cursor);
-    if (h.type == kRecordTypeEnd)
-        return kRecordNothingToProgram;
-    std::uint32_t word = h.Address() / 2;
-    for (int i = 0; i < h.count / 2; ++i) {
-        const std::uint8_t lo = ReadHexPair(line, cursor);
-        const std::uint8_t hi = ReadHexPair(line, cursor);
+    return ForEachRecordWord(line, [&](std::uint32_t word, std::uint8_t lo, std::uint8_t hi) {
         const std::uint8_t readLo = ReadCodeByte(link, 0x20, word);
         const std::uint8_t readHi = ReadCodeByte(link, 0x28, word);
-        if (readLo != lo || readHi != hi)
-            return kRecordFailed;
-        ++word;
-    }
-    return kRecordProgrammed;
+        return readLo == lo && readHi == hi;
+    });
 }
 
 void IspAvrWritePage(Link& link, int page) {
