@@ -13,7 +13,7 @@ public:
     explicit RealConnection(std::unique_ptr<Port> port) : port_(std::move(port)) {}
     Port& port() override { return *port_; }
     Clock& clock() override { return clock_; }
-    bool Close(std::string&) override { return true; }
+    bool Save(std::string&) override { return true; }
 
 private:
     std::unique_ptr<Port> port_;

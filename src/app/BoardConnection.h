@@ -29,9 +29,12 @@ public:
     virtual ~BoardConnection() = default;
     virtual Port& port() = 0;
     virtual Clock& clock() = 0;
-    // Ends the run: a simulated board writes its state file back. Returns
+    // A simulated board writes its state file back now (the desktop program
+    // does this after every flow); a real port has nothing to write. Returns
     // false with a message when that fails.
-    virtual bool Close(std::string& error) = 0;
+    virtual bool Save(std::string& error) = 0;
+    // Ends the run: a simulated board writes its state file back.
+    virtual bool Close(std::string& error) { return Save(error); }
 };
 
 // Opens the chosen backend for the port at portBase. Returns null and a

@@ -19,7 +19,7 @@ public:
     Port& port() override { return board_; }
     Clock& clock() override { return board_; }
 
-    bool Close(std::string& error) override {
+    bool Save(std::string& error) override {
         if (!file_)
             return true;
         return SaveSimState(*file_, board_.state(), error);
