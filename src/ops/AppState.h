@@ -33,6 +33,9 @@ struct AppState {
     // The "Upload Configuration" button: a board with too old firmware
     // disables it until a download of a newer one.
     bool uploadEnabled = true;
+    // The page on screen (-1: none), kept by the main window's page switch;
+    // Upload and Save collect this page.
+    int currentPageNumber = -1;
     // Initial programming writes every board from the file chosen first.
     std::string rememberedFirmwarePath;
     int firmwarePathRemembered = 0;

@@ -15,6 +15,9 @@ struct FlowContext {
     FlowHost& host;
     Port& port;
     Clock& clock;
+    // Why the port cannot be used (what, why, how to fix it); empty when it
+    // can. A flow then tells the user once instead of searching.
+    std::string portUnavailable{};
 };
 
 inline constexpr char kFlowWarning[] =

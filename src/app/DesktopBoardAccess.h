@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/BoardConnection.h"
+#include "ui/BoardAccess.h"
+
+#include <memory>
+
+namespace kelvo {
+
+// The desktop program's board: the connection chosen on the command line,
+// opened when a flow first needs it and again when the port address has
+// changed (a simulated board answers at its own address and stays open).
+class DesktopBoardAccess final : public BoardAccess {
+public:
+    explicit DesktopBoardAccess(ConnectionRequest request) : request_(std::move(request)) {}
+
+    bool Prepare(std::int32_t portBase, std::string& error) override;
+    Port& port() override { return connection_->port(); }
+    Clock& clock() override { return connection_->clock(); }
+    bool Save(std::string& error) override;
+    // At exit: a simulated board writes its state file back.
+    bool Close(std::string& error);
+
+private:
+    ConnectionRequest request_;
+    std::unique_ptr<BoardConnection> connection_;
+    std::int32_t openedFor_ = -1;
+};
+
+} // namespace kelvo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/BoardConnection.h"
+#include "ops/RunOptions.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvo {
+
+// What the desktop program takes from its command line: the service
+// switches, and which board to talk to.
+struct DesktopCommandLine {
+    RunOptions options;
+    std::optional<std::string> boardTypeName; // -boardtypeNAME
+    ConnectionRequest connection;             // the real port unless --sim
+    std::optional<std::int32_t> portOverride; // --port HEX
+    bool showHelp = false;
+    bool showVersion = false;
+};
+
+// The real port driver of this platform: ppdev on Linux, inpout on Windows.
+PortDriver DefaultPortDriver();
+
+// Parses the arguments after the program name. Service switches may start
+// with "-" or "/" and anything unknown is ignored; only a bad value of
+// --sim, --port-driver or --port is an error (false, with a message).
+bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopCommandLine& out,
+                             std::string& error);
+
+// Usage text for --help.
+std::string DesktopUsage();
+
+} // namespace kelvo

@@ -1,0 +1,96 @@
+// kelvo, the desktop program.
+#include "app/DesktopBoardAccess.h"
+#include "app/DesktopCommandLine.h"
+#include "app/Version.h"
+#include "ui/Artwork.h"
+#include "ui/CKelvoAppDlg.h"
+#include "ui/ModalRun.h"
+
+#include <QApplication>
+
+#include <iostream>
+#include <memory>
+
+namespace kelvo {
+
+namespace {
+
+// The manual and the context help come later; until then F1 and right-clicks
+// are routed here and show nothing.
+class NoHelp final : public HelpService {
+public:
+    void OpenHelpFile() override {}
+    void ShowContextHelp(QWidget*, const ContextHelpTable&, const QPoint&) override {}
+};
+
+} // namespace
+
+// The application: parses the command line, runs the main window modally
+// and releases the process state when it closes.
+class CKelvoAppApp {
+public:
+    explicit CKelvoAppApp(const DesktopCommandLine& commandLine) : commandLine_(commandLine) {}
+
+    int InitInstance() {
+        const DesktopCommandLine& commandLine = commandLine_;
+        std::string error;
+        auto state = std::make_unique<AppState>();
+        state->runOptions = commandLine.options;
+        if (commandLine.boardTypeName)
+            state->boardInfo.boardTypeName = *commandLine.boardTypeName;
+        DesktopBoardAccess board(commandLine.connection);
+        const bool simulated = commandLine.connection.driver == PortDriver::Simulated;
+        // A simulated board is chosen on purpose: a file that does not load
+        // is an error before any window opens. A real port that cannot be
+        // opened is reported by the first flow that needs it.
+        if (simulated && !board.Prepare(state->link.portBase, error)) {
+            std::cerr << "kelvo: " << error << "\n";
+            ShowMessageBox(nullptr, error, "Kelvo", MessageIcon::Error, MessageButtons::Ok);
+            return 1;
+        }
+        NoHelp help;
+        int exitCode = 0;
+        {
+            MainWindowOptions options;
+            options.simulatedBoard = simulated;
+            options.portOverride = commandLine.portOverride;
+            CKelvoAppDlg window(*state, board, help, options);
+            window.exec();
+        }
+        if (!board.Close(error)) {
+            std::cerr << "kelvo: " << error << "\n";
+            exitCode = 1;
+        }
+        state.reset();
+        return exitCode;
+    }
+
+private:
+    const DesktopCommandLine& commandLine_;
+};
+
+} // namespace kelvo
+
+int main(int argc, char** argv) {
+    using namespace kelvo;
+    // Read before Qt starts, so --help works without a display; Qt's own
+    // options (-platform ...) are unknown parameters here and ignored.
+    DesktopCommandLine commandLine;
+    std::string error;
+    if (!ParseDesktopCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine,
+                                 error)) {
+        std::cerr << "kelvo: " << error << "\n" << DesktopUsage();
+        return 2;
+    }
+    if (commandLine.showHelp || commandLine.showVersion) {
+        std::cout << "kelvo " << kVersion << "\n";
+        if (commandLine.showHelp)
+            std::cout << DesktopUsage();
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvo"));
+    QApplication::setWindowIcon(KelvoIcon());
+    CKelvoAppApp theApp(commandLine);
+    return theApp.InitInstance();
+}

@@ -1,0 +1,130 @@
+#include "ui/CSettingsDlg.h"
+
+#include "files/ConnectionSettings.h"
+#include "ui/ControlId.h"
+#include "ui/DialogUnits.h"
+#include "ui/ModalRun.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace kelvo {
+
+namespace {
+
+const ContextHelpTable kSettingsHelp{"SettingsDialog.txt",
+                                     {{1046, 1}, {1049, 2}, {1047, 3}, {1048, 4}, {1, 5}, {2, 6}}};
+
+} // namespace
+
+QValidator::State UpperCaseValidator::validate(QString& input, int&) const {
+    input = input.toUpper();
+    return Acceptable;
+}
+
+CSettingsDlg::CSettingsDlg(AppState& state, HelpService& help, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      state_(state) {
+    setWindowTitle(QStringLiteral("Connection Settings"));
+    const QFont& f = font();
+    setFixedSize(DluToPixels(f, 196, 126));
+    auto place = [&](QWidget* w, int x, int y, int width, int height, int id = -1) {
+        w->setGeometry(DluToPixels(f, x, y, width, height));
+        if (id >= 0)
+            SetControlId(w, id);
+    };
+
+    auto* intro = new QLabel(
+        QStringLiteral("Select the port you wish to use to connect to your board. If you use a "
+                       "non-standard address, you can enter the Hex address in the text box."),
+        this);
+    intro->setWordWrap(true);
+    intro->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(intro, 7, 6, 182, 30);
+    place(new QGroupBox(QStringLiteral("Parallel Port:"), this), 7, 38, 182, 62);
+    lpt1_ = new QRadioButton(QStringLiteral("LPT1 (Port Address 0x378)"), this);
+    place(lpt1_, 15, 50, 160, 11, 1046);
+    lpt2_ = new QRadioButton(QStringLiteral("LPT2 (Port Address 0x278)"), this);
+    place(lpt2_, 15, 64, 160, 11, 1049);
+    custom_ = new QRadioButton(QStringLiteral("Custom Address:"), this);
+    place(custom_, 15, 80, 76, 11, 1047);
+    place(new QLabel(QStringLiteral("0x"), this), 93, 81, 10, 10);
+    address_ = new QLineEdit(this);
+    place(address_, 104, 79, 70, 13, 1048);
+    address_->setValidator(new UpperCaseValidator(address_));
+
+    auto* save = new QPushButton(QStringLiteral("Save"), this);
+    place(save, 46, 106, 50, 14, 1);
+    save->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    place(cancel, 102, 106, 50, 14, 2);
+    cancel->setAutoDefault(false);
+    connect(save, &QPushButton::clicked, this, &CSettingsDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
+    for (QRadioButton* radio : {lpt1_, lpt2_, custom_})
+        connect(radio, &QRadioButton::clicked, this, &CSettingsDlg::UpdateCustomEnabling);
+
+    // F1 does nothing here; right-clicks still offer the controls' topics.
+    InstallHelp(this, help, kSettingsHelp, false);
+
+    // The dialog's initialisation.
+    LoadConnectionSettings();
+    address_->setText(QString::fromStdString(m_strCustomAddress));
+    switch (PortChoiceFor(state_.link.portBase)) {
+    case PortChoice::Lpt2:
+        lpt2_->setChecked(true);
+        break;
+    case PortChoice::Lpt1:
+        lpt1_->setChecked(true);
+        break;
+    case PortChoice::Custom:
+        custom_->setChecked(true);
+        break;
+    }
+    UpdateCustomEnabling();
+}
+
+void CSettingsDlg::LoadConnectionSettings() {
+    kelvo::LoadConnectionSettings(state_.startDirectory, state_.link.portBase, m_strCustomAddress);
+}
+
+void CSettingsDlg::UpdateCustomEnabling() {
+    const bool custom = custom_->isChecked();
+    address_->setEnabled(custom);
+    if (custom) {
+        m_strCustomAddress = address_->text().toStdString();
+    } else {
+        m_strCustomAddress.clear();
+        address_->clear();
+    }
+}
+
+void CSettingsDlg::accept() {
+    const PortChoice choice = lpt2_->isChecked()     ? PortChoice::Lpt2
+                              : custom_->isChecked() ? PortChoice::Custom
+                                                     : PortChoice::Lpt1;
+    if (choice == PortChoice::Custom)
+        m_strCustomAddress = address_->text().toStdString();
+    const ConnectionSaveResult result = SaveConnectionSettings(
+        state_.startDirectory, choice, m_strCustomAddress, state_.link.portBase);
+    switch (result.status) {
+    case ConnectionSaveResult::Status::EmptyAddress:
+        ShowMessageBox(this, "Empty port address found. Please enter a valid address.",
+                       "Empty Address Found", MessageIcon::Exclamation, MessageButtons::Ok);
+        return;
+    case ConnectionSaveResult::Status::NotWritten:
+        ShowMessageBox(this, result.error, "Connection Settings", MessageIcon::Exclamation,
+                       MessageButtons::Ok);
+        break;
+    case ConnectionSaveResult::Status::Saved:
+        break;
+    }
+    // Saving ends the dialog like Cancel; nobody reads the result.
+    QDialog::reject();
+}
+
+} // namespace kelvo

@@ -1,0 +1,220 @@
+#include "ui/CStatusDlg.h"
+
+#include "link/OperationContext.h"
+#include "ui/ControlId.h"
+#include "ui/DialogUnits.h"
+#include "ui/ModalRun.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace kelvo {
+
+// The worker's side of the window: every call is queued for the window's
+// thread, in order.
+class ProgressQueue final : public ProgressSink {
+public:
+    using Event = RecordingProgressSink::Event;
+    using Kind = RecordingProgressSink::Kind;
+
+    void SetRange(int max) override { Push({Kind::Range, max, {}}); }
+    void SetPosition(int position) override { Push({Kind::Position, position, {}}); }
+    void SetStatus(const std::string& text) override { Push({Kind::Status, 0, text}); }
+    void SetTimeLeft(const std::string& text) override { Push({Kind::TimeLeft, 0, text}); }
+    void SetWarning(const std::string& text) override { Push({Kind::Warning, 0, text}); }
+
+    void Finish() {
+        std::lock_guard lock(mutex_);
+        finished_ = true;
+    }
+
+    // Moves the queued changes out; true once the operation has finished
+    // and everything it queued is in `out`.
+    bool Take(std::vector<Event>& out) {
+        std::lock_guard lock(mutex_);
+        out.swap(events_);
+        events_.clear();
+        return finished_;
+    }
+
+private:
+    void Push(Event e) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(e));
+    }
+
+    std::mutex mutex_;
+    std::vector<Event> events_;
+    bool finished_ = false;
+};
+
+namespace {
+
+// Swallows every kind of user input to every window while an operation
+// runs: the modal window already keeps the others from input, and this also
+// keeps the progress window itself, and anything sent to a window directly,
+// from acting on it.
+class InputBlocker final : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::Close:
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+QLabel* AddLabel(QWidget* parent, int id, const QRect& geometry) {
+    auto* label = new QLabel(parent);
+    SetControlId(label, id);
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+CStatusDlg::CStatusDlg(const OperationRequest& request, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      initialStatus_(request.initialStatus) {
+    setWindowTitle(QStringLiteral("Communication In Progress..."));
+    const QFont& f = font();
+    setFixedSize(DluToPixels(f, 229, 65));
+    // The template's time-left line is 79 units wide, too narrow for
+    // "Time Left: Calculating..." in most fonts; it gets the full width.
+    status_ = AddLabel(this, 1012, DluToPixels(f, 7, 5, 215, 10));
+    progress_ = new QProgressBar(this);
+    SetControlId(progress_, 1013);
+    progress_->setGeometry(DluToPixels(f, 7, 18, 211, 14));
+    progress_->setTextVisible(false);
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    timeLeft_ = AddLabel(this, 1067, DluToPixels(f, 7, 35, 215, 10));
+    warning_ = AddLabel(this, 1014, DluToPixels(f, 7, 50, 215, 11));
+    status_->setText(QString::fromStdString(request.initialStatus));
+    warning_->setText(QString::fromStdString(request.warning));
+
+    drainTimer_.setInterval(15);
+    drainTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&drainTimer_, &QTimer::timeout, this, &CStatusDlg::Drain);
+    // Should the platform never paint the window (it stays unexposed), the
+    // operation still starts.
+    startFallback_.setSingleShot(true);
+    startFallback_.setInterval(500);
+    connect(&startFallback_, &QTimer::timeout, this, [this] {
+        if (startPending_) {
+            startPending_ = false;
+            StartOperation();
+        }
+    });
+}
+
+CStatusDlg::~CStatusDlg() {
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void CStatusDlg::Run(const std::function<void(ProgressSink&)>& operation) {
+    operation_ = operation;
+    startPending_ = true;
+    AnnounceModal(*this);
+    exec();
+}
+
+void CStatusDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (startPending_)
+        startFallback_.start();
+}
+
+void CStatusDlg::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (!startPending_)
+        return;
+    // Started from the queue, not from inside the paint: what was posted
+    // before (the first page) runs first, and the paint completes.
+    startPending_ = false;
+    QMetaObject::invokeMethod(this, &CStatusDlg::StartOperation, Qt::QueuedConnection);
+}
+
+void CStatusDlg::StartOperation() {
+    startFallback_.stop();
+    status_->setText(QString::fromStdString(initialStatus_));
+    warning_->setText(QString::fromLatin1(kTextOperationWarning));
+    timeLeft_->clear();
+    queue_ = std::make_unique<ProgressQueue>();
+    inputBlocker_ = std::make_unique<InputBlocker>();
+    qApp->installEventFilter(inputBlocker_.get());
+    ProgressQueue* queue = queue_.get();
+    worker_ = std::thread([queue, operation = operation_] {
+        operation(*queue);
+        queue->Finish();
+    });
+    drainTimer_.start();
+    emit operationStarted();
+}
+
+void CStatusDlg::Drain() {
+    std::vector<ProgressQueue::Event> events;
+    const bool finished = queue_->Take(events);
+    for (const ProgressQueue::Event& e : events) {
+        switch (e.kind) {
+        case ProgressQueue::Kind::Range:
+            progress_->setRange(0, std::max(e.value, 0));
+            break;
+        case ProgressQueue::Kind::Position:
+            // QProgressBar ignores values outside its range; a progress
+            // control shows them at the nearer end.
+            progress_->setValue(std::clamp(e.value, 0, progress_->maximum()));
+            break;
+        case ProgressQueue::Kind::Status:
+            status_->setText(QString::fromStdString(e.text));
+            break;
+        case ProgressQueue::Kind::TimeLeft:
+            timeLeft_->setText(QString::fromStdString(e.text));
+            break;
+        case ProgressQueue::Kind::Warning:
+            warning_->setText(QString::fromStdString(e.text));
+            break;
+        }
+        emit progressShown();
+    }
+    if (!finished)
+        return;
+    drainTimer_.stop();
+    worker_.join();
+    qApp->removeEventFilter(inputBlocker_.get());
+    inputBlocker_.reset();
+    emit operationEnded();
+    done(QDialog::Rejected);
+}
+
+void CStatusDlg::reject() {
+    // Escape: the window closes only when its operation has ended.
+}
+
+void CStatusDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
+
+} // namespace kelvo
