@@ -1,0 +1,237 @@
+#include "MainWindowFixture.h"
+#include "ops/RawMemory.h"
+#include "ui/DialogUnits.h"
+
+#include <QGroupBox>
+
+namespace kelvo {
+namespace {
+
+const std::vector<std::pair<std::string, int>> kAllEntries = {
+    {"Firing Options", 0}, {"Closed Bolt Options", 1}, {"Eye Options", 2},
+    {"Timer Options", 3},  {"LCD Display Options", 4}, {"LCD Menu Options", 5},
+    {"Presets", 6},        {"Power Options", 7}};
+
+TEST_F(MainWindowTest, StartUpReadsTheBoardThenShowsPageZeroInTheFrame) {
+    state.boardInfo.boardTypeName = "Tovar"; // -boardtypeTovar
+    Open(Fennick());
+    EXPECT_EQ(Panel()[0], "Tovar"); // until the search replaces it
+    EXPECT_EQ(window->windowTitle(), "Kelvo Application Version 3.0");
+    WaitForFlows(1);
+
+    EXPECT_EQ(Panel(), (std::vector<std::string>{"Fennick", "v3.10", "9.4 volts"}));
+    // An AVR board: the 8051 attempt fails first.
+    EXPECT_EQ(script.progressWindows, 2);
+    EXPECT_TRUE(script.Boxes().empty());
+    EXPECT_EQ(ListEntries(), (std::vector<std::pair<std::string, int>>{{"Firing Options", 0},
+                                                                       {"Eye Options", 2},
+                                                                       {"Timer Options", 3},
+                                                                       {"LCD Display Options", 4},
+                                                                       {"LCD Menu Options", 5},
+                                                                       {"Presets", 6}}));
+    ASSERT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(state.currentPageNumber, 0);
+    // Page 0 was shown from the first attempt's window, before the board was
+    // read, then re-created from the image the download filled.
+    EXPECT_EQ(probes.created, (std::vector<int>{0, 0}));
+    EXPECT_TRUE(probes.collections.empty());
+    EXPECT_EQ(Probe(0).edit()->text(),
+              QString::number(ValidBoardSettings(1, 3, 10)[entry::debounce]));
+
+    // The page sits in the frame at the margins, and the frame wraps it.
+    QWidget* page = window->page(0).window();
+    ASSERT_NE(page, nullptr);
+    const QRect frame = FindControl(window.get(), 1066)->geometry();
+    EXPECT_EQ(page->pos(), frame.topLeft() + QPoint(4, 15));
+    EXPECT_EQ(frame.size(), page->size() + QSize(8, 21));
+    EXPECT_TRUE(window->rect().contains(frame));
+    // The first page marked the first entry; the download then rebuilt the
+    // list, which leaves no mark and no selection.
+    EXPECT_EQ(List()->currentRow(), -1);
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    EXPECT_TRUE(FindControl(window.get(), 1008)->isEnabled());
+}
+
+TEST_F(MainWindowTest, WithoutABoardTheSearchFailsOnceAndThePanelSaysUnknown) {
+    Open(NoBoard());
+    script.Press("Board Read Failed");
+    WaitForFlows(1);
+    EXPECT_EQ(script.progressWindows, 4);
+    EXPECT_EQ(script.Boxes(), (std::vector<std::string>{"Board Read Failed"}));
+    EXPECT_EQ(script.icons, (std::vector<QMessageBox::Icon>{QMessageBox::Warning}));
+    EXPECT_EQ(Panel(), (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
+    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(ListEntries(), kAllEntries);
+    EXPECT_EQ(state.settingsImage[entry::debounce], Unset);
+}
+
+TEST_F(MainWindowTest, InitialProgrammingShowsEmptyBoardAndStartsNoSearch) {
+    state.runOptions.initProgramming = 1;
+    state.boardInfo.boardTypeName = "Quarle";
+    Open(Fennick());
+    ASSERT_TRUE(SpinUntil([&] { return window->currentPage() == 0; }));
+    QApplication::processEvents();
+    EXPECT_EQ(Panel(), (std::vector<std::string>{"Empty", "None", "N/A"}));
+    EXPECT_EQ(script.progressWindows, 0);
+    EXPECT_EQ(board->saves, 0);
+    EXPECT_EQ(state.boardInfo.dialogMode, 0);
+    EXPECT_EQ(state.settingsImage[entry::debounce], Unset);
+    EXPECT_EQ(ListEntries(), kAllEntries);
+    // The first page marks the first entry, without a visible selection.
+    EXPECT_EQ(List()->currentRow(), 0);
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+}
+
+TEST_F(MainWindowTest, SimulatedBoardIsNamedInTheTitle) {
+    MainWindowOptions options;
+    options.simulatedBoard = true;
+    Open(Fennick(), options);
+    WaitForFlows(1);
+    EXPECT_EQ(window->windowTitle(), "Kelvo Application Version 3.0 (simulated board)");
+    // The fixed size from dialog units: 345 x 260.
+    EXPECT_EQ(window->size(), DluToPixels(window->font(), 345, 260));
+}
+
+TEST_F(MainWindowTest, EnterNeverClosesTheWindowEscapeExitAndTheCloseBoxDo) {
+    Open(Fennick());
+    WaitForFlows(1);
+    for (int id : {2, 1007, 1065, 5000}) {
+        QWidget* control = FindControl(window.get(), id);
+        ASSERT_NE(control, nullptr) << id;
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Return);
+        QTest::keyClick(control, Qt::Key_Enter);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(board->saves, 1); // Enter on "Download Configuration" ran nothing
+
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+
+    window->show();
+    Click(2); // "Exit "
+    EXPECT_FALSE(window->isVisible());
+
+    window->show();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, ArrowKeysMoveTheMarkAMouseClickSwitchesPages) {
+    Open(Fennick());
+    WaitForFlows(1);
+    QListWidget* list = List();
+    list->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentRow(), 2);
+    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_TRUE(probes.collections.empty());
+
+    // Entries were removed for this board; the item data names the page.
+    const QRect row = list->visualItemRect(list->item(1)); // "Eye Options", page 2
+    Probe(0).edit()->setText("21");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(window->currentPage(), 2);
+    EXPECT_EQ(state.currentPageNumber, 2);
+    EXPECT_EQ(probes.collections,
+              (std::vector<ProbeLog::Collection>{{0, CollectVariant::SwitchPage}}));
+    EXPECT_EQ(state.settingsImage[entry::debounce], 21);
+    EXPECT_EQ(window->page(0).window(), nullptr); // only the page on screen exists
+    ASSERT_NE(window->page(2).window(), nullptr);
+
+    // Clicking the page on screen collects and re-creates it.
+    Probe(2).edit()->setText("33");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(probes.collections.back().page, 2);
+    EXPECT_EQ(Probe(2).edit()->text(), "33");
+    EXPECT_EQ(probes.created.back(), 2);
+
+    // A click beside the entries changes nothing.
+    const std::size_t before = probes.collections.size();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      QPoint(row.center().x(), list->viewport()->height() - 2));
+    EXPECT_EQ(probes.collections.size(), before);
+    EXPECT_EQ(window->currentPage(), 2);
+}
+
+TEST_F(MainWindowTest, UploadWritesThePageOnScreenNotTheMarkedOne) {
+    Open(Fennick());
+    WaitForFlows(1);
+    Probe(0).edit()->setText("17"); // debounce on page 0
+    // Move the mark to "Eye Options" without switching pages.
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Down);
+    ASSERT_EQ(window->currentPage(), 0);
+
+    Click(1008);
+    EXPECT_EQ(board->saves, 2);
+    EXPECT_EQ(probes.collections,
+              (std::vector<ProbeLog::Collection>{{0, CollectVariant::CollectCurrentPage}}));
+    EXPECT_EQ(board->Entry(entry::debounce), 17);
+    EXPECT_TRUE(script.Boxes().empty()); // a successful upload says nothing
+}
+
+TEST_F(MainWindowTest, SavedSettingsOpenAgainIntoThePageOnScreen) {
+    Open(Fennick());
+    WaitForFlows(1);
+    Probe(0).edit()->setText("12");
+    const std::string file = (directory / "bench.esf").string();
+    script.Choose("Save As", file);
+    Click(1009);
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(script.fileFilters, (std::vector<std::string>{"Kelvo Config Files (*.esf)"}));
+    EXPECT_EQ(script.fileSuffixes, (std::vector<std::string>{"esf"}));
+    EXPECT_EQ(script.proposed, (std::vector<std::string>{"MySettings.esf"}));
+
+    Probe(0).edit()->setText("29");
+    script.Choose("Open", file);
+    Click(1044);
+    // Re-created from the file, without collecting the 29 first.
+    EXPECT_EQ(Probe(0).edit()->text(), "12");
+    EXPECT_EQ(state.settingsImage[entry::debounce], 12);
+    EXPECT_EQ(script.proposed.back(), "");
+
+    // Cancelling the dialog keeps what is on screen.
+    Probe(0).edit()->setText("5");
+    script.Choose("Open", std::nullopt);
+    Click(1044);
+    EXPECT_EQ(Probe(0).edit()->text(), "5");
+    EXPECT_EQ(script.Boxes().size(), 3u);
+}
+
+TEST_F(MainWindowTest, RawMemoryIsShownAfterARead) {
+    state.runOptions.displayDataMemRaw = 1;
+    Open(Fennick());
+    script.Press("Raw Memory Values");
+    WaitForFlows(1);
+    ASSERT_EQ(script.texts.size(), 1u);
+    EXPECT_EQ(script.texts[0], RawMemoryText(state.settingsImage, RawMemoryMode::Read));
+    EXPECT_EQ(script.icons[0], QMessageBox::NoIcon);
+}
+
+TEST_F(MainWindowTest, PinTestStepsThroughThirteenBoxesAnsweredWithKeys) {
+    state.runOptions.pinTest = 1;
+    state.boardInfo.boardTypeName = "Murrel";
+    Open(Fennick());
+    for (int pin = 1; pin <= 13; ++pin) {
+        // A user closing each box with the keyboard: Enter, or Escape.
+        script.Then("Kelvo", [pin](QDialog& d) {
+            QTest::keyClick(&d, pin % 2 ? Qt::Key_Return : Qt::Key_Escape);
+        });
+    }
+    WaitForFlows(1);
+    ASSERT_EQ(script.texts.size(), 13u);
+    for (int pin = 1; pin <= 13; ++pin) {
+        EXPECT_EQ(script.texts[static_cast<std::size_t>(pin - 1)],
+                  "Pin " + std::to_string(pin) + " is now high.");
+        EXPECT_EQ(script.icons[static_cast<std::size_t>(pin - 1)], QMessageBox::NoIcon);
+    }
+    EXPECT_EQ(script.progressWindows, 0);
+    EXPECT_EQ(Panel()[0], "Murrel"); // no search replaced the name
+}
+
+} // namespace
+} // namespace kelvo

@@ -1,0 +1,186 @@
+#include "MainWindowFixture.h"
+#include "ops/FirmwareImageHex.h"
+#include "ops/FirmwareUpdate.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+
+#include <atomic>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <random>
+
+namespace kelvo {
+namespace {
+
+constexpr char kSearchText[] = "Searching for a board on port 0x378, please wait...";
+
+// What the window showed after each change its operation made.
+struct Shown {
+    std::string status, timeLeft, warning;
+    int position = 0, maximum = 0;
+};
+
+void RecordProgress(CStatusDlg& window, std::vector<Shown>& into) {
+    QObject::connect(&window, &CStatusDlg::progressShown, &window, [&window, &into] {
+        const auto* bar = static_cast<QProgressBar*>(FindControl(&window, 1013));
+        into.push_back({TextOf(&window, 1012).toStdString(), TextOf(&window, 1067).toStdString(),
+                        TextOf(&window, 1014).toStdString(), bar->value(), bar->maximum()});
+    });
+}
+
+TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
+    Open(Fennick());
+    WaitForFlows(1);
+    const int windowsBefore = script.progressWindows;
+
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool released = false;
+    std::atomic<int> runs{0};
+    QPointer<CStatusDlg> seen;
+    bool checked = false;
+    script.onProgress = [&](CStatusDlg& progress) {
+        seen = &progress;
+        EXPECT_EQ(progress.windowTitle(), "Communication In Progress...");
+        EXPECT_FALSE(progress.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(progress.windowFlags() & Qt::WindowSystemMenuHint);
+        EXPECT_TRUE(progress.isModal());
+        QObject::connect(&progress, &CStatusDlg::operationStarted, &progress, [&] {
+            // The operation is now blocked on the latch.
+            ASSERT_TRUE(SpinUntil([&] {
+                return TextOf(seen, 1012) == "Downloading settings from your board, please wait...";
+            }));
+            EXPECT_EQ(TextOf(seen, 1014),
+                      "Do not turn off the power or disconnect the programming cable.");
+            EXPECT_EQ(TextOf(seen, 1067), "");
+            QTest::keyClick(seen, Qt::Key_Escape);
+            QTest::keyClick(seen, Qt::Key_F4, Qt::AltModifier);
+            EXPECT_FALSE(seen->close());
+            QCloseEvent desktopClose;
+            QApplication::sendEvent(seen, &desktopClose);
+            Click(1007); // "Download Configuration" on the main window
+            QCloseEvent mainClose;
+            QApplication::sendEvent(window.get(), &mainClose);
+            QTest::keyClick(window.get(), Qt::Key_Escape);
+            QApplication::processEvents();
+            EXPECT_TRUE(seen->isVisible());
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_TRUE(seen->OperationRunning());
+            EXPECT_EQ(script.progressWindows, windowsBefore + 1);
+            checked = true;
+            std::lock_guard lock(mutex);
+            released = true;
+            cv.notify_all();
+        });
+    };
+    OperationRequest request;
+    request.operation = 0;
+    request.initialStatus = kSearchText;
+    request.warning = "Do not turn off the power or disconnect the programming cable. ";
+    window->host().RunInProgressWindow(request, [&](ProgressSink& sink) {
+        ++runs;
+        sink.SetStatus("Downloading settings from your board, please wait...");
+        sink.SetWarning("Do not turn off the power or disconnect the programming cable.");
+        sink.SetTimeLeft("");
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return released; });
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(seen.isNull()); // closed and gone
+    EXPECT_EQ(script.progressWindows, windowsBefore + 1);
+    EXPECT_EQ(board->saves, 1); // the click on Download ran nothing, then or later
+    QApplication::processEvents();
+    EXPECT_EQ(board->saves, 1);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, UnassignedOperationTwoClosesAtOnceAndKeepsTheFlag) {
+    state.runOptions.initProgramming = 1; // no search at start-up
+    Open(Fennick());
+    std::vector<Shown> shown;
+    std::string statusAtEnd;
+    script.onProgress = [&](CStatusDlg& progress) {
+        RecordProgress(progress, shown);
+        QObject::connect(&progress, &CStatusDlg::operationEnded, &progress,
+                         [&] { statusAtEnd = TextOf(&progress, 1012).toStdString(); });
+    };
+    for (int flag : {1, 0}) {
+        window->RunFlow([&](FlowContext& ctx) {
+            ctx.state.operationSucceeded = flag;
+            OperationRequest request;
+            request.operation = 2;
+            request.initialStatus = kSearchText;
+            RunBoardOperation(ctx, request);
+            EXPECT_EQ(ctx.state.operationSucceeded, flag);
+        });
+        EXPECT_EQ(statusAtEnd, kSearchText);
+    }
+    EXPECT_EQ(script.progressWindows, 2);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Only the start texts: no operation ran.
+    for (const Shown& s : shown)
+        EXPECT_EQ(s.status, kSearchText);
+}
+
+TEST_F(MainWindowTest, FirmwareUpdateShowsItsStatusBarAndTimeLeft) {
+    Open(Fennick());
+    WaitForFlows(1);
+    std::mt19937 rng(7);
+    std::vector<std::uint8_t> code(8192);
+    for (auto& b : code)
+        b = static_cast<std::uint8_t>(rng());
+    const std::vector<std::string> records = CutIntoRecords(code);
+    const std::string file = (directory / "new.efw").string();
+    std::ofstream(file) << FormatFirmwareImage(1, records);
+    const int tokens = static_cast<int>(records.size()) + 1; // the header too
+
+    std::vector<std::vector<Shown>> windows;
+    script.onProgress = [&](CStatusDlg& progress) {
+        windows.emplace_back();
+        RecordProgress(progress, windows.back());
+    };
+    script.Choose("Open", file).Press("Firmware Upload Complete");
+    Click(1011);
+    WaitForFlows(3); // the update, and the download it asked for
+
+    EXPECT_EQ(script.fileFilters, (std::vector<std::string>{"Kelvo Firmware Files (*.efw)"}));
+    EXPECT_EQ(script.fileSuffixes, (std::vector<std::string>{"efw"}));
+    EXPECT_EQ(script.texts.back(), "The board firmware and settings have been updated!\n\n");
+    EXPECT_EQ(script.icons.back(), QMessageBox::NoIcon);
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), board->board.state().code.begin()));
+
+    // 8051 attempt, AVR firmware write, settings upload (8051, AVR), and the
+    // read-back download (8051, AVR).
+    ASSERT_EQ(windows.size(), 6u);
+    const std::vector<Shown>& write = windows[1];
+    ASSERT_FALSE(write.empty());
+    EXPECT_EQ(write.front().status, kSearchText + std::string(" "));
+    bool uploading = false, calculating = false, estimate = false;
+    int lastPosition = -1;
+    for (const Shown& s : write) {
+        uploading |= s.status == "Uploading firmware to your board, please wait...";
+        calculating |= s.timeLeft == "Time Left: Calculating...";
+        estimate |= s.timeLeft.rfind("Time Left: 00:", 0) == 0;
+        EXPECT_GE(s.position, lastPosition) << "the bar never moves back";
+        lastPosition = s.position;
+        EXPECT_EQ(s.warning, "Do not turn off the power or disconnect the programming cable.");
+    }
+    EXPECT_TRUE(uploading);
+    EXPECT_TRUE(calculating);
+    EXPECT_TRUE(estimate) << "a 10-second write shows an estimate after 5 seconds";
+    EXPECT_EQ(write.back().maximum, 2 * tokens);
+    // Into the verification pass, which starts at N.
+    EXPECT_GT(write.back().position, tokens + tokens / 2);
+    // A settings write shows no time left.
+    for (const Shown& s : windows[3])
+        EXPECT_EQ(s.timeLeft, "");
+    EXPECT_EQ(Panel(), (std::vector<std::string>{"Fennick", "v3.10", "9.4 volts"}));
+}
+
+} // namespace
+} // namespace kelvo
