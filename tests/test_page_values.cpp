@@ -1,6 +1,7 @@
 #include "settings/EditText.h"
 #include "settings/PageValues.h"
 #include "settings/Tables.h"
+#include "settings/Validation.h"
 
 #include <gtest/gtest.h>
 
@@ -216,13 +217,24 @@ TEST(EyePage, HalcyraClosedBoltVariants) {
         EXPECT_EQ(image[e], 0) << e;
     EXPECT_EQ(image[entry::afterEyeDelay], 14);
 
-    // The page on screen at a save reads its empty list and wait field.
+    // The page on screen at a save reads its empty wait field but takes the
+    // unfilled eye-mode list as leaving the page does, whatever was picked in
+    // it, so the image still passes validation.
+    for (const int picked : {kNoSelection, 2}) {
+        image = BoardImage();
+        EyePageValues onScreen = v;
+        onScreen.eyeMode = picked;
+        CollectEyePage(onScreen, kCurrent, 1, "Halcyra", image);
+        EXPECT_EQ(image[entry::eyeMode], 0);
+        EXPECT_EQ(image[entry::boltTimerWait], Unset);
+        EXPECT_EQ(image[entry::operationMode], 1);
+        EXPECT_EQ(image[entry::eyeSensitivity], 2);
+        EXPECT_TRUE(ValidateSettings(image, 1, "Halcyra")) << picked;
+    }
+    // In open-bolt mode the list is read as it stands.
     image = BoardImage();
-    CollectEyePage(v, kCurrent, 1, "Halcyra", image);
+    CollectEyePage(v, kCurrent, 0, "Halcyra", image);
     EXPECT_EQ(image[entry::eyeMode], Unset);
-    EXPECT_EQ(image[entry::boltTimerWait], Unset);
-    EXPECT_EQ(image[entry::operationMode], 1);
-    EXPECT_EQ(image[entry::eyeSensitivity], 2);
 }
 
 TEST(EyePage, EyeSensitivityIsCollectedOnlyWhereTheFieldBelongs) {

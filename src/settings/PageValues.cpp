@@ -185,7 +185,9 @@ void CollectEyePage(const EyePageValues& v, CollectVariant variant, int dialogMo
             image[entry::boltTimerWait] = BoltTimerWaitValue(v.boltTimerWaitText);
         }
     } else {
-        image[entry::eyeMode] = SelectedOrUnset(v.eyeMode);
+        // The closed-bolt set leaves the eye-mode list unfilled; reading it
+        // would make every save or upload with this page on screen invalid.
+        image[entry::eyeMode] = closedBolt ? 0 : SelectedOrUnset(v.eyeMode);
         if (RequiresEyeSensitivity(boardTypeName) || (boardTypeName == kBoardMurrel && !closedBolt))
             image[entry::eyeSensitivity] = EyeEditValue(v.eyeSensitivityText);
         image[entry::boltTimerWait] = BoltTimerWaitValue(v.boltTimerWaitText);

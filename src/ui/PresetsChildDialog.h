@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ui/CRHGenericChildDialog.h"
+
+#include <array>
+
+class QRadioButton;
+
+namespace kelvo {
+
+// Presets: four sets of firing, eye and closed-bolt values loaded into the
+// image, and the board's factory defaults. The page holds no setting.
+class PresetsChildDialog final : public CRHGenericChildDialog {
+public:
+    using CRHGenericChildDialog::CRHGenericChildDialog;
+
+    int GetTemplateId() const override { return 140; }
+    const ContextHelpTable& HelpTable() const override;
+    void Collect(CollectVariant) override {}
+
+protected:
+    void BuildTemplate(QWidget* page) override;
+    void OnInitDialog() override;
+
+private:
+    std::array<QRadioButton*, 4> presets_{};
+};
+
+} // namespace kelvo
