@@ -6,6 +6,7 @@
 #include "ops/SettingsFileFlows.h"
 #include "ops/Upload.h"
 #include "ui/Artwork.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CSettingsDlg.h"
 #include "ui/ControlId.h"
 #include "ui/DialogUnits.h"
@@ -114,6 +115,9 @@ CKelvoAppDlg::CKelvoAppDlg(AppState& state, BoardAccess& board, HelpService& hel
                        ? QStringLiteral("Kelvo Application Version 3.0 (simulated board)")
                        : QStringLiteral("Kelvo Application Version 3.0"));
     BuildControls();
+    if (options.showAbout)
+        InstallAboutEntry(this, FindControl(this, 135),
+                          [this, show = options.showAbout] { show(this); });
     InstallHelp(this, help_, kMainWindowHelp);
     OpeningSequence(options);
 }

@@ -25,6 +25,8 @@ using PageFactory = std::function<OptionPageSet(PageEnvironment&)>;
 struct MainWindowOptions {
     bool simulatedBoard = false;              // the title says so
     std::optional<std::int32_t> portOverride; // --port: wins over ConnSettings.dat
+    // Runs the about box over the window; without it there is no about entry.
+    std::function<void(QWidget* parent)> showAbout;
 };
 
 // The main window: the board information panel, the options list, the page

@@ -3,7 +3,9 @@
 #include "app/DesktopCommandLine.h"
 #include "app/Version.h"
 #include "ui/Artwork.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CKelvoAppDlg.h"
+#include "ui/DesktopHelp.h"
 #include "ui/ModalRun.h"
 
 #include <QApplication>
@@ -12,18 +14,6 @@
 #include <memory>
 
 namespace kelvo {
-
-namespace {
-
-// The manual and the context help come later; until then F1 and right-clicks
-// are routed here and show nothing.
-class NoHelp final : public HelpService {
-public:
-    void OpenHelpFile() override {}
-    void ShowContextHelp(QWidget*, const ContextHelpTable&, const QPoint&) override {}
-};
-
-} // namespace
 
 // The application: parses the command line, runs the main window modally
 // and releases the process state when it closes.
@@ -48,12 +38,24 @@ public:
             ShowMessageBox(nullptr, error, "Kelvo", MessageIcon::Error, MessageButtons::Ok);
             return 1;
         }
-        NoHelp help;
+        // Help is looked for in the start directory, then where it is
+        // installed, then beside the program.
+        QtHelpDisplay display;
+        DesktopHelp help(state->startDirectory,
+                         {kHelpDataDir, QCoreApplication::applicationDirPath().toStdString()},
+                         display);
         int exitCode = 0;
         {
             MainWindowOptions options;
             options.simulatedBoard = simulated;
             options.portOverride = commandLine.portOverride;
+            options.showAbout = [&](QWidget* parent) {
+                const AboutInfo info{QString::fromLatin1(kVersion), QString::fromUtf8(kLicenceText),
+                                     QString::fromUtf8(kWebsite),
+                                     QString::fromStdString(help.ManualPath().string())};
+                CAboutDlg about(info, help, display, parent);
+                RunModal(about);
+            };
             CKelvoAppDlg window(*state, board, help, options);
             window.exec();
         }
