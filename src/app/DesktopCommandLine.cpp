@@ -49,6 +49,8 @@ bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopC
                 return false;
             }
             out.portOverride = *port;
+        } else if (a == "--user-folder") {
+            out.userFolder = true;
         } else if (a == "--help" || a == "-h") {
             out.showHelp = true;
         } else if (a == "--version") {
@@ -66,6 +68,7 @@ bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopC
 
 std::string DesktopUsage() {
     return "Usage: kelvo [switches] [--sim FILE] [--port-driver ppdev|direct|inpout] [--port HEX]\n"
+           "             [--user-folder]\n"
            "\n"
            "  --sim FILE           run on the simulated board kept in FILE (made with\n"
            "                       kelvo-cli sim-create); it is written back after every flow\n"
@@ -74,6 +77,9 @@ std::string DesktopUsage() {
            "                       there)\n"
            "  --port HEX           parallel-port base address, e.g. 378 (wins over\n"
            "                       ConnSettings.dat)\n"
+           "  --user-folder        start in the per-user folder ($XDG_CONFIG_HOME/kelvo,\n"
+           "                       created when missing) instead of the current one, so\n"
+           "                       ConnSettings.dat is kept there (the menu entry does this)\n"
            "\n"
            "Service switches, each with a leading - or /: initprogramming pintest\n"
            "displaydatamemraw bypassreadcheck bypassfirmwarecheck AVRonly 8051only\n"

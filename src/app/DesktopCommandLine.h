@@ -17,6 +17,7 @@ struct DesktopCommandLine {
     std::optional<std::string> boardTypeName; // -boardtypeNAME
     ConnectionRequest connection;             // the real port unless --sim
     std::optional<std::int32_t> portOverride; // --port HEX
+    bool userFolder = false;                  // --user-folder: start in the per-user folder
     bool showHelp = false;
     bool showVersion = false;
 };

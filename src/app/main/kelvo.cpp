@@ -1,6 +1,7 @@
 // kelvo, the desktop program.
 #include "app/DesktopBoardAccess.h"
 #include "app/DesktopCommandLine.h"
+#include "app/UserFolder.h"
 #include "app/Version.h"
 #include "ui/Artwork.h"
 #include "ui/CAboutDlg.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -93,6 +95,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvo"));
     QApplication::setWindowIcon(KelvoIcon());
+    // Before the main window records its start directory.
+    if (commandLine.userFolder) {
+        const std::filesystem::path folder = UserFolder(ProcessEnvironment, error);
+        if (folder.empty() || !EnterFolder(folder, error)) {
+            std::cerr << "kelvo: " << error << "\n";
+            ShowMessageBox(nullptr, error, "Kelvo", MessageIcon::Error, MessageButtons::Ok);
+            return 1;
+        }
+    }
     CKelvoAppApp theApp(commandLine);
     return theApp.InitInstance();
 }
