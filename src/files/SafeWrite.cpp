@@ -1,5 +1,7 @@
 #include "files/SafeWrite.h"
 
+#include "files/FileReplace.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -27,10 +29,9 @@ FileResult WriteFileReplacing(const std::filesystem::path& path, std::string_vie
     if (!out)
         return failure("cannot write " + temporary.string());
 
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec)
-        return failure("cannot replace " + path.string() + ": " + ec.message());
+    std::string error;
+    if (!ReplaceFileWith(temporary, path, error))
+        return failure(error);
     return {};
 }
 

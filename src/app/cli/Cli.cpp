@@ -8,6 +8,13 @@
 
 namespace kelvo {
 
+// Windows users write switches with "/" as well; elsewhere "/" starts a path.
+#ifdef _WIN32
+constexpr bool kSlashSwitches = true;
+#else
+constexpr bool kSlashSwitches = false;
+#endif
+
 namespace {
 
 void PrintHelp(std::ostream& out) {
@@ -112,7 +119,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
                     << "\" (use ppdev, direct or inpout)\n";
                 return 2;
             }
-        } else if (a.size() > 1 && a[0] == '-' && a[1] != '-' && switches.ParseArgument(a)) {
+        } else if (a.size() > 1 &&
+                   ((a[0] == '-' && a[1] != '-') || (kSlashSwitches && a[0] == '/')) &&
+                   switches.ParseArgument(a)) {
             // a service switch
         } else if (!command && !a.empty() && a[0] != '-') {
             command = a;

@@ -1,0 +1,97 @@
+// Replacing a file through a temporary beside it, on POSIX and on Windows.
+
+#include "files/SafeWrite.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using namespace kelvo;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileReplace : public ::testing::Test {
+protected:
+    FileReplace() {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    ~FileReplace() override { fs::remove_all(dir); }
+
+    static std::string Bytes(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Only the target may be left in the folder.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
+
+    fs::path dir = fs::temp_directory_path() /
+                   ("kelvo-replace-" +
+                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+};
+
+} // namespace
+
+TEST_F(FileReplace, NewAndExistingFilesGetTheContentInTextMode) {
+    const fs::path file = dir / "ConnSettings.dat";
+    ASSERT_TRUE(WriteFileReplacing(file, "first\n")) << WriteFileReplacing(file, "first\n").error;
+    ASSERT_TRUE(WriteFileReplacing(file, "Ver:3.0\n0:1\n"));
+#ifdef _WIN32
+    EXPECT_EQ(Bytes(file), "Ver:3.0\r\n0:1\r\n"); // text mode: CR LF on Windows
+#else
+    EXPECT_EQ(Bytes(file), "Ver:3.0\n0:1\n");
+#endif
+    EXPECT_EQ(Names(), std::vector<std::string>{"ConnSettings.dat"});
+}
+
+TEST_F(FileReplace, AFolderThatIsNotThereIsAnErrorAndLeavesNothing) {
+    const FileResult r = WriteFileReplacing(dir / "missing" / "x.esf", "x");
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.error.find("missing"), std::string::npos) << r.error;
+    EXPECT_TRUE(Names().empty());
+}
+
+#ifdef _WIN32
+// A file another program holds open without letting it be replaced (as an
+// editor may) stays as it was, and the temporary goes.
+TEST_F(FileReplace, AFileHeldOpenIsKeptAndTheErrorSaysWhy) {
+    const fs::path file = dir / "mine.esf";
+    ASSERT_TRUE(WriteFileReplacing(file, "old\n"));
+    HANDLE held = CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const FileResult r = WriteFileReplacing(file, "new\n");
+    CloseHandle(held);
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.error.find("mine.esf"), std::string::npos) << r.error;
+    EXPECT_EQ(Bytes(file), "old\r\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"mine.esf"});
+}
+
+// A read-only file is refused on Windows, as Explorer and editors refuse it.
+TEST_F(FileReplace, AReadOnlyFileIsNotReplaced) {
+    const fs::path file = dir / "mine.esf";
+    ASSERT_TRUE(WriteFileReplacing(file, "old\n"));
+    ASSERT_TRUE(SetFileAttributesW(file.wstring().c_str(), FILE_ATTRIBUTE_READONLY));
+    const FileResult r = WriteFileReplacing(file, "new\n");
+    SetFileAttributesW(file.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.error.find("read-only"), std::string::npos) << r.error;
+    EXPECT_EQ(Bytes(file), "old\r\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"mine.esf"});
+}
+#endif
