@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
     // Every entry, the ones this board lacks included.
     window.RebuildOptionsList();
     auto* list = window.findChild<QListWidget*>();
-    const char* names[] = {"firing", "closed-bolt", "eye", "timer", "lcd-display", "lcd-menu",
-                           "presets", "power"};
+    const char* names[] = {"firing",      "closed-bolt", "eye",     "timer",
+                           "lcd-display", "lcd-menu",    "presets", "power"};
     for (int row = 0; row < list->count(); ++row) {
         list->setCurrentRow(row);
         window.SwitchPage();

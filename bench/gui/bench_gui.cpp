@@ -9,11 +9,11 @@
 //   here is unpaced, so the write lasts a fraction of a second rather than
 //   the 10-30 s of a real bus.
 #include "app/SimConnection.h"
-#include "sim/SimBoard.h"
 #include "link/Operation.h"
 #include "ops/BoardSearch.h"
 #include "ops/FirmwareImage.h"
 #include "ops/FirmwareImageHex.h"
+#include "sim/SimBoard.h"
 #include "ui/CStatusDlg.h"
 #include "ui/ControlId.h"
 #include "ui/ModalRun.h"
@@ -39,8 +39,8 @@ void BM_StartToFirstPage(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        const int code = QProcess::execute(child, {QStringLiteral("-platform"),
-                                                   QStringLiteral("offscreen")});
+        const int code =
+            QProcess::execute(child, {QStringLiteral("-platform"), QStringLiteral("offscreen")});
         state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
         if (code != 0)
             state.SkipWithError("the child did not reach page 0");

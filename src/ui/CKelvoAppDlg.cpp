@@ -173,9 +173,8 @@ void CKelvoAppDlg::BuildControls() {
     };
     flowButton("Download Configuration", 1007, 6, 202, 108,
                [this] { RunFlow([](FlowContext& ctx) { DownloadConfiguration(ctx); }); });
-    upload_ = flowButton("Upload Configuration", 1008, 118, 202, 108, [this] {
-        RunFlow([](FlowContext& ctx) { UploadConfiguration(ctx); });
-    });
+    upload_ = flowButton("Upload Configuration", 1008, 118, 202, 108,
+                         [this] { RunFlow([](FlowContext& ctx) { UploadConfiguration(ctx); }); });
     flowButton("Update Firmware", 1011, 230, 202, 109,
                [this] { RunFlow([](FlowContext& ctx) { UpdateFirmware(ctx); }); });
     flowButton("Save Configuration", 1009, 6, 220, 108,
