@@ -16,7 +16,7 @@
 namespace kelvo {
 
 // Records what the pages ask of the help.
-struct RecordingHelp final : HelpService {
+struct PageHelpRecorder final : HelpService {
     int opened = 0;
     std::vector<std::pair<int, std::string>> asked; // control id, topic file
     void OpenHelpFile() override { ++opened; }
@@ -94,7 +94,7 @@ struct PageBench {
     }
 
     AppState state;
-    RecordingHelp help;
+    PageHelpRecorder help;
     int flowRuns = 0;
     std::function<void(const std::function<void(FlowContext&)>&)> runFlow;
     PageEnvironment env{state, help, [this](const std::function<void(FlowContext&)>& flow) {
@@ -108,7 +108,7 @@ struct PageBench {
 };
 
 // A left click at `at` (the widget's centre by default), as the user makes it.
-inline void Click(QWidget* widget, QPoint at = {}) {
+inline void LeftClick(QWidget* widget, QPoint at = {}) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
                       at.isNull() ? widget->rect().center() : at);
 }

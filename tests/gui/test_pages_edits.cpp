@@ -36,7 +36,7 @@ std::string Shown(QWidget* w) {
 
 void ClickArrow(UpDownControl* spin, int direction) {
     const QRect r = spin->rect();
-    Click(spin, {r.center().x(), direction > 0 ? r.top() + 2 : r.bottom() - 2});
+    LeftClick(spin, {r.center().x(), direction > 0 ? r.top() + 2 : r.bottom() - 2});
 }
 
 // Picks a list item the way the user does: open the list, click the item.
@@ -279,7 +279,7 @@ TEST(EyePage, BypassThenDelayLeavesTheDelayAtZero) {
     ClickArrow(b.Control<UpDownControl>(kPageEye, 1041), +1); // 5 -> 6 ms
     EXPECT_EQ(edit->text(), "6");
 
-    Click(b.Control(kPageEye, 1038));
+    LeftClick(b.Control(kPageEye, 1038));
     EXPECT_EQ(edit->text(), "");
     for (const int id : {1003, 1041, 1045})
         EXPECT_FALSE(b.Control(kPageEye, id)->isEnabled()) << id;
@@ -287,7 +287,7 @@ TEST(EyePage, BypassThenDelayLeavesTheDelayAtZero) {
     EXPECT_EQ(b.state.settingsImage[entry::afterEyeDelay], 0);
     EXPECT_EQ(b.state.settingsImage[entry::eyeBypass], 1);
 
-    Click(b.Control(kPageEye, 1040));
+    LeftClick(b.Control(kPageEye, 1040));
     EXPECT_EQ(edit->text(), "0");
     for (const int id : {1003, 1041, 1045})
         EXPECT_TRUE(b.Control(kPageEye, id)->isEnabled()) << id;
@@ -297,7 +297,7 @@ TEST(EyePage, BypassThenDelayLeavesTheDelayAtZero) {
 
     // Clicking Delay again keeps what the spin made of it.
     ClickArrow(b.Control<UpDownControl>(kPageEye, 1041), +1);
-    Click(b.Control(kPageEye, 1040));
+    LeftClick(b.Control(kPageEye, 1040));
     EXPECT_EQ(edit->text(), "1");
 }
 
@@ -308,7 +308,7 @@ TEST(EyePage, BypassedBoardStartsWithTheDelayDisabled) {
     EXPECT_EQ(Shown(b.Control(kPageEye, 1038)), "on");
     for (const int id : {1003, 1041, 1045})
         EXPECT_FALSE(b.Control(kPageEye, id)->isEnabled()) << id;
-    Click(b.Control(kPageEye, 1040));
+    LeftClick(b.Control(kPageEye, 1040));
     EXPECT_EQ(Shown(b.Control(kPageEye, 1003)), "0");
 }
 
@@ -381,7 +381,7 @@ TEST(LcdMenuPage, TheUserTogglesAnItemWithTheKeyboardAndItIsCollected) {
          {1, 17, 18}) { // "Rate Of Fire" and "Min Bolt Open" on, "After-Shot Delay" off
         QTreeWidgetItem* item = tree->topLevelItem(row);
         tree->scrollToItem(item);
-        Click(tree->viewport(), tree->visualItemRect(item).center());
+        LeftClick(tree->viewport(), tree->visualItemRect(item).center());
         QTest::keyClick(tree, Qt::Key_Space);
     }
     b.Page(kPageLcdMenu).Collect(kSwitch);
@@ -411,7 +411,7 @@ TEST(PresetsPage, EachRadioLoadsItsPresetAndNoneIsCheckedWhenShownAgain) {
         BoardSettingsImage expected = b.state.settingsImage;
         ApplyPreset(preset, expected, b.state.boardInfo);
         b.Show(kPagePresets);
-        Click(b.Control(kPagePresets, id));
+        LeftClick(b.Control(kPagePresets, id));
         EXPECT_EQ(b.state.settingsImage, expected) << id;
         EXPECT_EQ(Shown(b.Control(kPagePresets, id)), "on");
 
@@ -436,7 +436,7 @@ TEST(PresetsPage, FactoryDefaultsRunsTheFlowOnTheBoard) {
         };
         const BoardSettingsImage before = b.state.settingsImage;
         b.Show(kPagePresets);
-        Click(b.Control(kPagePresets, 1077));
+        LeftClick(b.Control(kPagePresets, 1077));
         EXPECT_EQ(b.flowRuns, 1);
         ASSERT_FALSE(board.host.Captions().empty());
         EXPECT_EQ(board.host.Captions().front(), "Confirm Factory Reset");
@@ -453,7 +453,7 @@ TEST(PresetsPage, FactoryDefaultsRunsTheFlowOnTheBoard) {
 TEST(DialogModePage, ChoiceTakesEffectWhenThePageIsCollected) {
     PageBench b("Quarle", 0);
     b.Show(kPageDialogMode);
-    Click(b.Control(kPageDialogMode, 1059));
+    LeftClick(b.Control(kPageDialogMode, 1059));
     EXPECT_EQ(b.state.boardInfo.dialogMode, 0); // clicking does nothing at once
     b.Page(kPageDialogMode).Collect(kSwitch);
     EXPECT_EQ(b.state.boardInfo.dialogMode, 1);
