@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 namespace kelvo {
 
@@ -58,9 +59,12 @@ void EyeChildDialog::OnInitDialog() {
     delay_->setChecked(values_.delay);
     ShowDelay();
     wait_->setText(PageText(values_.boltTimerWaitText));
-    // In the closed-bolt set the list stays without a selection.
-    if (values_.eyeMode >= 0)
+    // In the closed-bolt set the list stays without a selection. The fill
+    // has applied the eye-mode rule already.
+    if (values_.eyeMode >= 0) {
+        const QSignalBlocker quiet(eyeMode_);
         eyeMode_->setCurrentIndex(values_.eyeMode);
+    }
     ShowBoltTimerWaitEnabled();
     sensitivity_->setText(PageText(values_.eyeSensitivityText));
     SetVisible({sensitivityGroup_, sensitivity_, sensitivitySpin_}, values_.eyeSensitivityVisible);

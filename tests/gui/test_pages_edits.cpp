@@ -157,6 +157,11 @@ TEST(PageSpins, EachSpinStepsWrapsAndCollects) {
         {kPageFiring, 1085, 1083, entry::absDwell, 10, +1, "0", 0},
         {kPageFiring, 1089, 1087, entry::mechanicalDebounce, 0, -1, "15", 15},
         {kPageFiring, 1089, 1087, entry::mechanicalDebounce, Unset, +1, "1", 1},
+        // A value beyond the range (from a file) does not parse: the spin
+        // steps from the position the fill clamped it to.
+        {kPageFiring, 1089, 1087, entry::mechanicalDebounce, 20, +1, "0", 0},
+        {kPageFiring, 1037, 1002, entry::debounce, 40, -1, "29", 29},
+        {kPageFiring, 1085, 1083, entry::absDwell, 11, -1, "9", 9},
         {kPageClosedBolt, 1039, 1013, entry::boltDelayOffset, 14, +1, "0", 0},
         {kPageClosedBolt, 1046, 1014, entry::asDelay, 0, -1, "30", 30},
         {kPageClosedBolt, 1047, 1015, entry::minBoltOpen, 60, +1, "0", 0},
@@ -223,8 +228,7 @@ TEST(PageSpins, MinutesFirstStepFromAFilledValueAndMemoryAcrossShowings) {
 }
 
 TEST(EyePage, PickingAnEyeModeSwitchesTheBoltTimerWaitControls) {
-    PageBench b;
-    b.state.settingsImage[entry::eyeMode] = 1;
+    PageBench b; // an eye-monitored mode: the fill disables the wait field
     b.Show(kPageEye);
     auto* list = b.Control<QComboBox>(kPageEye, 1080);
     const auto waitEnabled = [&b] {
@@ -233,7 +237,7 @@ TEST(EyePage, PickingAnEyeModeSwitchesTheBoltTimerWaitControls) {
             enabled.push_back(b.Control(kPageEye, id)->isEnabled());
         return enabled;
     };
-    EXPECT_EQ(waitEnabled(), std::vector<bool>(4, true));
+    EXPECT_EQ(waitEnabled(), std::vector<bool>(4, false));
     for (int position = 0; position < list->count(); ++position) {
         PickItem(list, position);
         EXPECT_EQ(list->currentIndex(), position);
