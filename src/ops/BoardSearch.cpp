@@ -28,8 +28,22 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request) {
     });
 }
 
+bool ReportPortUnavailable(FlowContext& ctx) {
+    if (ctx.portUnavailable.empty())
+        return false;
+    ctx.host.ShowMessage("The parallel port cannot be used.\n\n" + ctx.portUnavailable +
+                             "\n\nAfter fixing this, or choosing another port with the "
+                             "\"Connection...\" button, try again.",
+                         "Parallel Port Unavailable", MessageIcon::Exclamation, MessageButtons::Ok);
+    return true;
+}
+
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
                                    const std::string& firmwarePath) {
+    if (ReportPortUnavailable(ctx)) {
+        ctx.state.operationSucceeded = 0;
+        return AttemptResult::NoPort;
+    }
     const RunOptions& options = ctx.state.runOptions;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const bool avr = attempt % 2 == 1;

@@ -31,11 +31,21 @@ std::string SearchStatusText(int portBase, bool avr);
 // operationSucceeded.
 void RunBoardOperation(FlowContext& ctx, const OperationRequest& request);
 
-enum class AttemptResult { Failed, Mcs51, Avr };
+// NoPort: the port cannot be used; the user has been told why, so the flow
+// ends as after failed attempts but says nothing more.
+enum class AttemptResult { Failed, Mcs51, Avr, NoPort };
+
+inline bool Succeeded(AttemptResult r) {
+    return r == AttemptResult::Mcs51 || r == AttemptResult::Avr;
+}
+
+// When the port cannot be used, tells the user what, why and how to fix it,
+// and returns true.
+bool ReportPortUnavailable(FlowContext& ctx);
 
 // Tries the flow's 8051 and AVR operations in the order 8051, AVR, 8051,
 // AVR and stops at the first success; attempts of a family the run options
-// exclude count as failures.
+// exclude count as failures. Without a usable port no attempt runs.
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
                                    const std::string& firmwarePath = {});
 

@@ -17,6 +17,8 @@ void WritePanel(FlowContext& ctx) {
 }
 
 void RunPinTestFlow(FlowContext& ctx) {
+    if (ReportPortUnavailable(ctx))
+        return;
     Link link(ctx.port, ctx.clock, ctx.state.link);
     RunPinTest(link, [&](const std::string& text) {
         ctx.host.ShowMessage(text, "Kelvo", MessageIcon::None, MessageButtons::Ok);
@@ -48,8 +50,9 @@ void DownloadConfiguration(FlowContext& ctx) {
         RunPinTestFlow(ctx);
         return;
     }
-    if (BoardAttemptSequence(ctx, 0, 4) == AttemptResult::Failed) {
-        ShowBoardReadFailed(ctx);
+    if (const AttemptResult found = BoardAttemptSequence(ctx, 0, 4); !Succeeded(found)) {
+        if (found == AttemptResult::Failed)
+            ShowBoardReadFailed(ctx);
         info.boardLoaded = 0;
         ResetSettingsImage(state.settingsImage);
         ShowUnknownBoard(ctx);

@@ -44,8 +44,9 @@ bool UpdateFirmware(FlowContext& ctx) {
         return false;
     }
     const AttemptResult written = BoardAttemptSequence(ctx, 3, 6, *path);
-    if (written == AttemptResult::Failed) {
-        ShowFirmwareUploadFailed(ctx);
+    if (!Succeeded(written)) {
+        if (written == AttemptResult::Failed)
+            ShowFirmwareUploadFailed(ctx);
         return false;
     }
     if (written == AttemptResult::Avr)
@@ -76,9 +77,11 @@ bool InitialProgrammingFirmware(FlowContext& ctx) {
     if (chosen) {
         if (!FirmwareImageReader(state.rememberedFirmwarePath, state.FirmwareImageText)) {
             ShowInvalidFirmware(ctx);
-        } else if (BoardAttemptSequence(ctx, 3, 6, state.rememberedFirmwarePath) ==
-                   AttemptResult::Failed) {
-            ShowFirmwareUploadFailed(ctx);
+        } else if (const AttemptResult r =
+                       BoardAttemptSequence(ctx, 3, 6, state.rememberedFirmwarePath);
+                   !Succeeded(r)) {
+            if (r == AttemptResult::Failed)
+                ShowFirmwareUploadFailed(ctx);
             return false;
         } else {
             written = true;

@@ -60,12 +60,13 @@ bool FactoryDefaults(FlowContext& ctx) {
         return false;
     const BoardSettingsImage saved = state.settingsImage;
     state.settingsImage.fill(0xFF);
-    if (BoardAttemptSequence(ctx, 1, 5) == AttemptResult::Failed) {
-        ctx.host.ShowMessage(
-            "Unable to load factory defaults to the board. Make sure the programming cable is "
-            "plugged in, and the power is on.    \n\nWhen you have verified the connections, "
-            "press the \"Upload Configuration\" button to try to again.",
-            "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+    if (const AttemptResult reset = BoardAttemptSequence(ctx, 1, 5); !Succeeded(reset)) {
+        if (reset == AttemptResult::Failed)
+            ctx.host.ShowMessage(
+                "Unable to load factory defaults to the board. Make sure the programming cable is "
+                "plugged in, and the power is on.    \n\nWhen you have verified the connections, "
+                "press the \"Upload Configuration\" button to try to again.",
+                "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
         state.settingsImage = saved;
         return false;
     }

@@ -30,12 +30,13 @@ int UploadConfiguration(FlowContext& ctx) {
     }
     if (ctx.state.runOptions.displayDataMemRaw)
         ShowRawMemory(ctx, RawMemoryMode::WillBeWritten);
-    if (BoardAttemptSequence(ctx, 1, 5) == AttemptResult::Failed) {
-        ctx.host.ShowMessage(
-            "Unable to write settings to the board. Make sure the programming cable is plugged "
-            "in, and the power is on.    \n\nWhen you have verified the connections, press the "
-            "\"Upload Configuration\" button to try to again.",
-            "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+    if (const AttemptResult written = BoardAttemptSequence(ctx, 1, 5); !Succeeded(written)) {
+        if (written == AttemptResult::Failed)
+            ctx.host.ShowMessage(
+                "Unable to write settings to the board. Make sure the programming cable is plugged "
+                "in, and the power is on.    \n\nWhen you have verified the connections, press the "
+                "\"Upload Configuration\" button to try to again.",
+                "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
         return -1;
     }
     return 1;

@@ -14,25 +14,25 @@ const ContextHelpTable& CBFiringChildDialog::HelpTable() const {
 
 void CBFiringChildDialog::BuildTemplate(QWidget* page) {
     PageTemplate t(page);
-    t.Group("Bolt Delay Offset:", {6, 4, 115, 28}, 1069);
-    boltDelayOffset_ = t.Edit({12, 15, 28, 12}, 1013);
-    boltDelayOffsetSpin_ = t.Spin({40, 15, 10, 12}, 1039, boltDelayOffset_);
-    t.Text("ms", {54, 17, 20, 8}, 1072);
+    t.Group("Bolt Delay Offset:", {6, 4, 115, 30}, 1069);
+    boltDelayOffset_ = t.Edit({12, 16, 28, 13}, 1013);
+    boltDelayOffsetSpin_ = t.Spin({40, 16, 10, 13}, 1039, boltDelayOffset_);
+    t.Text("ms", {54, 18, 16, 8}, 1072);
 
-    t.Group("AS Delay:", {129, 4, 115, 28}, 1070);
-    asDelay_ = t.Edit({135, 15, 28, 12}, 1014);
-    asDelaySpin_ = t.Spin({163, 15, 10, 12}, 1046, asDelay_);
-    t.Text("ms", {177, 17, 20, 8}, 1073);
+    t.Group("AS Delay:", {129, 4, 115, 30}, 1070);
+    asDelay_ = t.Edit({135, 16, 28, 13}, 1014);
+    asDelaySpin_ = t.Spin({163, 16, 10, 13}, 1046, asDelay_);
+    t.Text("ms", {177, 18, 16, 8}, 1073);
 
-    t.Group("Min. Bolt Open:", {6, 38, 115, 28}, 1071);
-    minBoltOpen_ = t.Edit({12, 49, 28, 12}, 1015);
-    minBoltOpenSpin_ = t.Spin({40, 49, 10, 12}, 1047, minBoltOpen_);
-    t.Text("ms", {54, 51, 20, 8}, 1074);
+    t.Group("Min. Bolt Open:", {6, 40, 115, 30}, 1071);
+    minBoltOpen_ = t.Edit({12, 52, 28, 13}, 1015);
+    minBoltOpenSpin_ = t.Spin({40, 52, 10, 13}, 1047, minBoltOpen_);
+    t.Text("ms", {54, 54, 16, 8}, 1074);
 
-    t.Group("E.B. Min. Bolt Open:", {129, 38, 115, 28}, 1075);
-    ebMinBoltOpen_ = t.Edit({135, 49, 28, 12}, 1016);
-    ebMinBoltOpenSpin_ = t.Spin({163, 49, 10, 12}, 1048, ebMinBoltOpen_);
-    t.Text("ms", {177, 51, 20, 8}, 1076);
+    t.Group("E.B. Min. Bolt Open:", {129, 40, 115, 30}, 1075);
+    ebMinBoltOpen_ = t.Edit({135, 52, 28, 13}, 1016);
+    ebMinBoltOpenSpin_ = t.Spin({163, 52, 10, 13}, 1048, ebMinBoltOpen_);
+    t.Text("ms", {177, 54, 16, 8}, 1076);
 }
 
 void CBFiringChildDialog::OnInitDialog() {

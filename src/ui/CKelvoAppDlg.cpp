@@ -142,7 +142,7 @@ void CKelvoAppDlg::BuildControls() {
         return l;
     };
 
-    place(new QGroupBox(QStringLiteral("Board Information:"), this), 7, 4, 180, 56);
+    place(new QGroupBox(QStringLiteral("Board Information:"), this), 6, 4, 180, 56);
     label("Board Type:", 15, 18, 68);
     boardType_ = label("Unknown", 85, 18, 98, 1005);
     label("Firmware Revision:", 15, 31, 68);
@@ -155,42 +155,44 @@ void CKelvoAppDlg::BuildControls() {
     logo->setPixmap(KelvoLogo(logo->size(), devicePixelRatioF()));
 
     list_ = new QListWidget(this);
-    place(list_, 7, 66, 72, 130, 1065);
+    place(list_, 6, 66, 76, 130, 1065);
     list_->setViewMode(QListView::ListMode);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Pages switch on mouse clicks only; the arrow keys just move the mark.
     connect(list_, &QListWidget::clicked, this, [this] { SwitchPage(); });
 
     frame_ = new QGroupBox(QStringLiteral("Options"), this);
-    place(frame_, 84, 62, 254, 134, 1066);
+    place(frame_, 85, 62, 254, 134, 1066);
 
-    auto flowButton = [&](const char* text, int id, int x, int y, std::function<void()> handler) {
+    auto flowButton = [&](const char* text, int id, int x, int y, int width,
+                          std::function<void()> handler) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
-        place(b, x, y, 80, 14, id);
+        place(b, x, y, width, 14, id);
         // Enter must never press a button for the window (it would close
         // it on "Exit ").
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, std::move(handler));
         return b;
     };
-    flowButton("Save Configuration", 1009, 7, 204,
-               [this] { RunFlow([](FlowContext& ctx) { SaveConfiguration(ctx); }); });
-    flowButton("Open Configuration", 1044, 91, 204,
-               [this] { RunFlow([](FlowContext& ctx) { OpenConfiguration(ctx); }); });
-    upload_ = flowButton("Upload Configuration", 1008, 175, 204,
-                         [this] { RunFlow([](FlowContext& ctx) { UploadConfiguration(ctx); }); });
-    flowButton("Download Configuration", 1007, 259, 204,
+    flowButton("Download Configuration", 1007, 6, 202, 108,
                [this] { RunFlow([](FlowContext& ctx) { DownloadConfiguration(ctx); }); });
-    flowButton("Update Firmware", 1011, 7, 222,
+    upload_ = flowButton("Upload Configuration", 1008, 118, 202, 108,
+                         [this] { RunFlow([](FlowContext& ctx) { UploadConfiguration(ctx); }); });
+    flowButton("Update Firmware", 1011, 230, 202, 109,
                [this] { RunFlow([](FlowContext& ctx) { UpdateFirmware(ctx); }); });
-    flowButton("Connection...", 1010, 91, 222, [this] { OpenConnectionDialog(); });
-    flowButton("Exit ", 2, 259, 222, [this] { reject(); });
+    flowButton("Save Configuration", 1009, 6, 220, 108,
+               [this] { RunFlow([](FlowContext& ctx) { SaveConfiguration(ctx); }); });
+    flowButton("Open Configuration", 1044, 118, 220, 108,
+               [this] { RunFlow([](FlowContext& ctx) { OpenConfiguration(ctx); }); });
+    flowButton("Connection...", 1010, 230, 220, 109, [this] { OpenConnectionDialog(); });
+    flowButton("Exit ", 2, 279, 240, 60, [this] { reject(); });
 
-    label("Orrivane", 7, 243, 34);
+    label("Orrivane", 6, 243, 34);
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    place(line, 44, 246, 294, 4);
+    place(line, 42, 245, 230, 4);
 }
 
 void CKelvoAppDlg::OpeningSequence(const MainWindowOptions& options) {

@@ -100,8 +100,8 @@ CStatusDlg::CStatusDlg(const OperationRequest& request, QWidget* parent)
     setWindowTitle(QStringLiteral("Communication In Progress..."));
     const QFont& f = font();
     setFixedSize(DluToPixels(f, 229, 65));
-    // The template's time-left line is 79 units wide, too narrow for
-    // "Time Left: Calculating..." in most fonts; it gets the full width.
+    // The template's lines are sized for a narrow font: the time-left line
+    // gets the full width, the warning may wrap.
     status_ = AddLabel(this, 1012, DluToPixels(f, 7, 5, 215, 10));
     progress_ = new QProgressBar(this);
     SetControlId(progress_, 1013);
@@ -109,8 +109,11 @@ CStatusDlg::CStatusDlg(const OperationRequest& request, QWidget* parent)
     progress_->setTextVisible(false);
     progress_->setRange(0, 100);
     progress_->setValue(0);
-    timeLeft_ = AddLabel(this, 1067, DluToPixels(f, 7, 35, 215, 10));
-    warning_ = AddLabel(this, 1014, DluToPixels(f, 7, 50, 215, 11));
+    timeLeft_ = AddLabel(this, 1067, DluToPixels(f, 7, 34, 215, 9));
+    // Two lines where the font is wider than the template's.
+    warning_ = AddLabel(this, 1014, DluToPixels(f, 7, 44, 215, 19));
+    warning_->setWordWrap(true);
+    warning_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setText(QString::fromStdString(request.initialStatus));
     warning_->setText(QString::fromStdString(request.warning));
 

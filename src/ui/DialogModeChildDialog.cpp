@@ -17,8 +17,8 @@ void DialogModeChildDialog::BuildTemplate(QWidget* page) {
            "effect on the board.",
            {6, 4, 238, 26});
     t.Group("Dialog Mode:", {6, 34, 238, 44}, 1064);
-    openBolt_ = t.Radio("Display Open Bolt Options", {12, 47, 160, 10}, 1058);
-    closedBolt_ = t.Radio("Display Closed Bolt Options", {12, 61, 160, 10}, 1059);
+    openBolt_ = t.Radio("Display Open Bolt Options", {12, 47, 160, 12}, 1058);
+    closedBolt_ = t.Radio("Display Closed Bolt Options", {12, 61, 160, 12}, 1059);
 }
 
 void DialogModeChildDialog::OnInitDialog() {

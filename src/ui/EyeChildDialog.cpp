@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 namespace kelvo {
 
@@ -21,23 +22,23 @@ const ContextHelpTable& EyeChildDialog::HelpTable() const {
 
 void EyeChildDialog::BuildTemplate(QWidget* page) {
     PageTemplate t(page);
-    t.Group("After Eye Delay:", {6, 4, 164, 28});
-    bypassEye_ = t.Radio("Bypass Eye", {12, 16, 56, 10}, 1038);
-    delay_ = t.Radio("Delay", {72, 16, 38, 10}, 1040);
-    delayEdit_ = t.Edit({112, 15, 24, 12}, 1003);
-    delaySpin_ = t.Spin({136, 15, 10, 12}, 1041, delayEdit_);
-    delayUnit_ = t.Text("ms", {150, 17, 16, 8}, 1045);
+    t.Group("After Eye Delay:", {6, 4, 164, 30});
+    bypassEye_ = t.Radio("Bypass Eye", {12, 17, 56, 12}, 1038);
+    delay_ = t.Radio("Delay", {72, 17, 36, 12}, 1040);
+    delayEdit_ = t.Edit({112, 16, 24, 13}, 1003);
+    delaySpin_ = t.Spin({136, 16, 10, 13}, 1041, delayEdit_);
+    delayUnit_ = t.Text("ms", {150, 18, 16, 8}, 1045);
 
-    sensitivityGroup_ = t.Group("Eye Sensitivity:", {174, 4, 70, 28}, 1075);
-    sensitivity_ = t.Edit({180, 15, 28, 12}, 1076);
-    sensitivitySpin_ = t.Spin({208, 15, 10, 12}, 1048, sensitivity_);
+    sensitivityGroup_ = t.Group("Eye Sensitivity:", {174, 4, 70, 30}, 1075);
+    sensitivity_ = t.Edit({180, 16, 28, 13}, 1076);
+    sensitivitySpin_ = t.Spin({208, 16, 10, 13}, 1048, sensitivity_);
 
-    t.Group("Eye Mode:", {6, 38, 238, 50}, 1067);
-    eyeMode_ = t.SortedDropDown({12, 49, 226, 14}, 1080, EyeModeTexts);
-    waitLabel_ = t.Text("Bolt Timer Wait Time:", {12, 70, 88, 8}, 1081);
-    wait_ = t.Edit({102, 68, 24, 12}, 1077);
-    waitSpin_ = t.Spin({126, 68, 10, 12}, 1049, wait_);
-    waitUnit_ = t.Text("ms", {140, 70, 16, 8}, 1046);
+    t.Group("Eye Mode:", {6, 40, 238, 52}, 1067);
+    eyeMode_ = t.SortedDropDown({12, 52, 226, 14}, 1080, EyeModeTexts);
+    waitLabel_ = t.Text("Bolt Timer Wait Time:", {12, 74, 88, 8}, 1081);
+    wait_ = t.Edit({102, 72, 24, 13}, 1077);
+    waitSpin_ = t.Spin({126, 72, 10, 13}, 1049, wait_);
+    waitUnit_ = t.Text("ms", {140, 74, 16, 8}, 1046);
 
     QObject::connect(bypassEye_, &QRadioButton::clicked, page, [this] { OnBypassEye(); });
     QObject::connect(delay_, &QRadioButton::clicked, page, [this] { OnDelay(); });
@@ -58,9 +59,12 @@ void EyeChildDialog::OnInitDialog() {
     delay_->setChecked(values_.delay);
     ShowDelay();
     wait_->setText(PageText(values_.boltTimerWaitText));
-    // In the closed-bolt set the list stays without a selection.
-    if (values_.eyeMode >= 0)
+    // In the closed-bolt set the list stays without a selection. The fill
+    // has applied the eye-mode rule already.
+    if (values_.eyeMode >= 0) {
+        const QSignalBlocker quiet(eyeMode_);
         eyeMode_->setCurrentIndex(values_.eyeMode);
+    }
     ShowBoltTimerWaitEnabled();
     sensitivity_->setText(PageText(values_.eyeSensitivityText));
     SetVisible({sensitivityGroup_, sensitivity_, sensitivitySpin_}, values_.eyeSensitivityVisible);

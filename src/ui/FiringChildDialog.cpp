@@ -35,36 +35,36 @@ const ContextHelpTable& FiringChildDialog::HelpTable() const {
 
 void FiringChildDialog::BuildTemplate(QWidget* page) {
     PageTemplate t(page);
-    t.Text("Firing Mode:", {6, 8, 68, 8});
-    firingMode_ = t.DropList({76, 6, 80, 14}, 1029, FiringModeTexts);
-    t.Text("Rate of Fire (ROF):", {6, 26, 68, 8});
-    rateOfFire_ = t.DropList({76, 24, 80, 14}, 1030, RofTexts);
-    t.Text("AE Bypass ROF:", {6, 44, 68, 8});
-    aeBypassRof_ = t.DropList({76, 42, 80, 14}, 1032, AeBypassRofTexts);
+    t.Text("Firing Mode:", {6, 8, 64, 8});
+    firingMode_ = t.DropList({72, 6, 80, 14}, 1029, FiringModeTexts);
+    t.Text("Rate of Fire (ROF):", {6, 26, 64, 8});
+    rateOfFire_ = t.DropList({72, 24, 80, 14}, 1030, RofTexts);
+    t.Text("AE Bypass ROF:", {6, 44, 64, 8});
+    aeBypassRof_ = t.DropList({72, 42, 80, 14}, 1032, AeBypassRofTexts);
 
-    t.Group("Operation Mode:", {6, 62, 150, 26});
-    standard_ = t.Radio("Standard", {12, 73, 56, 10}, 1042);
-    testMaxCps_ = t.Radio("Test Max CPS", {72, 73, 78, 10}, 1043);
+    t.Group("Operation Mode:", {6, 62, 146, 28});
+    standard_ = t.Radio("Standard", {12, 74, 52, 12}, 1042);
+    testMaxCps_ = t.Radio("Test Max CPS", {68, 74, 70, 12}, 1043);
 
-    t.Group("Trigger Debounce:", {6, 92, 150, 26});
-    debounce_ = t.Edit({12, 103, 24, 12}, 1002);
-    debounceSpin_ = t.Spin({36, 103, 10, 12}, 1037, debounce_);
-    t.Text("Mult.", {50, 105, 30, 8});
+    t.Group("Trigger Debounce:", {158, 62, 86, 28});
+    debounce_ = t.Edit({164, 74, 24, 13}, 1002);
+    debounceSpin_ = t.Spin({188, 74, 10, 13}, 1037, debounce_);
+    t.Text("Mult.", {202, 76, 24, 8});
 
-    t.Group("Solenoid Dwell:", {162, 4, 82, 26});
-    dwell_ = t.Edit({168, 15, 28, 12}, 1001);
-    dwellSpin_ = t.Spin({196, 15, 10, 12}, 1036, dwell_);
-    t.Text("ms", {210, 17, 20, 8});
+    t.Group("Solenoid Dwell:", {158, 4, 86, 28});
+    dwell_ = t.Edit({164, 16, 28, 13}, 1001);
+    dwellSpin_ = t.Spin({192, 16, 10, 13}, 1036, dwell_);
+    t.Text("ms", {206, 18, 16, 8});
 
-    t.Group("ABS Dwell:", {162, 34, 82, 26}, 1082);
-    absDwell_ = t.Edit({168, 45, 28, 12}, 1083);
-    absDwellSpin_ = t.Spin({196, 45, 10, 12}, 1085, absDwell_);
-    t.Text("ms", {210, 47, 20, 8}, 1084);
+    t.Group("ABS Dwell:", {158, 33, 86, 28}, 1082);
+    absDwell_ = t.Edit({164, 45, 28, 13}, 1083);
+    absDwellSpin_ = t.Spin({192, 45, 10, 13}, 1085, absDwell_);
+    t.Text("ms", {206, 47, 16, 8}, 1084);
 
-    t.Group("Mechanical Debounce:", {162, 64, 82, 26}, 1086);
-    mechanicalDebounce_ = t.Edit({168, 75, 28, 12}, 1087);
-    mechanicalDebounceSpin_ = t.Spin({196, 75, 10, 12}, 1089, mechanicalDebounce_);
-    t.Text("Mult.", {210, 77, 30, 8}, 1088);
+    t.Group("Mechanical Debounce:", {6, 93, 146, 27}, 1086);
+    mechanicalDebounce_ = t.Edit({12, 105, 24, 13}, 1087);
+    mechanicalDebounceSpin_ = t.Spin({36, 105, 10, 13}, 1089, mechanicalDebounce_);
+    t.Text("Mult.", {50, 107, 24, 8}, 1088);
 
     // The dwell spin counts half-milliseconds; its edit shows milliseconds.
     QObject::connect(dwellSpin_, &UpDownControl::positionNotified, dwell_,

@@ -14,8 +14,8 @@ const ContextHelpTable& PowerChildDialog::HelpTable() const {
 void PowerChildDialog::BuildTemplate(QWidget* page) {
     PageTemplate t(page);
     t.Group("Powersave Time:", {6, 4, 120, 30});
-    powersave_ = t.Edit({12, 16, 28, 12}, 1014);
-    powersaveSpin_ = t.Spin({40, 16, 10, 12}, 1039, powersave_);
+    powersave_ = t.Edit({12, 16, 28, 13}, 1014);
+    powersaveSpin_ = t.Spin({40, 16, 10, 13}, 1039, powersave_);
     t.Text("Minutes", {54, 18, 40, 8});
 }
 

@@ -2,10 +2,6 @@
 
 #include "ui/CRHGenericChildDialog.h"
 
-#include <array>
-
-class QRadioButton;
-
 namespace kelvo {
 
 // Presets: four sets of firing, eye and closed-bolt values loaded into the
@@ -20,10 +16,9 @@ public:
 
 protected:
     void BuildTemplate(QWidget* page) override;
-    void OnInitDialog() override;
-
-private:
-    std::array<QRadioButton*, 4> presets_{};
+    // Nothing to fill: every showing builds the radios anew, so no preset
+    // shows as chosen when the page comes back.
+    void OnInitDialog() override {}
 };
 
 } // namespace kelvo

@@ -22,15 +22,15 @@ void TimerChildDialog::BuildTemplate(QWidget* page) {
     timerInit_ = t.DropList({12, 15, 120, 14}, 1031, TimerInitTexts);
 
     t.Group("Timer Time:", {6, 40, 110, 30});
-    minutes_ = t.Edit({12, 52, 20, 12}, 1004);
-    minutesSpin_ = t.Spin({32, 52, 10, 12}, 1056, minutes_);
+    minutes_ = t.Edit({12, 52, 20, 13}, 1004);
+    minutesSpin_ = t.Spin({32, 52, 10, 13}, 1056, minutes_);
     t.Text(":", {46, 54, 6, 8});
-    seconds_ = t.Edit({54, 52, 20, 12}, 1012);
-    secondsSpin_ = t.Spin({74, 52, 10, 12}, 1057, seconds_);
+    seconds_ = t.Edit({54, 52, 20, 13}, 1012);
+    secondsSpin_ = t.Spin({74, 52, 10, 13}, 1057, seconds_);
 
     t.Group("Timer Mode:", {122, 40, 122, 42});
-    countsDown_ = t.Radio("Timer Counts Down", {128, 52, 110, 10}, 1048);
-    countsUp_ = t.Radio("Timer Counts Up", {128, 66, 110, 10}, 1049);
+    countsDown_ = t.Radio("Timer Counts Down", {128, 52, 110, 12}, 1048);
+    countsUp_ = t.Radio("Timer Counts Up", {128, 66, 110, 12}, 1049);
 
     // The spins step positions; the edits show only the allowed values.
     QObject::connect(minutesSpin_, &UpDownControl::positionNotified, minutes_, [this](int p) {

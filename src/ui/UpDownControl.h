@@ -22,6 +22,7 @@ struct UpDownRange {
 struct UpDownAccel {
     int seconds = 0;
     int step = 1;
+    friend bool operator==(const UpDownAccel&, const UpDownAccel&) = default;
 };
 
 // The table a control has until a page sets its own: 1, then 5 after two

@@ -235,3 +235,27 @@ TEST_F(MainWindowTest, PinTestStepsThroughThirteenBoxesAnsweredWithKeys) {
 
 } // namespace
 } // namespace kelvo
+
+namespace kelvo {
+namespace {
+
+TEST_F(MainWindowTest, AnUnusablePortIsExplainedOnceAndTheWindowStillOpens) {
+    Open(Fennick());
+    board->unavailable = "Cannot open /dev/parport0: Permission denied";
+    script.Press("Parallel Port Unavailable");
+    WaitForFlows(0);
+    ASSERT_TRUE(SpinUntil([&] { return script.Done() && window->currentPage() == 0; }));
+    EXPECT_EQ(script.Boxes(), (std::vector<std::string>{"Parallel Port Unavailable"}));
+    EXPECT_NE(script.texts[0].find("/dev/parport0: Permission denied"), std::string::npos);
+    EXPECT_EQ(script.progressWindows, 0);
+    EXPECT_EQ(Panel(), (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
+    EXPECT_TRUE(window->isVisible());
+
+    // Once the port can be opened, the same button reads the board.
+    board->unavailable.clear();
+    Click(1007);
+    EXPECT_EQ(Panel(), (std::vector<std::string>{"Fennick", "v3.10", "9.4 volts"}));
+}
+
+} // namespace
+} // namespace kelvo

@@ -43,6 +43,8 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
     std::atomic<int> runs{0};
     QPointer<CStatusDlg> seen;
     bool checked = false;
+    int postedRan = 0;
+    bool postedDuringOperation = false;
     script.onProgress = [&](CStatusDlg& progress) {
         seen = &progress;
         EXPECT_EQ(progress.windowTitle(), "Communication In Progress...");
@@ -71,6 +73,15 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
             EXPECT_TRUE(window->isVisible());
             EXPECT_TRUE(seen->OperationRunning());
             EXPECT_EQ(script.progressWindows, windowsBefore + 1);
+            // A request queued now (a download asked for by a flow, say)
+            // waits until the operation has ended.
+            window->host().Post([&] {
+                ++postedRan;
+                postedDuringOperation = seen && seen->OperationRunning();
+            });
+            QApplication::processEvents();
+            QApplication::processEvents();
+            EXPECT_EQ(postedRan, 0);
             checked = true;
             std::lock_guard lock(mutex);
             released = true;
@@ -91,6 +102,8 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
     });
     EXPECT_TRUE(checked);
     EXPECT_EQ(runs, 1);
+    ASSERT_TRUE(SpinUntil([&] { return postedRan == 1; }));
+    EXPECT_FALSE(postedDuringOperation);
     EXPECT_TRUE(seen.isNull()); // closed and gone
     EXPECT_EQ(script.progressWindows, windowsBefore + 1);
     EXPECT_EQ(board->saves, 1); // the click on Download ran nothing, then or later

@@ -1,0 +1,63 @@
+#include "app/DesktopCommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelvo;
+
+namespace {
+
+DesktopCommandLine Parse(const std::vector<std::string>& args) {
+    DesktopCommandLine out;
+    std::string error;
+    EXPECT_TRUE(ParseDesktopCommandLine(args, out, error)) << error;
+    return out;
+}
+
+std::string ParseError(const std::vector<std::string>& args) {
+    DesktopCommandLine out;
+    std::string error;
+    EXPECT_FALSE(ParseDesktopCommandLine(args, out, error));
+    return error;
+}
+
+} // namespace
+
+TEST(DesktopCommandLine, RealPortByDefaultSimulatedBoardOnlyWhenAsked) {
+    const DesktopCommandLine plain = Parse({});
+    EXPECT_EQ(plain.connection.driver, DefaultPortDriver());
+    EXPECT_NE(plain.connection.driver, PortDriver::Simulated);
+    EXPECT_FALSE(plain.connection.simFile);
+    EXPECT_FALSE(plain.portOverride);
+
+    const DesktopCommandLine sim = Parse({"--port-driver", "direct", "--sim", "board.json"});
+    EXPECT_EQ(sim.connection.driver, PortDriver::Simulated);
+    EXPECT_EQ(sim.connection.simFile, "board.json");
+
+    EXPECT_EQ(Parse({"--port-driver", "direct"}).connection.driver, PortDriver::Direct);
+    EXPECT_EQ(Parse({"--port-driver", "inpout"}).connection.driver, PortDriver::Inpout);
+    EXPECT_EQ(Parse({"--port-driver", "ppdev"}).connection.driver, PortDriver::Ppdev);
+    EXPECT_EQ(Parse({"--port", "3bc"}).portOverride, 0x3BC);
+}
+
+TEST(DesktopCommandLine, ServiceSwitchesTakeDashOrSlashAndUnknownOnesAreIgnored) {
+    const DesktopCommandLine d =
+        Parse({"/initprogramming", "-AVRonly", "/8051only", "avronly", "-boardtypeQuarle",
+               "/delaymult2abc", "README.txt", "-platform", "offscreen", "--whatever"});
+    EXPECT_EQ(d.options.initProgramming, 1);
+    EXPECT_EQ(d.options.only8051, 1);
+    EXPECT_EQ(d.options.avrOnly, 0);
+    EXPECT_EQ(d.options.pinTest, 0);
+    EXPECT_FLOAT_EQ(d.options.delayMultiplier, 2.0f);
+    EXPECT_EQ(d.boardTypeName, "Quarle");
+    EXPECT_EQ(d.connection.driver, DefaultPortDriver());
+    EXPECT_TRUE(Parse({"--help"}).showHelp);
+    EXPECT_TRUE(Parse({"--version"}).showVersion);
+}
+
+TEST(DesktopCommandLine, BadBoardChoicesAreErrors) {
+    EXPECT_NE(ParseError({"--sim"}).find("--sim needs a value"), std::string::npos);
+    EXPECT_NE(ParseError({"--port-driver", "lpt"}).find("unknown port driver \"lpt\""),
+              std::string::npos);
+    for (const char* bad : {"0", "10000", "0x378", "37g", ""})
+        EXPECT_NE(ParseError({"--port", bad}).find("--port wants"), std::string::npos) << bad;
+}
