@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace kelvo {
 
 namespace {
@@ -33,8 +35,14 @@ private:
 std::unique_ptr<Port> OpenInpoutPort(std::string& error) {
     HMODULE dll = LoadLibraryA("inpout32.dll");
     if (!dll) {
-        error = "inpout32.dll could not be loaded. Put inpout32.dll (and its driver) beside "
-                "kelvo.exe or on the PATH.";
+        if (GetLastError() == ERROR_BAD_EXE_FORMAT)
+            error = "inpout32.dll is a 32-bit DLL and this Kelvo is a " +
+                    std::to_string(8 * sizeof(void*)) +
+                    "-bit program, which cannot load it. Use the 32-bit kelvo-cli.exe for the "
+                    "real port.";
+        else
+            error = "inpout32.dll could not be loaded. Put inpout32.dll (and its driver) beside "
+                    "kelvo.exe or on the PATH.";
         return nullptr;
     }
     // Imported by ordinal: 2 writes a port, 1 reads one.

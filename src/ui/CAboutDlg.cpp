@@ -88,9 +88,9 @@ CAboutDlg::CAboutDlg(const AboutInfo& info, HelpService& help, HelpDisplay& disp
 
 namespace {
 
-constexpr int kAboutCommand = 0x10;
-
 #ifdef Q_OS_WIN
+
+constexpr UINT_PTR kAboutCommand = 0x10; // the system menu command of the entry
 
 // Runs the about box when the window's system menu sends its command.
 class SystemMenuEntry final : public QObject, public QAbstractNativeEventFilter {
