@@ -370,6 +370,7 @@ TEST_F(HelpTest, TheLogoIsTheAboutEntryByMouseAndKeyboard) {
 
     QTest::mouseClick(logo, Qt::RightButton);
     RightClick(logo); // no topic and no about box
+    EXPECT_EQ(abouts, 0);
     QTest::mouseClick(logo, Qt::LeftButton);
     EXPECT_EQ(abouts, 1);
     EXPECT_EQ(aboutParent, &window);
