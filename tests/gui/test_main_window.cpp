@@ -55,6 +55,38 @@ TEST_F(MainWindowTest, StartUpReadsTheBoardThenShowsPageZeroInTheFrame) {
     EXPECT_EQ(FindControl(window.get(), 135)->property("pixmap").value<QPixmap>().isNull(), false);
 }
 
+TEST_F(MainWindowTest, EveryControlCarriesItsIdAndText) {
+    state.runOptions.initProgramming = 1;
+    Open(Fennick());
+    const std::vector<std::pair<int, const char*>> buttons = {{1009, "Save Configuration"},
+                                                              {1044, "Open Configuration"},
+                                                              {1008, "Upload Configuration"},
+                                                              {1007, "Download Configuration"},
+                                                              {1011, "Update Firmware"},
+                                                              {1010, "Connection..."},
+                                                              {2, "Exit "}};
+    for (const auto& [id, text] : buttons) {
+        auto* b = qobject_cast<QPushButton*>(FindControl(window.get(), id));
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_EQ(b->text(), text);
+        EXPECT_FALSE(b->autoDefault()) << text; // Enter presses nothing
+    }
+    auto* frame = qobject_cast<QGroupBox*>(FindControl(window.get(), 1066));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->title(), "Options");
+    std::vector<QString> labels;
+    for (const QLabel* l : window->findChildren<QLabel*>())
+        labels.push_back(l->text());
+    for (const char* text : {"Board Type:", "Firmware Revision:", "Battery Voltage:", "Orrivane"})
+        EXPECT_NE(std::find(labels.begin(), labels.end(), QString(text)), labels.end()) << text;
+    std::vector<QString> groups;
+    for (const QGroupBox* g : window->findChildren<QGroupBox*>())
+        groups.push_back(g->title());
+    EXPECT_NE(std::find(groups.begin(), groups.end(), QString("Board Information:")), groups.end());
+    EXPECT_NE(qobject_cast<QListWidget*>(FindControl(window.get(), 1065)), nullptr);
+    EXPECT_NE(qobject_cast<QLabel*>(FindControl(window.get(), 135)), nullptr);
+}
+
 TEST_F(MainWindowTest, RightClicksAskForEachControlsTopic) {
     Open(Fennick());
     WaitForFlows(1);

@@ -51,6 +51,7 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
     std::atomic<int> runs{0};
     QPointer<CStatusDlg> seen;
     PaintCounter paintCounter;
+    bool closedEarly = false;
     bool checked = false;
     int postedRan = 0;
     bool postedDuringOperation = false;
@@ -60,6 +61,12 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
         EXPECT_FALSE(progress.windowFlags() & Qt::WindowCloseButtonHint);
         EXPECT_FALSE(progress.windowFlags() & Qt::WindowSystemMenuHint);
         EXPECT_TRUE(progress.isModal());
+        // Neither does the window close before its operation has started.
+        QTimer::singleShot(0, &progress, [&] {
+            closedEarly = progress.close();
+            QTest::keyClick(&progress, Qt::Key_Escape);
+            closedEarly |= !progress.isVisible();
+        });
         // The operation starts only once the window has been painted.
         progress.installEventFilter(&paintCounter);
         QObject::connect(&progress, &CStatusDlg::operationStarted, &progress, [&] {
@@ -113,6 +120,7 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
         cv.wait(lock, [&] { return released; });
     });
     EXPECT_TRUE(checked);
+    EXPECT_FALSE(closedEarly);
     EXPECT_EQ(runs, 1);
     ASSERT_TRUE(SpinUntil([&] { return postedRan == 1; }));
     EXPECT_FALSE(postedDuringOperation);
