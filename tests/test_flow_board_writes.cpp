@@ -290,7 +290,9 @@ TEST(FactoryDefaultsFlow, FailingWriteRestoresTheImage) {
 TEST(FactoryDefaultsFlow, FailedReadBackLeavesTheImageUnset) {
     // A board whose firmware has no factory block keeps the 0xFF bytes, which
     // no longer pass the revision check.
-    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    SimBoardState s = BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5));
+    s.factorySettings.clear();
+    FlowBench b(s);
     b.state.settingsImage = ValidBoardSettings(3, 3, 5);
     b.state.boardInfo.boardLoaded = 1;
     b.host.answers.push_back(MessageAnswer::Yes);
