@@ -170,8 +170,9 @@ TEST_P(SimBothFamilies, FullRandomFirmwareIsWrittenByteForByte) {
     const Family f = GetParam();
     const std::vector<std::uint8_t> code = RandomBytes(8192, f == Family::Avr ? 21 : 22);
     SimRig rig(Board(f, 3));
-    SetImage(rig, code, "sim_full.efw"); // 512 records: N = 514
-    EXPECT_EQ(rig.Run(FirmwareCode(f)), 1);
+    // One file per family: the two cases may run at the same time.
+    SetImage(rig, code, f == Family::Avr ? "sim_full_avr.efw" : "sim_full_8051.efw"); // N = 514
+    ASSERT_EQ(rig.Run(FirmwareCode(f)), 1);
     EXPECT_EQ(rig.board.state().code, code);
     // The chip erase takes the settings memory with it: always on the 8051
     // part, and on an ATmega8 whose EESAVE fuse is left as it comes.
@@ -208,7 +209,8 @@ TEST_P(SimBothFamilies, BoardAtAnotherPortAddressFailsEveryOperation) {
                               kOpReadAvrSettings, kOpWriteAvrSettings, kOpWriteAvrFirmware}) {
         SimRig rig(s);
         rig.image = RandomImage(5, 3);
-        SetImage(rig, {0x12, 0x34, 0x56}, "sim_elsewhere.efw");
+        SetImage(rig, {0x12, 0x34, 0x56},
+                 f == Family::Avr ? "sim_elsewhere_avr.efw" : "sim_elsewhere_8051.efw");
         EXPECT_EQ(rig.Run(code), 0) << code;
         EXPECT_EQ(rig.board.state(), s) << code;
     }

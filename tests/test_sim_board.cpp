@@ -510,8 +510,8 @@ TEST(SimBoardClock, RepeatedWritesCountLikeSingleOnes) {
 TEST(SimBoardClock, PacedBoardNeverRunsAheadOfTheWallClock) {
     SimBoardState s = AvrBoard();
     s.pace = 100.0; // a hundred times real time
-    SimBoard board(s);
     const auto start = std::chrono::steady_clock::now();
+    SimBoard board(s);
     board.SleepMs(1000);
     board.PortWriteRepeated(0x80, 0, 200'000); // 0.2 s of bus time
     board.PortWrite(0x80, 0);                  // the wall clock is looked at every 2 ms of it

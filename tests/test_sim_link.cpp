@@ -278,7 +278,11 @@ TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
     records.push_back(optest::kEndRecord);
     for (const std::string& r : records)
         text += r + "\n";
-    ctx.firmwarePath = optest::WriteTokenFile("sim_waits.efw", 6);
+    // A file of its own: the four cases may run at the same time.
+    ctx.firmwarePath =
+        optest::WriteTokenFile("sim_waits_" + std::to_string(static_cast<int>(family)) + "_" +
+                                   std::to_string(cycle) + ".efw",
+                               6);
 
     int succeeded = -1;
     RunOperation(family == Family::Avr ? kOpWriteAvrFirmware : kOpWrite8051Firmware, ctx,
@@ -299,8 +303,9 @@ TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
     if (cycle == kShortestCycleNs) {
         // Just enough: one delay less would fall short.
         EXPECT_LT(m.erase, delayNs);
-        if (family == Family::Avr)
+        if (family == Family::Avr) {
             EXPECT_LT(m.enable, delayNs);
+        }
     }
     RecordProperty("eraseMarginNs", std::to_string(m.erase));
     RecordProperty("enableMarginNs", std::to_string(m.enable));
