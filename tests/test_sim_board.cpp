@@ -422,6 +422,21 @@ TEST(SimBoardFirmware, RestoresItsFactoryBlockOnlyOnceItRuns) {
     }
 }
 
+TEST(SimBoardFirmware, APoweredPartOutOfResetStartsWithoutAnyPortAccess) {
+    // The data register starts at 0: the 8051 part is out of reset and runs,
+    // the AVR is held in reset; an unpowered part never runs.
+    for (Family f : {Family::Avr, Family::Mcs51}) {
+        for (bool power : {true, false}) {
+            SimBoardState s = WipedBoard(f);
+            s.faults.noPower = !power;
+            SimBoard board(s);
+            board.SleepMs(100);
+            EXPECT_EQ(Restored(board, s), power && f == Family::Mcs51)
+                << (f == Family::Avr ? "avr" : "8051") << " power " << power;
+        }
+    }
+}
+
 TEST(SimBoardFirmware, SettleFinishesTheWriteAndStartsTheFirmware) {
     SimBoard board(WipedBoard(Family::Avr));
     Pins p{board};

@@ -320,7 +320,6 @@ void SimBoard::FinishWrite() {
     if (pending_.memory != Memory::Data)
         state_.codeCutShort = false;
     pending_.active = false;
-    pending_.cells.clear();
 }
 
 void SimBoard::CutWriteShort() {
@@ -342,7 +341,6 @@ void SimBoard::CutWriteShort() {
     if (pending_.memory != Memory::Data)
         state_.codeCutShort = true;
     pending_.active = false;
-    pending_.cells.clear();
 }
 
 void SimBoard::OnEnable() {
