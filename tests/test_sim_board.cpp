@@ -522,15 +522,55 @@ TEST(SimBoardClock, RepeatedWritesCountLikeSingleOnes) {
     EXPECT_NE(answer[3], 0x24) << "one bit out of step";
 }
 
-TEST(SimBoardClock, PacedBoardNeverRunsAheadOfTheWallClock) {
+namespace {
+
+// Real time that passes only when the board sleeps or the test says so.
+struct FakeWall final : WallClock {
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    std::chrono::steady_clock::time_point Now() override { return now; }
+    void SleepUntil(std::chrono::steady_clock::time_point when) override {
+        now = std::max(now, when);
+    }
+};
+
+} // namespace
+
+TEST(SimBoardClock, PacedBoardKeepsStepWithTheWallClock) {
+    using std::chrono::milliseconds;
     SimBoardState s = AvrBoard();
     s.pace = 100.0; // a hundred times real time
-    const auto start = std::chrono::steady_clock::now();
-    SimBoard board(s);
+    FakeWall wall;
+    SimBoard board(s, wall);
+    const auto start = wall.now;
     board.SleepMs(1000);
+    EXPECT_EQ(wall.now - start, milliseconds(10));
     board.PortWriteRepeated(0x80, 0, 200'000); // 0.2 s of bus time
-    board.PortWrite(0x80, 0);                  // the wall clock is looked at every 2 ms of it
-    const auto wall = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(wall, std::chrono::milliseconds(12));
-    EXPECT_EQ(board.nowNs() - kSimStartNs, 1'200'001'000u); // virtual time untouched by pacing
+    EXPECT_EQ(wall.now - start, milliseconds(12));
+    // Single accesses sleep in steps of 2 ms of real time, never ahead.
+    for (int i = 0; i < 300'000; ++i) {
+        board.PortWrite(0x80, 0);
+        ASSERT_GE(wall.now - start,
+                  milliseconds(12) + std::chrono::nanoseconds(10) * (i + 1) - milliseconds(2));
+    }
+    EXPECT_EQ(wall.now - start, milliseconds(14));
+
+    // After the program waited for its user, the board takes up from its
+    // last look at the wall clock (1.4 s of virtual time) rather than racing
+    // through the time it missed...
+    wall.now += milliseconds(5000);
+    auto before = wall.now;
+    board.SleepMs(1000);
+    EXPECT_EQ(wall.now - before, milliseconds(11));
+    // ...but a lag shorter than a tenth of a second is made up.
+    wall.now += milliseconds(50);
+    before = wall.now;
+    board.SleepMs(1000);
+    EXPECT_EQ(wall.now, before);
+    EXPECT_EQ(board.nowNs() - kSimStartNs, 3'500'000'000u); // pacing never moves virtual time
+
+    // Unpaced, real time is never looked at.
+    SimBoard unpaced(AvrBoard(), wall);
+    before = wall.now;
+    unpaced.SleepMs(60'000);
+    EXPECT_EQ(wall.now, before);
 }

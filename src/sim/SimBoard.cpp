@@ -20,13 +20,27 @@ std::uint64_t SplitMix64(std::uint64_t& x) {
 
 // A paced board checks the wall clock every 2 ms of real time.
 constexpr double kPaceStepNs = 2'000'000.0;
-// Virtual time this far behind the wall clock means the program was waiting
-// (a message box, a file dialog): take up from there instead of racing.
+// Virtual time this far behind the wall clock means the program was waiting.
 constexpr auto kPaceSlack = std::chrono::milliseconds(100);
+
+class SteadyWallClock final : public WallClock {
+public:
+    std::chrono::steady_clock::time_point Now() override {
+        return std::chrono::steady_clock::now();
+    }
+    void SleepUntil(std::chrono::steady_clock::time_point when) override {
+        std::this_thread::sleep_until(when);
+    }
+};
 
 } // namespace
 
-SimBoard::SimBoard(SimBoardState state) : state_(std::move(state)) {
+WallClock& SystemWallClock() {
+    static SteadyWallClock clock;
+    return clock;
+}
+
+SimBoard::SimBoard(SimBoardState state, WallClock& wall) : state_(std::move(state)), wall_(wall) {
     state_.data.resize(SimDataSize(state_.family), 0xFF);
     state_.code.resize(SimCodeSize(state_.family), 0xFF);
     // A zero cycle would stop virtual time and with it every self-timed write.
@@ -44,8 +58,8 @@ SimBoard::SimBoard(SimBoardState state) : state_(std::move(state)) {
     resetEnteredNs_ = now_;
     if (Sees() && !Selected())
         firmwareStartNs_ = now_ + kFirmwareStartNs;
-    paceWall_ = std::chrono::steady_clock::now();
-    paceVirtualNs_ = nextPaceNs_ = now_;
+    paceWall_ = wall_.Now();
+    paceVirtualNs_ = lastPaceNs_ = nextPaceNs_ = now_;
 
     std::uint64_t seed = f.bitErrorSeed;
     rng_ = SplitMix64(seed) | 1; // xorshift must not start at 0
@@ -98,15 +112,22 @@ void SimBoard::Pace() {
     // Sleep until the wall clock, scaled by the pace, has caught up with
     // virtual time; never let virtual time run ahead of it.
     using namespace std::chrono;
-    const auto wallNow = steady_clock::now();
-    const auto due = paceWall_ + duration_cast<steady_clock::duration>(duration<double, std::nano>(
-                                     static_cast<double>(now_ - paceVirtualNs_) / state_.pace));
-    if (due > wallNow) {
-        std::this_thread::sleep_until(due);
-    } else if (wallNow - due > kPaceSlack) {
+    const auto wallNow = wall_.Now();
+    const auto dueFor = [&](std::uint64_t virtualNs) {
+        return paceWall_ + duration_cast<steady_clock::duration>(duration<double, std::nano>(
+                               static_cast<double>(virtualNs - paceVirtualNs_) / state_.pace));
+    };
+    auto due = dueFor(now_);
+    if (wallNow - due > kPaceSlack) {
+        // The program was waiting (a message box, a file dialog): take up
+        // from the last check instead of racing through the time missed.
         paceWall_ = wallNow;
-        paceVirtualNs_ = now_;
+        paceVirtualNs_ = lastPaceNs_;
+        due = dueFor(now_);
     }
+    if (due > wallNow)
+        wall_.SleepUntil(due);
+    lastPaceNs_ = now_;
     nextPaceNs_ =
         now_ + std::max<std::uint64_t>(1, static_cast<std::uint64_t>(kPaceStepNs * state_.pace));
 }

@@ -26,6 +26,17 @@ inline constexpr std::uint64_t kFirmwareStartNs = 100'000'000;
 // same accesses sees the same clock.
 inline constexpr std::uint64_t kSimStartNs = 1'000'000'000ull * 1'000'000'000ull;
 
+// Real time, which a paced board keeps step with.
+class WallClock {
+public:
+    virtual ~WallClock() = default;
+    virtual std::chrono::steady_clock::time_point Now() = 0;
+    virtual void SleepUntil(std::chrono::steady_clock::time_point when) = 0;
+};
+
+// The machine's monotonic clock.
+WallClock& SystemWallClock();
+
 // A board on the programming cable, modelled at the pins: it watches the data
 // register (MOSI D0, SCK D1, RESET D2), answers on status bit 5 (MISO), and
 // runs the part's serial programming interface with the datasheets' timing
@@ -33,7 +44,7 @@ inline constexpr std::uint64_t kSimStartNs = 1'000'000'000ull * 1'000'000'000ull
 // cycle of virtual time.
 class SimBoard final : public Port, public Clock {
 public:
-    explicit SimBoard(SimBoardState state);
+    explicit SimBoard(SimBoardState state, WallClock& wall = SystemWallClock());
 
     void PortWrite(std::uint16_t port, std::uint8_t value) override {
         Advance(cycleNs_);
@@ -147,8 +158,10 @@ private:
     std::array<std::uint8_t, kAvrPageBytes> pageBuffer_;
 
     // Pacing to the wall clock.
+    WallClock& wall_;
     std::chrono::steady_clock::time_point paceWall_;
-    std::uint64_t paceVirtualNs_ = 0;
+    std::uint64_t paceVirtualNs_ = 0; // virtual time at paceWall_
+    std::uint64_t lastPaceNs_ = 0;    // virtual time of the last look at the wall clock
     std::uint64_t nextPaceNs_ = 0;
 
     std::uint64_t rng_;
