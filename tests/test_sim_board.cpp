@@ -20,6 +20,7 @@ TEST(SimBoardAvr, ReadsSignatureOnlyAfterProgrammingEnable) {
     EXPECT_NE(AvrSignature(p), (std::array<std::uint8_t, 3>{0x1E, 0x93, 0x07}));
     EXPECT_EQ(AvrEnable(p), 0x53); // the part echoes the second byte
     EXPECT_EQ(AvrSignature(p), (std::array<std::uint8_t, 3>{0x1E, 0x93, 0x07}));
+    EXPECT_EQ(p.Send({0x30, 0x00, 0x03, 0x00})[3], 0xFF); // there is no fourth byte
     // Leaving reset ends programming mode; a new session must enable again.
     p.Reset(true);
     p.Reset(false);

@@ -106,19 +106,6 @@ TEST(SimLink, AvrSignatureAndEepromAgreeWithPinSequences) {
     EXPECT_EQ(rig.board.state().data[34], 0x02);
 }
 
-TEST(SimLink, AvrPageWriteWaitCoversItsWriteTime) {
-    SimBoardState s = AvrBoard();
-    s.busCycleNs = kShortestCycleNs;
-    LinkRig rig(s);
-    rig.AvrEnable();
-    // Page 1: word 32 = AB CD, written, then the writer's two delays.
-    rig.Send(Family::Avr, {0x40, 0x0F, 32, 0xCD, 0x48, 0x0F, 32, 0xAB});
-    IspAvrWritePage(rig.link, 1);
-    EXPECT_EQ(rig.AvrRead(0x20, 0x00, 32, 0), 0xCD);
-    EXPECT_EQ(rig.AvrRead(0x28, 0x00, 32, 0), 0xAB);
-    EXPECT_EQ(rig.AvrRead(0x20, 0x00, 33, 0), 0xFF);
-}
-
 TEST(SimLink, Mcs51CodeAndDataAgreeWithPinSequences) {
     SimBoard handBoard(Mcs51Board());
     Pins p{handBoard};

@@ -181,6 +181,10 @@ TEST_F(SimFiles, SimCreateWritesValidSettingsAtFamilyAddresses) {
                        "--battery", "7.5", "--halcyra-mode", "1"}),
                   0)
             << err_.str();
+        EXPECT_EQ(out_.str(), std::string("Created ") +
+                                  (family == std::string("avr") ? "an AVR" : "an 8051-family") +
+                                  " board in " + path +
+                                  ": board type 2, firmware 4.25, battery 7.50 V, at port 0x378\n");
         SimBoardState s;
         std::string error;
         ASSERT_TRUE(LoadSimState(path, s, error)) << error;
@@ -266,24 +270,32 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     EXPECT_EQ(Read(path), before);
     EXPECT_EQ(Cli({"sim-create", path, "--family", "8051", "--force"}), 0) << err_.str();
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"sim-create", Path("x.json")},
-        {"sim-create", "--family", "avr"},
-        {"sim-create", Path("x.json"), "--family", "pic"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--firmware", "3"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--battery", "-1"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--halcyra-mode", "2"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--stuck-bit", "512:0:1"},
-        {"sim-create", Path("x.json"), "--family", "8051", "--signature", "1E9307"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--board"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--pace", "0"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--pace", "-1"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--pace", "fast"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--no-eesave"},
+    // Each refusal says what is wrong with which option.
+    const std::string x = Path("x.json");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"sim-create", x}, "--family avr or --family 8051 is required"},
+        {{"sim-create", "--family", "avr"}, "name the state file to create"},
+        {{"sim-create", x, "--family", "pic"}, "--family must be avr or 8051, not \"pic\""},
+        {{"sim-create", x, "--family", "avr", "--firmware", "3"}, "--firmware wants MAJOR.MINOR"},
+        {{"sim-create", x, "--family", "avr", "--battery", "-1"}, "--battery wants volts from 0"},
+        {{"sim-create", x, "--family", "avr", "--battery", "9.4x"}, "--battery wants volts"},
+        {{"sim-create", x, "--family", "avr", "--halcyra-mode", "2"}, "--halcyra-mode wants 0"},
+        {{"sim-create", x, "--family", "avr", "--stuck-bit", "512:0:1"},
+         "--stuck-bit wants ADDRESS:BIT:LEVEL"},
+        {{"sim-create", x, "--family", "8051", "--signature", "1E9307"},
+         "--signature is for AVR boards only"},
+        {{"sim-create", x, "--family", "avr", "--board"}, "--board needs a value"},
+        {{"sim-create", x, "--family", "avr", "--board", "256"},
+         "--board wants a board type code from 0 to 255"},
+        {{"sim-create", x, "--family", "avr", "--pace", "0"}, "--pace wants how many times"},
+        {{"sim-create", x, "--family", "avr", "--pace", "-1"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--pace", "10x"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--no-eesave"},
+         "unexpected argument \"--no-eesave\""},
     };
-    for (const auto& args : bad) {
+    for (const auto& [args, message] : bad) {
         EXPECT_EQ(Cli(args), 2) << args.back();
-        EXPECT_FALSE(err_.str().empty());
+        EXPECT_EQ(err_.str().rfind("kelvo-cli sim-create: " + message, 0), 0u) << err_.str();
     }
     EXPECT_FALSE(fs::exists(Path("x.json")));
 }
