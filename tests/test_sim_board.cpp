@@ -504,8 +504,11 @@ TEST(SimBoardClock, RepeatedWritesCountLikeSingleOnes) {
         one.PortWrite(0x80, 0);
     bulk.PortWriteRepeated(0x80, 0, 8990);
     EXPECT_EQ(bulk.nowNs(), one.nowNs());
+    bulk.PortWriteRepeated(kBase, SCK, 0); // no write at all: no time, no edge
+    bulk.PortWriteRepeated(0x80, 0, 1);
+    EXPECT_EQ(bulk.nowNs(), one.nowNs() + 1000);
     EXPECT_TRUE(bulk.busy());
-    bulk.PortWriteRepeated(0x80, 0, 10);
+    bulk.PortWriteRepeated(0x80, 0, 9);
     EXPECT_FALSE(bulk.busy());
     EXPECT_EQ(bulk.state().data[2], 0x24);
     // Repeats of the data register make one clock pulse, as single writes do.

@@ -123,6 +123,7 @@ TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
     EXPECT_FALSE(old.codeCutShort);
     EXPECT_EQ(old.pace, 0.0);
     EXPECT_EQ(Parse(doc(", \"eesave\": true, \"pace\": 10"), error).pace, 10.0);
+    EXPECT_EQ(Parse(doc(", \"address\": \"1\""), error).address, 1); // the lowest there is
     EXPECT_EQ(error, "");
 
     const std::pair<std::string, std::string> cases[] = {
