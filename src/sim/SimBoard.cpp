@@ -113,17 +113,17 @@ void SimBoard::Pace() {
     // virtual time; never let virtual time run ahead of it.
     using namespace std::chrono;
     const auto wallNow = wall_.Now();
-    const auto dueFor = [&](std::uint64_t virtualNs) {
+    const auto dueNow = [&] {
         return paceWall_ + duration_cast<steady_clock::duration>(duration<double, std::nano>(
-                               static_cast<double>(virtualNs - paceVirtualNs_) / state_.pace));
+                               static_cast<double>(now_ - paceVirtualNs_) / state_.pace));
     };
-    auto due = dueFor(now_);
+    auto due = dueNow();
     if (wallNow - due > kPaceSlack) {
         // The program was waiting (a message box, a file dialog): take up
         // from the last check instead of racing through the time missed.
         paceWall_ = wallNow;
         paceVirtualNs_ = lastPaceNs_;
-        due = dueFor(now_);
+        due = dueNow();
     }
     if (due > wallNow)
         wall_.SleepUntil(due);
