@@ -288,6 +288,7 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
         {{"sim-create", x, "--family", "avr", "--board"}, "--board needs a value"},
         {{"sim-create", x, "--family", "avr", "--board", "256"},
          "--board wants a board type code from 0 to 255"},
+        {{"sim-create", x, "--family", "avr", "--board", "3x"}, "--board wants"},
         {{"sim-create", x, "--family", "avr", "--pace", "0"}, "--pace wants how many times"},
         {{"sim-create", x, "--family", "avr", "--pace", "-1"}, "--pace wants"},
         {{"sim-create", x, "--family", "avr", "--pace", "10x"}, "--pace wants"},
