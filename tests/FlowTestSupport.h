@@ -18,16 +18,10 @@ inline BoardSettingsImage ValidBoardSettings(int boardTypeCode, int major, int m
     return FactorySettingsImage(board); // battery 9.4 volts
 }
 
-// A simulated board of `family` whose data memory holds `settings`.
+// A simulated board of `family` whose data memory holds `settings`, and
+// whose firmware restores them as its factory block.
 inline SimBoardState BoardWithSettings(Family family, const BoardSettingsImage& settings) {
-    SimBoardState state = MakeErasedSimBoard(family);
-    for (std::size_t i = 0; i < settings.size(); ++i) {
-        if (family == Family::Avr)
-            state.data[i] = static_cast<std::uint8_t>(settings[i]);
-        else if (i > 0)
-            state.data[i - 1] = static_cast<std::uint8_t>(settings[i]);
-    }
-    return state;
+    return MakeSimBoardWithSettings(family, settings);
 }
 
 // One flow run: fresh state, a scripted host, and a simulated board.

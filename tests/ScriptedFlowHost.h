@@ -3,6 +3,7 @@
 #include "ops/FlowHost.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ public:
                               MessageButtons buttons) override {
         messages.push_back({text, caption, icon, buttons});
         log.push_back("message " + caption);
+        if (onMessage)
+            onMessage();
         if (buttons == MessageButtons::Ok)
             return MessageAnswer::Ok;
         if (answers.empty())
@@ -85,6 +88,7 @@ public:
         return out;
     }
 
+    std::function<void()> onMessage;              // runs while a message is on screen
     std::deque<MessageAnswer> answers;            // for Yes/No questions; No when empty
     std::deque<std::optional<std::string>> files; // for file dialogs; cancel when empty
     std::vector<std::string> log;

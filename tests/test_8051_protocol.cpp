@@ -175,7 +175,7 @@ TEST(Mcs51Firmware, ProgramsEachByteAtItsAddressThenCloses) {
 
     Tokens expected = {kRigCalibration, "C00", "D00", "S00"};
     Append(expected, kEnable);
-    Append(expected, {"C10", "D04", "~4", ">AC", ">04", ">FF", "~3", "D00", "D00", "~1"});
+    Append(expected, {"C10", "D04", "~4", ">AC", ">04", ">FF", "~6", "D00", "D00", "~1"});
     Append(expected, kEnable);
     Append(expected, CodeByte(0x1234, 0xAB));
     Append(expected, CodeByte(0x1235, 0xCD));

@@ -14,7 +14,7 @@ using Kind = RecordingProgressSink::Kind;
 
 namespace {
 
-const Tokens kEnable = {"C10", "~6", ">AC", ">53", ">FF", ">FF", "~3"};
+const Tokens kEnable = {"C10", "~8", ">AC", ">53", ">FF", ">FF", "~3"};
 
 Tokens SettingsStart() {
     Tokens t = {"C00", "S00", kRigCalibration, "C10", "D04", "D00"};
@@ -230,7 +230,7 @@ TEST(AvrFirmware, FourRecordsWriteOnePageAndVerifyUntilTheEndRecord) {
     Tokens start = {kRigCalibration, "C00", "S00", "D04", "D00"};
     Append(start, kEnable);
     Append(start, Signature(kAvrSignature));
-    Append(start, {"C10", "~4", ">AC", ">80", ">FF", ">FF", "~3", "D04", "D00", "~1"});
+    Append(start, {"C10", "~4", ">AC", ">80", ">FF", ">FF", "~4", "D04", "D00", "~1"});
     Append(start, kEnable);
     // The first word of the first record: low byte, then high byte.
     Append(start, {">40", ">0F", ">00", ">00", ">48", ">0F", ">00", ">01"});

@@ -22,8 +22,9 @@ namespace {
 fs::path TempPath(const std::string& name) {
     const fs::path dir = fs::temp_directory_path() / "kelvo-flow-tests";
     fs::create_directories(dir);
-    return dir / (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                  "-" + name);
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(test.begin(), test.end(), '/', '_'); // parameterised names
+    return dir / (test + "-" + name);
 }
 
 // A firmware image file for `boardCode` holding `code` from address 0.
@@ -41,7 +42,31 @@ std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
     return code;
 }
 
+// Every flow that writes the board runs on boards that keep the parts'
+// timing rules, at the shortest delay a calibration can give (a 901 ns bus
+// cycle: 2.703 ms) and at the nominal 3 ms.
+using FamilyAndCycle = std::tuple<Family, std::uint32_t>;
+class StrictBoard : public ::testing::TestWithParam<FamilyAndCycle> {
+protected:
+    Family family() const { return std::get<0>(GetParam()); }
+    SimBoardState Board(const BoardSettingsImage& settings) const {
+        SimBoardState s = BoardWithSettings(family(), settings);
+        s.busCycleNs = std::get<1>(GetParam());
+        return s;
+    }
+};
+
+std::string StrictBoardName(const ::testing::TestParamInfo<FamilyAndCycle>& info) {
+    return std::string(std::get<0>(info.param) == Family::Avr ? "Avr" : "Mcs51") +
+           (std::get<1>(info.param) == 901 ? "Shortest" : "Nominal");
+}
+
 } // namespace
+
+INSTANTIATE_TEST_SUITE_P(FamiliesAndDelays, StrictBoard,
+                         ::testing::Combine(::testing::Values(Family::Avr, Family::Mcs51),
+                                            ::testing::Values(901u, 1000u)),
+                         StrictBoardName);
 
 TEST(UploadFlow, RefusedUntilABoardHasBeenRead) {
     FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
@@ -65,28 +90,27 @@ TEST(UploadFlow, InvalidSettingsNeverReachThePort) {
     EXPECT_EQ(b.host.Captions().size(), 1u); // no raw view for a write that never starts
 }
 
-TEST(UploadFlow, OpenedFileIsWrittenAndReadOnlyBytesStayTheBoards) {
-    for (Family family : {Family::Avr, Family::Mcs51}) {
-        FlowBench b(BoardWithSettings(family, ValidBoardSettings(3, 3, 5)));
-        DownloadConfiguration(b.ctx);
-        const BoardSettingsImage before = b.state.settingsImage;
+TEST_P(StrictBoard, UploadWritesTheOpenedFileAndKeepsTheBoardsReadOnlyBytes) {
+    const Family family = this->family();
+    FlowBench b(Board(ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    const BoardSettingsImage before = b.state.settingsImage;
 
-        BoardSettingsImage fileImage = ValidBoardSettings(7, 1, 1);
-        fileImage[entry::debounce] = 11;
-        fileImage[entry::afterEyeDelay] = 14;
-        const fs::path file = TempPath("settings.esf");
-        ASSERT_TRUE(SaveSettingsFile(file, fileImage, 0));
-        b.host.files.push_back(file.string());
-        ASSERT_TRUE(OpenConfiguration(b.ctx));
-        EXPECT_EQ(UploadConfiguration(b.ctx), 1);
+    BoardSettingsImage fileImage = ValidBoardSettings(7, 1, 1);
+    fileImage[entry::debounce] = 11;
+    fileImage[entry::afterEyeDelay] = 14;
+    const fs::path file = TempPath("settings.esf");
+    ASSERT_TRUE(SaveSettingsFile(file, fileImage, 0));
+    b.host.files.push_back(file.string());
+    ASSERT_TRUE(OpenConfiguration(b.ctx));
+    EXPECT_EQ(UploadConfiguration(b.ctx), 1);
 
-        EXPECT_EQ(b.BoardEntry(entry::debounce), 11);
-        EXPECT_EQ(b.BoardEntry(entry::afterEyeDelay), 14);
-        for (std::size_t i : kReadOnlyEntries) {
-            if (i == 0 && family == Family::Mcs51)
-                continue;
-            EXPECT_EQ(b.BoardEntry(i), before[i]) << "entry " << i;
-        }
+    EXPECT_EQ(b.BoardEntry(entry::debounce), 11);
+    EXPECT_EQ(b.BoardEntry(entry::afterEyeDelay), 14);
+    for (std::size_t i : kReadOnlyEntries) {
+        if (i == 0 && family == Family::Mcs51)
+            continue;
+        EXPECT_EQ(b.BoardEntry(i), before[i]) << "entry " << i;
     }
 }
 
@@ -100,32 +124,44 @@ TEST(UploadFlow, NoBoardGivesSettingsUploadFailed) {
     EXPECT_EQ(b.host.Captions().back(), "Settings Upload Failed");
 }
 
-TEST(FirmwareFlow, WritesImageThenSettingsThenRequestsARead) {
-    for (Family family : {Family::Avr, Family::Mcs51}) {
-        FlowBench b(BoardWithSettings(family, ValidBoardSettings(3, 3, 5)));
-        DownloadConfiguration(b.ctx);
-        const std::vector<std::uint8_t> code = RandomCode(512, 7);
-        b.host.files.push_back(WriteFirmwareFile(3, code).string());
-        b.state.settingsImage[entry::debounce] = 9;
-        b.host.log.clear();
-        b.host.requests.clear();
-        EXPECT_TRUE(UpdateFirmware(b.ctx));
+TEST_P(StrictBoard, FirmwareUpdateWritesImageThenSettingsThenRequestsARead) {
+    const Family family = this->family();
+    // The old firmware fills the whole chip, so an erase cut short would
+    // show in the new one.
+    SimBoardState s = Board(ValidBoardSettings(3, 3, 5));
+    const std::vector<std::uint8_t> old = RandomCode(s.code.size(), 8);
+    std::copy(old.begin(), old.end(), s.code.begin());
+    FlowBench b(s);
+    DownloadConfiguration(b.ctx);
+    const std::vector<std::uint8_t> code = RandomCode(512, 7);
+    b.host.files.push_back(WriteFirmwareFile(3, code).string());
+    b.state.settingsImage[entry::debounce] = 9;
+    b.host.log.clear();
+    b.host.requests.clear();
+    EXPECT_TRUE(UpdateFirmware(b.ctx));
 
-        const std::vector<std::uint8_t>& boardCode = b.board.state().code;
-        EXPECT_TRUE(std::equal(code.begin(), code.end(), boardCode.begin()));
-        EXPECT_EQ(b.BoardEntry(entry::debounce), 9);
-        const int fw = family == Family::Avr ? 6 : 3;
-        const int settings = family == Family::Avr ? 5 : 1;
-        const std::vector<int> ops = b.host.Operations();
-        EXPECT_EQ(ops.back(), settings);
-        EXPECT_NE(std::find(ops.begin(), ops.end(), fw), ops.end());
-        // The read request is queued before the completion message.
-        ASSERT_GE(b.host.log.size(), 2u);
-        EXPECT_EQ(b.host.log[b.host.log.size() - 2], "request download");
-        EXPECT_EQ(b.host.messages.back().caption, "Firmware Upload Complete");
-        EXPECT_EQ(b.host.messages.back().text,
-                  "The board firmware and settings have been updated!\n\n");
-    }
+    const std::vector<std::uint8_t>& boardCode = b.board.state().code;
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), boardCode.begin()));
+    EXPECT_TRUE(std::all_of(boardCode.begin() + 512, boardCode.end(),
+                            [](std::uint8_t v) { return v == 0xFF; }));
+    EXPECT_FALSE(b.board.state().codeCutShort);
+    // The erase took the settings; the new firmware restored its factory
+    // block, and the settings upload wrote the pages over it.
+    EXPECT_EQ(b.BoardEntry(entry::debounce), 9);
+    EXPECT_EQ(b.BoardEntry(entry::eyeSensitivity),
+              ValidBoardSettings(3, 3, 5)[entry::eyeSensitivity]);
+    const int fw = family == Family::Avr ? 6 : 3;
+    const int settings = family == Family::Avr ? 5 : 1;
+    const std::vector<int> ops = b.host.Operations();
+    EXPECT_EQ(ops.back(), settings);
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), fw), 1);
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), settings), 1);
+    // The read request is queued before the completion message.
+    ASSERT_GE(b.host.log.size(), 2u);
+    EXPECT_EQ(b.host.log[b.host.log.size() - 2], "request download");
+    EXPECT_EQ(b.host.messages.back().caption, "Firmware Upload Complete");
+    EXPECT_EQ(b.host.messages.back().text,
+              "The board firmware and settings have been updated!\n\n");
 }
 
 TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
@@ -186,6 +222,19 @@ TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
     EXPECT_EQ(image[entry::afterEyeDelay], 2);
     EXPECT_EQ(image[entry::eyeBypass], Unset); // untouched
     EXPECT_EQ(image[entry::aeBypassRofPeriod], 83);
+}
+
+TEST_P(StrictBoard, PresetReachesTheBoardThroughUpload) {
+    FlowBench b(Board(ValidBoardSettings(3, 3, 5)));
+    DownloadConfiguration(b.ctx);
+    ApplyPreset(Preset::Conservative, b.state.settingsImage, b.state.boardInfo);
+    EXPECT_EQ(UploadConfiguration(b.ctx), 1);
+    EXPECT_EQ(b.BoardEntry(entry::debounce), 25);
+    EXPECT_EQ(b.BoardEntry(entry::afterEyeDelay), 4);
+    EXPECT_EQ(b.BoardEntry(entry::minBoltOpen), 50);
+    EXPECT_EQ(b.BoardEntry(entry::asDelay), 30);
+    EXPECT_EQ(b.BoardEntry(entry::dwell), 16);
+    EXPECT_EQ(b.BoardEntry(entry::boardTypeCode), 3);
 }
 
 TEST(FactoryDefaultsFlow, AnswerNoOrNoBoardLeavesTheImage) {
@@ -254,24 +303,24 @@ SimBoardState FactoryBoard(Family family) {
 
 } // namespace
 
-TEST(FactoryDefaultsFlow, BoardRestoresItsFactoryBlockAndIsReadBack) {
-    for (Family family : {Family::Avr, Family::Mcs51}) {
-        SimBoardState s = FactoryBoard(family);
-        const std::vector<std::uint8_t> factory = s.factorySettings;
-        s.data[4] = 3; // the user changed a setting since
-        FlowBench b(s);
-        b.state.settingsImage = ValidBoardSettings(3, 3, 10);
-        b.host.answers.push_back(MessageAnswer::Yes);
-        const std::uint64_t before = b.board.nowNs();
-        EXPECT_TRUE(FactoryDefaults(b.ctx));
-        EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Confirm Factory Reset"}));
-        EXPECT_EQ(b.host.Operations(), family == Family::Avr ? (std::vector<int>{1, 5, 0, 4})
-                                                             : (std::vector<int>{1, 0}));
-        EXPECT_TRUE(std::equal(factory.begin(), factory.end(), b.board.state().data.begin()));
-        for (std::size_t i = 1; i < kImageEntries; ++i)
-            EXPECT_EQ(b.state.settingsImage[i], b.BoardEntry(i)) << i;
-        EXPECT_GE(b.board.nowNs() - before, 1'000'000'000ull); // the pause before the read-back
-    }
+TEST_P(StrictBoard, FactoryDefaultsBoardRestoresItsFactoryBlockAndIsReadBack) {
+    const Family family = this->family();
+    SimBoardState s = FactoryBoard(family);
+    s.busCycleNs = std::get<1>(GetParam());
+    const std::vector<std::uint8_t> factory = s.factorySettings;
+    s.data[4] = 3; // the user changed a setting since
+    FlowBench b(s);
+    b.state.settingsImage = ValidBoardSettings(3, 3, 10);
+    b.host.answers.push_back(MessageAnswer::Yes);
+    const std::uint64_t before = b.board.nowNs();
+    EXPECT_TRUE(FactoryDefaults(b.ctx));
+    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Confirm Factory Reset"}));
+    EXPECT_EQ(b.host.Operations(),
+              family == Family::Avr ? (std::vector<int>{1, 5, 0, 4}) : (std::vector<int>{1, 0}));
+    EXPECT_TRUE(std::equal(factory.begin(), factory.end(), b.board.state().data.begin()));
+    for (std::size_t i = 1; i < kImageEntries; ++i)
+        EXPECT_EQ(b.state.settingsImage[i], b.BoardEntry(i)) << i;
+    EXPECT_GE(b.board.nowNs() - before, 1'000'000'000ull); // the pause before the read-back
 }
 
 TEST(FactoryDefaultsFlow, FailingWriteRestoresTheImage) {
@@ -290,7 +339,9 @@ TEST(FactoryDefaultsFlow, FailingWriteRestoresTheImage) {
 TEST(FactoryDefaultsFlow, FailedReadBackLeavesTheImageUnset) {
     // A board whose firmware has no factory block keeps the 0xFF bytes, which
     // no longer pass the revision check.
-    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    SimBoardState s = BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5));
+    s.factorySettings.clear();
+    FlowBench b(s);
     b.state.settingsImage = ValidBoardSettings(3, 3, 5);
     b.state.boardInfo.boardLoaded = 1;
     b.host.answers.push_back(MessageAnswer::Yes);

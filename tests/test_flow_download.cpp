@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace kelvo;
 
 namespace {
@@ -165,12 +167,54 @@ TEST(RawMemory, FourLinesOfEntriesZeroToThirtyFive) {
     EXPECT_EQ(count, 36u);
 }
 
-TEST(PinTestFlow, WalksThirteenPinsAndEndsLow) {
-    FlowBench b(NoBoard());
-    b.state.runOptions.pinTest = 1;
-    DownloadConfiguration(b.ctx);
-    ASSERT_EQ(b.host.messages.size(), 13u);
-    EXPECT_EQ(b.host.messages[0].text, "Pin 1 is now high.");
-    EXPECT_EQ(b.host.messages[12].text, "Pin 13 is now high.");
-    EXPECT_TRUE(b.host.requests.empty());
+TEST(PinTestFlow, EachMessageNamesThePinThatIsHighAndInputsAsTheyRead) {
+    // The cable's inputs float to these levels: pins 10 and 13 high, 11 and
+    // 12 low (status 0xD0, Busy inverted); then the opposite (0x20).
+    for (std::uint8_t status : {std::uint8_t{0xD0}, std::uint8_t{0x20}}) {
+        SimBoardState s = NoBoard();
+        s.floatingStatus = status;
+        FlowBench b(s);
+        b.state.runOptions.pinTest = 1;
+        std::vector<std::vector<int>> highPins; // pins 1 to 17 high at each message
+        b.host.onMessage = [&] {
+            std::vector<int> high;
+            for (int pin = 1; pin <= 17; ++pin)
+                if (b.board.PinHigh(pin))
+                    high.push_back(pin);
+            highPins.push_back(high);
+        };
+        DownloadConfiguration(b.ctx);
+        ASSERT_EQ(b.host.messages.size(), 13u);
+        EXPECT_TRUE(b.host.requests.empty());
+        const bool first = status == 0xD0;
+        // Pins 14 and 17 (inverted control outputs) stay high throughout.
+        for (int step = 1; step <= 9; ++step) {
+            const auto& m = b.host.messages[step - 1];
+            EXPECT_EQ(m.text, "Pin " + std::to_string(step) + " is now high.");
+            EXPECT_EQ(m.caption, "Kelvo");
+            EXPECT_EQ(m.icon, MessageIcon::None);
+            std::vector<int> expected = {step, 14, 17};
+            if (first)
+                expected.insert(expected.end(), {10, 13});
+            else
+                expected.insert(expected.end(), {11, 12});
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(highPins[step - 1], expected) << "step " << step;
+        }
+        for (int pin = 10; pin <= 13; ++pin) {
+            const bool high = (pin == 10 || pin == 13) == first;
+            EXPECT_EQ(b.host.messages[pin - 1].text,
+                      "Pin " + std::to_string(pin) +
+                          (high ? " is now high."
+                                : " reads low. Pins 10 to 13 are inputs driven by the cable, "
+                                  "not by this test."));
+        }
+        // Every register back at 0x00: pin 1 high through its inverter, the
+        // data pins low.
+        std::vector<int> end;
+        for (int pin = 1; pin <= 9; ++pin)
+            end.push_back(b.board.PinHigh(pin) ? 1 : 0);
+        EXPECT_EQ(end, (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 0, 0}));
+        EXPECT_FALSE(b.board.PinHigh(16));
+    }
 }

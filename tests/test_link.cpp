@@ -1,4 +1,5 @@
 #include "link/Link.h"
+#include "link/PinTest.h"
 #include "link/RecordingPort.h"
 #include "settings/BoardSettingsImage.h"
 
@@ -29,6 +30,10 @@ Access R(std::uint16_t port, std::uint8_t value) {
 }
 Access Pause() {
     return W(kPausePort, 0x00);
+}
+
+void Append(std::vector<Access>& v, std::initializer_list<Access> more) {
+    v.insert(v.end(), more.begin(), more.end());
 }
 
 void AddPauses(std::vector<Access>& v, int n) {
@@ -130,6 +135,54 @@ TEST_F(LinkFixture, CalibratedDelayIsDelayCountPauses) {
     EXPECT_TRUE(port.accesses.empty());
 }
 
+TEST_F(LinkFixture, PinTestWritesEachStepBeforeItsMessageAndEndsAtZero) {
+    params.portBase = 0x278;
+    const std::uint16_t d = 0x278, s = 0x279, c = 0x27A;
+    // Status reads for pins 10 to 13: nAck high, Busy low, paper end low,
+    // select high, in that order; status bit 7 reads 1 when pin 11 is low.
+    std::vector<std::uint8_t> reads = {0x40, 0x80, 0x00, 0x10};
+    port.readSource = [&](std::uint16_t) {
+        const std::uint8_t v = reads.front();
+        reads.erase(reads.begin());
+        return v;
+    };
+    std::vector<std::string> shown;
+    std::vector<std::size_t> accessesAtMessage;
+    RunPinTest(link, [&](const std::string& text) {
+        shown.push_back(text);
+        accessesAtMessage.push_back(port.accesses.size());
+    });
+    // Control bit 0 drives pin 1 inverted: 0x01 holds it low, 0x00 raises it.
+    std::vector<Access> expected = {W(c, 0x01), W(s, 0x00), W(d, 0x00), W(c, 0x00)};
+    std::vector<std::size_t> at = {expected.size()};
+    expected.push_back(W(c, 0x01));
+    for (int bit = 0; bit < 8; ++bit) {
+        expected.push_back(W(d, static_cast<std::uint8_t>(1u << bit)));
+        at.push_back(expected.size());
+    }
+    expected.push_back(W(d, 0x00));
+    const std::uint8_t statusWrites[] = {0x0F, 0x08, 0x04, 0x02};
+    const std::uint8_t statusReads[] = {0x40, 0x80, 0x00, 0x10};
+    for (int i = 0; i < 4; ++i) {
+        expected.push_back(W(s, statusWrites[i]));
+        expected.push_back(R(s, statusReads[i]));
+        at.push_back(expected.size());
+    }
+    Append(expected, {W(c, 0x00), W(s, 0x00), W(d, 0x00)});
+    EXPECT_EQ(port.accesses, expected);
+    EXPECT_EQ(accessesAtMessage, at);
+
+    std::vector<std::string> texts;
+    for (int pin = 1; pin <= 10; ++pin)
+        texts.push_back("Pin " + std::to_string(pin) + " is now high.");
+    const std::string inputs =
+        " reads low. Pins 10 to 13 are inputs driven by the cable, not by this test.";
+    texts.push_back("Pin 11" + inputs);
+    texts.push_back("Pin 12" + inputs);
+    texts.push_back("Pin 13 is now high.");
+    EXPECT_EQ(shown, texts);
+}
+
 namespace {
 
 // Bus time made of pause writes: the clock's second advances every
@@ -137,6 +190,11 @@ namespace {
 class CountingPort final : public Port {
 public:
     void PortWrite(std::uint16_t, std::uint8_t) override { ++writes; }
+    // A batch of pauses counts at once; the clock below only looks at the
+    // total, so this is the same bus time as one write after another.
+    void PortWriteRepeated(std::uint16_t, std::uint8_t, std::uint32_t count) override {
+        writes += count;
+    }
     std::uint8_t PortRead(std::uint16_t) override { return 0xFF; }
     std::uint64_t writes = 0;
 };

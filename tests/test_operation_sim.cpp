@@ -170,10 +170,14 @@ TEST_P(SimBothFamilies, FullRandomFirmwareIsWrittenByteForByte) {
     const Family f = GetParam();
     const std::vector<std::uint8_t> code = RandomBytes(8192, f == Family::Avr ? 21 : 22);
     SimRig rig(Board(f, 3));
-    SetImage(rig, code, "sim_full.efw"); // 512 records: N = 514
-    EXPECT_EQ(rig.Run(FirmwareCode(f)), 1);
+    // One file per family: the two cases may run at the same time.
+    SetImage(rig, code, f == Family::Avr ? "sim_full_avr.efw" : "sim_full_8051.efw"); // N = 514
+    ASSERT_EQ(rig.Run(FirmwareCode(f)), 1);
     EXPECT_EQ(rig.board.state().code, code);
-    EXPECT_EQ(rig.board.state().data, Board(f, 3).data) << "settings survive the erase";
+    // The chip erase takes the settings memory with it: always on the 8051
+    // part, and on an ATmega8 whose EESAVE fuse is left as it comes.
+    EXPECT_EQ(rig.board.state().data, std::vector<std::uint8_t>(SimDataSize(f), 0xFF));
+    EXPECT_FALSE(rig.board.state().codeCutShort);
 
     const int n = 514;
     const std::vector<int> positions = rig.sink.Values(Kind::Position);
@@ -205,7 +209,8 @@ TEST_P(SimBothFamilies, BoardAtAnotherPortAddressFailsEveryOperation) {
                               kOpReadAvrSettings, kOpWriteAvrSettings, kOpWriteAvrFirmware}) {
         SimRig rig(s);
         rig.image = RandomImage(5, 3);
-        SetImage(rig, {0x12, 0x34, 0x56}, "sim_elsewhere.efw");
+        SetImage(rig, {0x12, 0x34, 0x56},
+                 f == Family::Avr ? "sim_elsewhere_avr.efw" : "sim_elsewhere_8051.efw");
         EXPECT_EQ(rig.Run(code), 0) << code;
         EXPECT_EQ(rig.board.state(), s) << code;
     }
@@ -225,6 +230,15 @@ TEST(SimAvr, WrongSignatureFailsEveryOperationAndKeepsTheFirmware) {
         EXPECT_EQ(rig.Run(code), 0) << code;
         EXPECT_EQ(rig.board.state(), s) << code;
     }
+}
+
+TEST(SimAvr, EesaveKeepsTheSettingsThroughAFirmwareWrite) {
+    SimBoardState s = Board(Family::Avr, 3);
+    s.eesave = true;
+    SimRig rig(s);
+    SetImage(rig, RandomBytes(64, 4), "sim_eesave.efw");
+    EXPECT_EQ(rig.Run(kOpWriteAvrFirmware), 1);
+    EXPECT_EQ(rig.board.state().data, s.data);
 }
 
 TEST(Sim8051, CodeByteThatReadsBackDifferentlyFailsTheWrite) {

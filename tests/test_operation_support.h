@@ -169,7 +169,16 @@ struct OperationRig {
 
 // A firmware file of `tokens` tokens under the test temp directory.
 inline std::string WriteTokenFile(const std::string& name, int tokens) {
-    const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / name;
+    // Named after the running test too: ctest runs each family of a
+    // parameterised test in its own process, at the same time.
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string prefix =
+        test ? std::string(test->test_suite_name()) + "." + test->name() + "-" : "";
+    for (char& c : prefix)
+        if (c == '/')
+            c = '_';
+    const std::filesystem::path path =
+        std::filesystem::path(::testing::TempDir()) / (prefix + name);
     std::ofstream out(path);
     for (int i = 0; i < tokens; ++i)
         out << "token" << i << "\n";

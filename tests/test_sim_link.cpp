@@ -1,16 +1,30 @@
 // The simulated board as the link sees it: the link's own primitives, with
 // the board as both port and clock, must get what the hand-written pin
-// sequences get.
+// sequences get, and the protocols' waits must hold against the parts'
+// timing rules at the shortest delay a calibration can give.
+#include "link/AvrProtocol.h"
 #include "link/Link.h"
+#include "link/Mcs51Protocol.h"
+#include "link/Operation.h"
 #include "sim/SimBoard.h"
+#include "test_operation_support.h"
 #include "test_sim_pins.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace kelvo;
 using namespace simtest;
 
 namespace {
+
+// A bus cycle whose calibration stops at n = 10^6 with the least time to
+// spare: 3000 pauses of 901 ns, a 2.703 ms delay. (The shortest any cycle
+// gives is 2.7 ms; every wait below holds at that too.) 1000 ns gives the
+// nominal 3 ms.
+constexpr std::uint32_t kShortestCycleNs = 901;
+constexpr std::uint32_t kNominalCycleNs = 1000;
 
 struct LinkRig {
     explicit LinkRig(SimBoardState s) : board(std::move(s)), link(board, board, params) {
@@ -30,20 +44,9 @@ struct LinkRig {
         return link.ReceiveByte(Family::Avr);
     }
     void AvrEnable() {
-        link.WriteControl(kControlProgramming);
         link.ReleaseResetAvr();
         link.HoldResetAvr();
-        Delays(6);
-        Send(Family::Avr, {0xAC, 0x53, 0xFF, 0xFF});
-        Delays(3);
-    }
-    void Mcs51Enable() {
-        link.WriteControl(kControlProgramming);
-        link.WriteData(kLineReset);
-        params.dataShadow8051 = kLineReset;
-        Delays(4);
-        Send(Family::Mcs51, {0xAC, 0x53, 0xFF});
-        Delays(3);
+        IspAvrEnable(link);
     }
     std::uint8_t Mcs51Read(unsigned a, unsigned op, int delays) {
         Send(Family::Mcs51, {H(a, op), static_cast<std::uint8_t>(a)});
@@ -59,14 +62,15 @@ struct LinkRig {
 } // namespace
 
 TEST(SimLink, CalibrationGivesAboutThreeMillisecondsPerDelay) {
-    for (std::uint32_t cycle : {1000u, 2000u, 500u}) {
+    for (std::uint32_t cycle : {kNominalCycleNs, 2000u, 500u, kShortestCycleNs}) {
         SimBoardState s = AvrBoard();
         s.busCycleNs = cycle;
         LinkRig rig(s);
-        EXPECT_EQ(static_cast<std::uint64_t>(rig.params.delayCount) * cycle, 3'000'000u) << cycle;
+        const std::uint64_t expected = cycle == kShortestCycleNs ? 2'703'000u : 3'000'000u;
+        EXPECT_EQ(static_cast<std::uint64_t>(rig.params.delayCount) * cycle, expected) << cycle;
         const std::uint64_t before = rig.board.nowNs();
         rig.link.CalibratedDelay();
-        EXPECT_EQ(rig.board.nowNs() - before, 3'000'000u);
+        EXPECT_EQ(rig.board.nowNs() - before, expected);
     }
 }
 
@@ -102,30 +106,6 @@ TEST(SimLink, AvrSignatureAndEepromAgreeWithPinSequences) {
     EXPECT_EQ(rig.board.state().data[34], 0x02);
 }
 
-TEST(SimLink, AvrFirmwareWaitsCoverEraseAndPageWrite) {
-    SimBoardState s = AvrBoard();
-    s.code.assign(s.code.size(), 0x00);
-    LinkRig rig(s);
-    rig.AvrEnable();
-    // Chip erase as the firmware writer does it, then a fresh enable.
-    rig.link.WriteControl(kControlProgramming);
-    rig.Delays(4);
-    rig.Send(Family::Avr, {0xAC, 0x80, 0xFF, 0xFF});
-    rig.Delays(3);
-    rig.link.ReleaseResetAvr();
-    rig.link.HoldResetAvr();
-    rig.Delays(1);
-    rig.AvrEnable();
-    // Page 1: word 32 = AB CD, then the two delays after a page write.
-    rig.Send(Family::Avr, {0x40, 0x0F, 32, 0xCD, 0x48, 0x0F, 32, 0xAB});
-    rig.Send(Family::Avr, {0x4C, 0x00, 0x20, 0xFF});
-    rig.Delays(2);
-    EXPECT_EQ(rig.AvrRead(0x20, 0x00, 32, 0), 0xCD);
-    EXPECT_EQ(rig.AvrRead(0x28, 0x00, 32, 0), 0xAB);
-    EXPECT_EQ(rig.AvrRead(0x20, 0x00, 0, 0), 0xFF); // erased
-    EXPECT_EQ(rig.AvrRead(0xA0, 0x00, 7, 1), 49);   // EEPROM kept
-}
-
 TEST(SimLink, Mcs51CodeAndDataAgreeWithPinSequences) {
     SimBoard handBoard(Mcs51Board());
     Pins p{handBoard};
@@ -135,20 +115,10 @@ TEST(SimLink, Mcs51CodeAndDataAgreeWithPinSequences) {
     const std::uint8_t handCode = Mcs51Read(p, 0x1ABC, 1);
 
     SimBoardState s = Mcs51Board();
-    s.code.assign(s.code.size(), 0x00);
+    s.busCycleNs = kShortestCycleNs;
     LinkRig rig(s);
-    rig.Mcs51Enable();
-    EXPECT_EQ(rig.Mcs51Read(19, 5, 2), 57);
-    // Chip erase as the firmware writer does it: the waits and the reset
-    // cycle before the next enable must outlast the erase.
-    rig.link.WriteControl(kControlProgramming);
-    rig.Delays(4);
-    rig.Send(Family::Mcs51, {0xAC, 0x04, 0xFF});
-    rig.Delays(3);
-    rig.link.WriteData(0x00);
-    rig.link.WriteData(0x00);
-    rig.Delays(1);
-    rig.Mcs51Enable();
+    Isp8051Enable(rig.link);
+    EXPECT_EQ(Isp8051ReadDataByte(rig.link, 19), 57);
     // One delay between a code byte write and its read-back.
     rig.Send(Family::Mcs51, {H(0x1ABC, 2), 0xBC, 0x3C});
     rig.Delays(1);
@@ -156,9 +126,7 @@ TEST(SimLink, Mcs51CodeAndDataAgreeWithPinSequences) {
     EXPECT_EQ(handCode, 0x3C);
     EXPECT_EQ(rig.Mcs51Read(0x0ABC, 1, 0), 0xFF);
     // Data byte write: two delays, then the read instruction and two more.
-    rig.Send(Family::Mcs51, {H(35, 6), 35, 0x77});
-    rig.Delays(2);
-    EXPECT_EQ(rig.Mcs51Read(35, 5, 2), 0x77);
+    EXPECT_EQ(Isp8051WriteDataByte(rig.link, 35, 0x77), 2);
     rig.link.WriteData(0x00);
     EXPECT_EQ(rig.board.state().data[35], 0x77);
 }
@@ -177,6 +145,164 @@ TEST(SimLink, WrongPortAndMissingBoardReadFloatingLine) {
     SimBoardState dead = Mcs51Board();
     dead.faults.noPower = true;
     LinkRig off(dead);
-    off.Mcs51Enable();
+    Isp8051Enable(off.link);
     EXPECT_EQ(off.Mcs51Read(19, 5, 2), 0x00);
 }
+
+namespace {
+
+// Passes every access on to the board and notes when each write to its data
+// register happened, in virtual time.
+class TimedTap final : public Port {
+public:
+    explicit TimedTap(SimBoard& board) : board_(board) {}
+    void PortWrite(std::uint16_t port, std::uint8_t value) override {
+        board_.PortWrite(port, value);
+        if (port == kBase)
+            writes.push_back({board_.nowNs(), value});
+    }
+    void PortWriteRepeated(std::uint16_t port, std::uint8_t value, std::uint32_t count) override {
+        if (port == kBase)
+            Port::PortWriteRepeated(port, value, count);
+        else
+            board_.PortWriteRepeated(port, value, count);
+    }
+    std::uint8_t PortRead(std::uint16_t port) override { return board_.PortRead(port); }
+
+    struct Write {
+        std::uint64_t ns;
+        std::uint8_t value;
+    };
+    std::vector<Write> writes;
+
+private:
+    SimBoard& board_;
+};
+
+// The smallest time to spare, in ns, over every wait of a run: Programming
+// Enable after the RESET pulse (AVR) and the chip erase before the part
+// leaves programming mode. Worked out from the data-register writes alone,
+// as the part sees them.
+struct Margins {
+    std::int64_t enable = std::numeric_limits<std::int64_t>::max();
+    std::int64_t erase = std::numeric_limits<std::int64_t>::max();
+    int enables = 0;
+    int erases = 0;
+};
+
+Margins Measure(const std::vector<TimedTap::Write>& writes, Family f) {
+    const bool avr = f == Family::Avr;
+    const std::size_t frameBytes = avr ? 4 : 3;
+    const std::uint8_t eraseOp = avr ? 0x80 : 0x04;
+    const std::int64_t eraseNs = avr ? kAvrChipEraseNs : k8051ChipEraseNs;
+    Margins m;
+    std::uint8_t lines = 0x00;
+    std::uint64_t resetFell = 0, eraseStart = 0;
+    bool awaitingEnable = false, erasing = false;
+    std::vector<std::uint8_t> frame;
+    std::uint8_t byte = 0;
+    int bits = 0;
+    for (const TimedTap::Write& w : writes) {
+        const auto programming = [&](std::uint8_t v) { return ((v & kLineReset) != 0) != avr; };
+        if (programming(lines) != programming(w.value)) {
+            frame.clear();
+            bits = 0;
+            if (programming(w.value)) {
+                resetFell = w.ns;
+                awaitingEnable = avr;
+            } else if (erasing) {
+                m.erase = std::min(m.erase, static_cast<std::int64_t>(w.ns - eraseStart) - eraseNs);
+                ++m.erases;
+                erasing = false;
+            }
+        } else if (programming(w.value) && !(lines & kLineSck) && (w.value & kLineSck)) {
+            if (awaitingEnable) {
+                m.enable =
+                    std::min(m.enable, static_cast<std::int64_t>(w.ns - resetFell) -
+                                           static_cast<std::int64_t>(kAvrEnableAfterResetNs));
+                ++m.enables;
+                awaitingEnable = false;
+            }
+            byte = static_cast<std::uint8_t>((byte << 1) | (w.value & kLineMosi));
+            if (++bits == 8) {
+                frame.push_back(byte);
+                bits = 0;
+                if (frame.size() == frameBytes) {
+                    if (frame[0] == 0xAC && frame[1] == eraseOp) {
+                        erasing = true;
+                        eraseStart = w.ns;
+                    }
+                    frame.clear();
+                }
+            }
+        }
+        lines = w.value;
+    }
+    return m;
+}
+
+class SimWaits : public ::testing::TestWithParam<std::tuple<Family, std::uint32_t>> {};
+
+} // namespace
+
+TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
+    const auto [family, cycle] = GetParam();
+    SimBoardState s = family == Family::Avr ? AvrBoard() : Mcs51Board();
+    s.busCycleNs = cycle;
+    s.code.assign(s.code.size(), 0x00); // the erase has everything to do
+    SimBoard board(s);
+    TimedTap tap(board);
+    LinkParams params;
+    Link link(tap, board, params);
+    RecordingProgressSink sink;
+    std::array<std::int32_t, 37> image{};
+    std::string text;
+    float steps = 0;
+    OperationContext ctx(link, sink, image, text, steps);
+    std::vector<std::string> records;
+    for (int r = 0; r < 4; ++r) // one full AVR page
+        records.push_back(optest::DataRecord(16u * r, std::vector<std::uint8_t>(16, 0x5A)));
+    records.push_back(optest::kEndRecord);
+    for (const std::string& r : records)
+        text += r + "\n";
+    // A file of its own: the four cases may run at the same time.
+    ctx.firmwarePath =
+        optest::WriteTokenFile("sim_waits_" + std::to_string(static_cast<int>(family)) + "_" +
+                                   std::to_string(cycle) + ".efw",
+                               6);
+
+    int succeeded = -1;
+    RunOperation(family == Family::Avr ? kOpWriteAvrFirmware : kOpWrite8051Firmware, ctx,
+                 succeeded);
+    EXPECT_EQ(succeeded, 1);
+    EXPECT_FALSE(board.state().codeCutShort);
+    EXPECT_EQ(board.state().code[0x3F], 0x5A);
+    EXPECT_EQ(board.state().code[0x40], 0xFF);
+
+    const Margins m = Measure(tap.writes, family);
+    const std::int64_t delayNs = static_cast<std::int64_t>(params.delayCount) * cycle;
+    EXPECT_EQ(m.erases, 1);
+    EXPECT_GE(m.erase, 0);
+    if (family == Family::Avr) {
+        EXPECT_EQ(m.enables, 2); // entering programming mode, and again after the erase
+        EXPECT_GE(m.enable, 0);
+    }
+    if (cycle == kShortestCycleNs) {
+        // Just enough: one delay less would fall short.
+        EXPECT_LT(m.erase, delayNs);
+        if (family == Family::Avr) {
+            EXPECT_LT(m.enable, delayNs);
+        }
+    }
+    RecordProperty("eraseMarginNs", std::to_string(m.erase));
+    RecordProperty("enableMarginNs", std::to_string(m.enable));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FamiliesAndDelays, SimWaits,
+    ::testing::Combine(::testing::Values(Family::Avr, Family::Mcs51),
+                       ::testing::Values(kShortestCycleNs, kNominalCycleNs)),
+    [](const ::testing::TestParamInfo<std::tuple<Family, std::uint32_t>>& info) {
+        return std::string(std::get<0>(info.param) == Family::Avr ? "Avr" : "Mcs51") +
+               (std::get<1>(info.param) == kShortestCycleNs ? "Shortest" : "Nominal");
+    });

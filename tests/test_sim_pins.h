@@ -71,10 +71,12 @@ inline SimBoardState Mcs51Board() {
     return s;
 }
 
-// Returns what came back during the third byte.
+// A RESET pulse, the 20 ms the part needs after it, then Programming
+// Enable. Returns what came back during the third byte.
 inline std::uint8_t AvrEnable(Pins& p) {
     p.Reset(true);
     p.Reset(false);
+    p.WaitUs(20000);
     return p.Send({0xAC, 0x53, 0x00, 0x00})[2];
 }
 

@@ -84,7 +84,9 @@ TEST_F(SimFiles, StateRoundTripsThroughFile) {
     s.address = 0x3BC;
     s.busCycleNs = 1500;
     s.floatingStatus = 0x7F;
-    s.eesave = false;
+    s.eesave = true;
+    s.codeCutShort = true;
+    s.pace = 2.5;
     s.factorySettings.assign(kAvrSettingsBytes, 0x11);
     s.faults = {true, true, 300, 6, 1, 4, 0.25, 99};
     std::string error;
@@ -114,8 +116,15 @@ TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
         return "{\"family\": \"avr\", " + sig + ", " + data + ", " + code + extra + "}";
     };
     std::string error;
-    Parse(doc(""), error);
+    // A file from before the timing rules and pacing: their defaults.
+    const SimBoardState old = Parse(doc(""), error);
     ASSERT_EQ(error, "");
+    EXPECT_FALSE(old.eesave);
+    EXPECT_FALSE(old.codeCutShort);
+    EXPECT_EQ(old.pace, 0.0);
+    EXPECT_EQ(Parse(doc(", \"eesave\": true, \"pace\": 10"), error).pace, 10.0);
+    EXPECT_EQ(Parse(doc(", \"address\": \"1\""), error).address, 1); // the lowest there is
+    EXPECT_EQ(error, "");
 
     const std::pair<std::string, std::string> cases[] = {
         {"{\"family\": \"avr\",", "not a valid JSON"},
@@ -136,6 +145,9 @@ TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
         {doc(", \"faults\": {\"stuckBit\": {\"address\": 1, \"bit\": 8, \"level\": 0}}"),
          "stuckBit.bit"},
         {doc(", \"factorySettings\": \"0011\""), "\"factorySettings\" holds 2 bytes"},
+        {doc(", \"pace\": -1"), "\"pace\" must be a number from 0"},
+        {doc(", \"pace\": \"fast\""), "\"pace\""},
+        {doc(", \"codeCutShort\": 1"), "\"codeCutShort\" must be true or false"},
     };
     for (const auto& [text, expected] : cases) {
         SimBoardState s = MakeErasedSimBoard(Family::Mcs51);
@@ -170,6 +182,10 @@ TEST_F(SimFiles, SimCreateWritesValidSettingsAtFamilyAddresses) {
                        "--battery", "7.5", "--halcyra-mode", "1"}),
                   0)
             << err_.str();
+        EXPECT_EQ(out_.str(), std::string("Created ") +
+                                  (family == std::string("avr") ? "an AVR" : "an 8051-family") +
+                                  " board in " + path +
+                                  ": board type 2, firmware 4.25, battery 7.50 V, at port 0x378\n");
         SimBoardState s;
         std::string error;
         ASSERT_TRUE(LoadSimState(path, s, error)) << error;
@@ -191,10 +207,18 @@ TEST_F(SimFiles, SimCreateWritesValidSettingsAtFamilyAddresses) {
         EXPECT_NE(std::find(std::begin(kRofValues) + 2, std::end(kRofValues), at(23)),
                   std::end(kRofValues));
         EXPECT_EQ(at(5) == 0, at(15) == 1); // bypass flag agrees with the delay
-        // Nothing beyond the block, code erased, block kept as factory settings.
+        // Nothing beyond the block, a firmware that runs and nothing after it,
+        // block kept as factory settings.
         const std::size_t blockEnd = avr ? 37 : 36;
         EXPECT_EQ(s.data[blockEnd], 0xFF);
-        EXPECT_EQ(s.code, std::vector<std::uint8_t>(8192, 0xFF));
+        const std::vector<std::uint8_t> fw = SimIdleFirmware(s.family);
+        EXPECT_TRUE(std::equal(fw.begin(), fw.end(), s.code.begin()));
+        EXPECT_NE(s.code[0], 0xFF);
+        EXPECT_TRUE(std::all_of(s.code.begin() + static_cast<long>(fw.size()), s.code.end(),
+                                [](std::uint8_t b) { return b == 0xFF; }));
+        EXPECT_FALSE(s.eesave);
+        EXPECT_FALSE(s.codeCutShort);
+        EXPECT_EQ(s.pace, 0.0);
         EXPECT_EQ(s.factorySettings,
                   std::vector<std::uint8_t>(s.data.begin(), s.data.begin() + blockEnd));
     }
@@ -202,9 +226,26 @@ TEST_F(SimFiles, SimCreateWritesValidSettingsAtFamilyAddresses) {
 
 TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     const std::string path = Path("f.json");
-    ASSERT_EQ(Cli({"sim-create", path, "--family", "avr", "--signature", "1e9403", "--no-power",
-                   "--stuck-bit", "20:3:1", "--answer-from", "3", "--bit-errors", "0.001:7",
-                   "--address", "278", "--no-eesave", "--bus-cycle-ns", "800"}),
+    ASSERT_EQ(Cli({"sim-create",
+                   path,
+                   "--family",
+                   "avr",
+                   "--signature",
+                   "1e9403",
+                   "--no-power",
+                   "--stuck-bit",
+                   "20:3:1",
+                   "--answer-from",
+                   "3",
+                   "--bit-errors",
+                   "0.001:7",
+                   "--address",
+                   "278",
+                   "--eesave",
+                   "--bus-cycle-ns",
+                   "800",
+                   "--pace",
+                   "2.5"}),
               0)
         << err_.str();
     SimBoardState s;
@@ -220,8 +261,9 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     EXPECT_EQ(s.faults.bitErrorRate, 0.001);
     EXPECT_EQ(s.faults.bitErrorSeed, 7u);
     EXPECT_EQ(s.address, 0x278);
-    EXPECT_FALSE(s.eesave);
+    EXPECT_TRUE(s.eesave);
     EXPECT_EQ(s.busCycleNs, 800u);
+    EXPECT_EQ(s.pace, 2.5);
 
     const std::string before = Read(path);
     EXPECT_EQ(Cli({"sim-create", path, "--family", "8051"}), 1);
@@ -229,20 +271,33 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     EXPECT_EQ(Read(path), before);
     EXPECT_EQ(Cli({"sim-create", path, "--family", "8051", "--force"}), 0) << err_.str();
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"sim-create", Path("x.json")},
-        {"sim-create", "--family", "avr"},
-        {"sim-create", Path("x.json"), "--family", "pic"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--firmware", "3"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--battery", "-1"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--halcyra-mode", "2"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--stuck-bit", "512:0:1"},
-        {"sim-create", Path("x.json"), "--family", "8051", "--signature", "1E9307"},
-        {"sim-create", Path("x.json"), "--family", "avr", "--board"},
+    // Each refusal says what is wrong with which option.
+    const std::string x = Path("x.json");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"sim-create", x}, "--family avr or --family 8051 is required"},
+        {{"sim-create", "--family", "avr"}, "name the state file to create"},
+        {{"sim-create", x, "--family", "pic"}, "--family must be avr or 8051, not \"pic\""},
+        {{"sim-create", x, "--family", "avr", "--firmware", "3"}, "--firmware wants MAJOR.MINOR"},
+        {{"sim-create", x, "--family", "avr", "--battery", "-1"}, "--battery wants volts from 0"},
+        {{"sim-create", x, "--family", "avr", "--battery", "9.4x"}, "--battery wants volts"},
+        {{"sim-create", x, "--family", "avr", "--halcyra-mode", "2"}, "--halcyra-mode wants 0"},
+        {{"sim-create", x, "--family", "avr", "--stuck-bit", "512:0:1"},
+         "--stuck-bit wants ADDRESS:BIT:LEVEL"},
+        {{"sim-create", x, "--family", "8051", "--signature", "1E9307"},
+         "--signature is for AVR boards only"},
+        {{"sim-create", x, "--family", "avr", "--board"}, "--board needs a value"},
+        {{"sim-create", x, "--family", "avr", "--board", "256"},
+         "--board wants a board type code from 0 to 255"},
+        {{"sim-create", x, "--family", "avr", "--board", "3x"}, "--board wants"},
+        {{"sim-create", x, "--family", "avr", "--pace", "0"}, "--pace wants how many times"},
+        {{"sim-create", x, "--family", "avr", "--pace", "-1"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--pace", "10x"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--no-eesave"},
+         "unexpected argument \"--no-eesave\""},
     };
-    for (const auto& args : bad) {
+    for (const auto& [args, message] : bad) {
         EXPECT_EQ(Cli(args), 2) << args.back();
-        EXPECT_FALSE(err_.str().empty());
+        EXPECT_EQ(err_.str().rfind("kelvo-cli sim-create: " + message, 0), 0u) << err_.str();
     }
     EXPECT_FALSE(fs::exists(Path("x.json")));
 }
@@ -255,6 +310,7 @@ TEST_F(SimFiles, SimCreateLoadsCodeFromIntelHex) {
     SimBoardState s;
     std::string error;
     ASSERT_TRUE(LoadSimState(Path("c.json"), s, error)) << error;
+    EXPECT_EQ(s.code[0x00], 0xFF); // the file replaces the built-in firmware
     EXPECT_EQ(s.code[0x0F], 0xFF);
     EXPECT_EQ(s.code[0x10], 0x01);
     EXPECT_EQ(s.code[0x13], 0x04);

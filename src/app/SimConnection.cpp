@@ -22,6 +22,7 @@ public:
     bool Save(std::string& error) override {
         if (!file_)
             return true;
+        board_.Settle();
         return SaveSimState(*file_, board_.state(), error);
     }
 
@@ -74,15 +75,20 @@ BoardSettingsImage FactorySettingsImage(const NewSimBoard& board) {
     return image;
 }
 
-SimBoardState MakeNewSimBoard(const NewSimBoard& board) {
-    SimBoardState state = MakeErasedSimBoard(board.family);
-    const BoardSettingsImage image = FactorySettingsImage(board);
+SimBoardState MakeSimBoardWithSettings(Family family, const BoardSettingsImage& settings) {
+    SimBoardState state = MakeErasedSimBoard(family);
     // Entry 0 has no home on an 8051-family board: entry i sits at i - 1.
-    const std::size_t first = board.family == Family::Avr ? 0 : 1;
+    const std::size_t first = family == Family::Avr ? 0 : 1;
     for (std::size_t i = first; i < kImageEntries; ++i)
-        state.factorySettings.push_back(static_cast<std::uint8_t>(image[i] & 0xFF));
+        state.factorySettings.push_back(static_cast<std::uint8_t>(settings[i] & 0xFF));
     std::copy(state.factorySettings.begin(), state.factorySettings.end(), state.data.begin());
+    const std::vector<std::uint8_t> firmware = SimIdleFirmware(family);
+    std::copy(firmware.begin(), firmware.end(), state.code.begin());
     return state;
+}
+
+SimBoardState MakeNewSimBoard(const NewSimBoard& board) {
+    return MakeSimBoardWithSettings(board.family, FactorySettingsImage(board));
 }
 
 std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest& request,

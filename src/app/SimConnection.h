@@ -25,9 +25,12 @@ struct NewSimBoard {
 // valid value, the read-only entries from `board`.
 BoardSettingsImage FactorySettingsImage(const NewSimBoard& board);
 
-// A board with erased code memory and the factory settings block in data
-// memory, at its family's addresses; the block is also kept as the board's
-// factory settings.
+// A board running a small idle firmware, with `settings` in data memory at
+// its family's addresses; the block is also kept as the board's factory
+// settings.
+SimBoardState MakeSimBoardWithSettings(Family family, const BoardSettingsImage& settings);
+
+// Such a board with the factory settings of `board`.
 SimBoardState MakeNewSimBoard(const NewSimBoard& board);
 
 // The simulated board as a connection. With request.simFile the board comes

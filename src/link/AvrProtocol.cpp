@@ -71,7 +71,10 @@ bool BoardIsAcceptable(Link& link) {
 
 void IspAvrEnable(Link& link) {
     link.WriteControl(kControlProgramming);
-    Delays(link, 6);
+    // The part takes Programming Enable only 20 ms after its RESET pulse:
+    // eight delays are 21.6 ms even when a calibration comes out at its
+    // shortest (2.7 ms); six were 16.2 ms.
+    Delays(link, 8);
     Send(link, 0xAC, 0x53, 0xFF, 0xFF);
     Delays(link, 3);
 }
@@ -243,7 +246,9 @@ int WriteAvrFirmware(OperationContext& ctx) {
     link.WriteControl(kControlProgramming);
     Delays(link, 4);
     Send(link, 0xAC, 0x80, 0xFF, 0xFF);
-    Delays(link, 3);
+    // Releasing reset cuts a running erase short: four delays (10.8 ms at the
+    // shortest calibration) outlast its 9 ms; three (8.1 ms) did not.
+    Delays(link, 4);
     link.ReleaseResetAvr();
     link.HoldResetAvr();
     link.CalibratedDelay();

@@ -10,8 +10,7 @@ constexpr std::uint32_t kMaxAlignmentPauses = 100'000'000;
 } // namespace
 
 void Link::CalibratedDelay() {
-    for (std::uint32_t i = 0; i < params_.delayCount; ++i)
-        IoPause();
+    IoPauses(params_.delayCount);
 }
 
 void Link::CalibrateDelay(float delayMultiplier) {
@@ -27,8 +26,7 @@ void Link::CalibrateDelay(float delayMultiplier) {
     std::int64_t elapsed = 0;
     for (;;) {
         const std::int64_t t0 = clock_.NowSeconds();
-        for (std::uint32_t i = 0; i < n; ++i)
-            IoPause();
+        IoPauses(n);
         const std::int64_t t1 = clock_.NowSeconds();
         elapsed = 100 * (t1 - t0); // hundredths of a second
         if (elapsed > 1)

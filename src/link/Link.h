@@ -61,6 +61,7 @@ public:
     }
 
     void IoPause() { port_.PortWrite(kPausePort, 0x00); }
+    void IoPauses(std::uint32_t count) { port_.PortWriteRepeated(kPausePort, 0x00, count); }
     void CalibratedDelay();
     // Measures how many pause writes make about 3 ms and stores the count,
     // scaled by delayMultiplier, in delayCount.

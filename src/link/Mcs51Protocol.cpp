@@ -192,7 +192,10 @@ int Write8051Firmware(OperationContext& ctx) {
     RaiseReset(link);
     Delays(link, 4);
     Send(link, 0xAC, 0x04, 0xFF);
-    Delays(link, 3);
+    // Dropping RST cuts a running erase short: six delays (16.2 ms at the
+    // shortest calibration, 2.7 ms) outlast its 16 ms; three stopped it
+    // half-way.
+    Delays(link, 6);
     ReleaseBoard(link);
     ReleaseBoard(link);
     link.CalibratedDelay();

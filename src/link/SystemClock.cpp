@@ -1,13 +1,15 @@
 #include "link/Clock.h"
 
 #include <chrono>
-#include <ctime>
 #include <thread>
 
 namespace kelvo {
 
 std::int64_t SystemClock::NowSeconds() {
-    return static_cast<std::int64_t>(std::time(nullptr));
+    // Counted from 1: the time-left estimate takes 0 for "no window yet",
+    // and the monotonic clock may start at 0 when the machine boots.
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::seconds>(since).count() + 1;
 }
 
 void SystemClock::SleepMs(std::uint32_t milliseconds) {

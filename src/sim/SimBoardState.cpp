@@ -22,4 +22,15 @@ SimBoardState MakeErasedSimBoard(Family family) {
     return state;
 }
 
+std::size_t SimResetVectorBytes(Family family) {
+    // An AVR reset vector is one instruction word; an 8051 one a 3-byte jump.
+    return family == Family::Avr ? 2 : 3;
+}
+
+std::vector<std::uint8_t> SimIdleFirmware(Family family) {
+    if (family == Family::Avr)
+        return {0xF8, 0x94, 0xFF, 0xCF}; // cli; rjmp .
+    return {0xC2, 0xAF, 0x80, 0xFE};     // clr EA; sjmp $
+}
+
 } // namespace kelvo

@@ -23,6 +23,8 @@ inline constexpr std::size_t k8051SettingsBytes = 36;
 
 inline constexpr std::uint16_t kSimDefaultAddress = 0x378;
 inline constexpr std::uint32_t kSimDefaultBusCycleNs = 1000;
+// Paced faster than this, a board could not keep up anyway.
+inline constexpr double kSimMaxPace = 1'000'000.0;
 
 // Faults that can be switched on in a simulated board.
 struct SimFaults {
@@ -54,7 +56,15 @@ struct SimBoardState {
     std::uint16_t address = kSimDefaultAddress; // data register of its port
     std::uint32_t busCycleNs = kSimDefaultBusCycleNs;
     std::uint8_t floatingStatus = 0xFF; // status byte read when nothing drives the lines
-    bool eesave = true;                 // AVR: chip erase keeps the data EEPROM
+    // AVR: the EESAVE fuse is programmed, so chip erase keeps the data EEPROM.
+    // The factory leaves it unprogrammed.
+    bool eesave = false;
+    // A code write or chip erase was cut short and no complete one followed:
+    // the firmware cannot run.
+    bool codeCutShort = false;
+    // Virtual time paced to the wall clock: 1 real time, 10 ten times faster;
+    // 0 runs as fast as it can.
+    double pace = 0.0;
     SimFaults faults;
 
     bool operator==(const SimBoardState&) const = default;
@@ -66,5 +76,12 @@ std::size_t SimSettingsBytes(Family family);
 
 // A board of that family with both memories erased (0xFF).
 SimBoardState MakeErasedSimBoard(Family family);
+
+// The first code bytes the part runs after reset.
+std::size_t SimResetVectorBytes(Family family);
+
+// A few bytes of firmware that start and idle, for boards made without one:
+// enough for the part to run and its factory block to be restored.
+std::vector<std::uint8_t> SimIdleFirmware(Family family);
 
 } // namespace kelvo

@@ -203,6 +203,8 @@ std::string FormatSimState(const SimBoardState& s) {
     j["address"] = address.str();
     j["busCycleNs"] = s.busCycleNs;
     j["floatingStatus"] = ToHex(&s.floatingStatus, 1);
+    j["pace"] = s.pace;
+    j["codeCutShort"] = s.codeCutShort;
     nlohmann::ordered_json faults;
     faults["noBoard"] = s.faults.noBoard;
     faults["noPower"] = s.faults.noPower;
@@ -235,8 +237,8 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
         return false;
     }
     r.OnlyKeys(j,
-               {"family", "signature", "eesave", "address", "busCycleNs", "floatingStatus",
-                "faults", "factorySettings", "data", "code"},
+               {"family", "signature", "eesave", "address", "busCycleNs", "floatingStatus", "pace",
+                "codeCutShort", "faults", "factorySettings", "data", "code"},
                "");
     for (const char* required : {"family", "data", "code"})
         if (!j.contains(required))
@@ -271,6 +273,16 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
               s.factorySettings);
     if (r.ok() && j.contains("eesave"))
         r.Bool(j["eesave"], "eesave", s.eesave);
+    if (r.ok() && j.contains("codeCutShort"))
+        r.Bool(j["codeCutShort"], "codeCutShort", s.codeCutShort);
+    if (r.ok() && j.contains("pace")) {
+        const json& pace = j["pace"];
+        if (!pace.is_number() || !(pace.get<double>() >= 0.0 && pace.get<double>() <= kSimMaxPace))
+            r.Fail("\"pace\" must be a number from 0 (unpaced) to " +
+                   std::to_string(static_cast<int>(kSimMaxPace)));
+        else
+            s.pace = pace.get<double>();
+    }
     unsigned number = 0;
     if (r.ok() && j.contains("address") && r.HexNumber(j["address"], "address", 1, 0xFFFF, number))
         s.address = static_cast<std::uint16_t>(number);

@@ -162,9 +162,8 @@ void CStatusDlg::paintEvent(QPaintEvent* event) {
 
 void CStatusDlg::StartOperation() {
     startFallback_.stop();
-    status_->setText(QString::fromStdString(initialStatus_));
-    warning_->setText(QString::fromLatin1(kTextOperationWarning));
-    timeLeft_->clear();
+    // The operation's first calls put up the flow's status, the fixed
+    // warning and an empty time-left line.
     queue_ = std::make_unique<ProgressQueue>();
     inputBlocker_ = std::make_unique<InputBlocker>();
     qApp->installEventFilter(inputBlocker_.get());

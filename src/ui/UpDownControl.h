@@ -68,6 +68,8 @@ public:
 
     // What a click on the upper (+1) or lower (-1) arrow does.
     void click(int direction);
+    // Whether an arrow held down is stepping on its own.
+    bool isRepeating() const { return repeatTimer_.isActive(); }
 
     QSize sizeHint() const override;
 

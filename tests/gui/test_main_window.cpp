@@ -2,6 +2,7 @@
 #include "ops/RawMemory.h"
 #include "ui/DialogUnits.h"
 
+#include <QContextMenuEvent>
 #include <QGroupBox>
 
 namespace kelvo {
@@ -50,6 +51,74 @@ TEST_F(MainWindowTest, StartUpReadsTheBoardThenShowsPageZeroInTheFrame) {
     EXPECT_EQ(List()->currentRow(), -1);
     EXPECT_TRUE(List()->selectedItems().isEmpty());
     EXPECT_TRUE(FindControl(window.get(), 1008)->isEnabled());
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_EQ(FindControl(window.get(), 135)->property("pixmap").value<QPixmap>().isNull(), false);
+}
+
+TEST_F(MainWindowTest, EveryControlCarriesItsIdAndText) {
+    state.runOptions.initProgramming = 1;
+    Open(Fennick());
+    const std::vector<std::pair<int, const char*>> buttons = {{1009, "Save Configuration"},
+                                                              {1044, "Open Configuration"},
+                                                              {1008, "Upload Configuration"},
+                                                              {1007, "Download Configuration"},
+                                                              {1011, "Update Firmware"},
+                                                              {1010, "Connection..."},
+                                                              {2, "Exit "}};
+    for (const auto& [id, text] : buttons) {
+        auto* b = qobject_cast<QPushButton*>(FindControl(window.get(), id));
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_EQ(b->text(), text);
+        EXPECT_FALSE(b->autoDefault()) << text; // Enter presses nothing
+    }
+    auto* frame = qobject_cast<QGroupBox*>(FindControl(window.get(), 1066));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->title(), "Options");
+    std::vector<QString> labels;
+    for (const QLabel* l : window->findChildren<QLabel*>())
+        labels.push_back(l->text());
+    for (const char* text : {"Board Type:", "Firmware Revision:", "Battery Voltage:", "Orrivane"})
+        EXPECT_NE(std::find(labels.begin(), labels.end(), QString(text)), labels.end()) << text;
+    std::vector<QString> groups;
+    for (const QGroupBox* g : window->findChildren<QGroupBox*>())
+        groups.push_back(g->title());
+    EXPECT_NE(std::find(groups.begin(), groups.end(), QString("Board Information:")), groups.end());
+    EXPECT_NE(qobject_cast<QListWidget*>(FindControl(window.get(), 1065)), nullptr);
+    EXPECT_NE(qobject_cast<QLabel*>(FindControl(window.get(), 135)), nullptr);
+}
+
+TEST_F(MainWindowTest, RightClicksAskForEachControlsTopic) {
+    Open(Fennick());
+    WaitForFlows(1);
+    struct TopicHelp final : HelpService {
+        std::vector<std::pair<int, int>> asked; // control id, topic
+        std::string file;
+        void OpenHelpFile() override {}
+        void ShowContextHelp(QWidget* control, const ContextHelpTable& table,
+                             const QPoint&) override {
+            file = table.topicFile;
+            for (const ContextHelpPair& p : table.pairs)
+                if (p.controlId == ControlIdOf(control))
+                    asked.emplace_back(p.controlId, p.topic);
+        }
+    };
+    // The window's own help table, through a window made with this service.
+    TopicHelp topics;
+    AppState other;
+    other.runOptions.initProgramming = 1;
+    CKelvoAppDlg second(other, *board, topics, {},
+                        [this](PageEnvironment& env) { return MakeProbePages(env, probes); });
+    const std::vector<std::pair<int, int>> expected = {{1009, 1}, {1044, 2}, {1008, 3}, {1007, 4},
+                                                       {1010, 5}, {1011, 6}, {1065, 7}};
+    for (const auto& [id, topic] : expected) {
+        QWidget* control = FindControl(&second, id);
+        ASSERT_NE(control, nullptr) << id;
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2),
+                            control->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(control, &e);
+    }
+    EXPECT_EQ(topics.asked, expected);
+    EXPECT_EQ(topics.file, "KelvoDialog.txt");
 }
 
 TEST_F(MainWindowTest, WithoutABoardTheSearchFailsOnceAndThePanelSaysUnknown) {

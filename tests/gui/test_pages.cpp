@@ -195,18 +195,17 @@ TEST(OptionPages, EveryPageFitsItsBoxWithTextUncutAndNoOverlaps) {
     }
 }
 
-TEST(OptionPages, PagesSitInTheFrameAndExistOnlyWhileShown) {
+TEST(OptionPages, APageNotOnScreenCollectsNothing) {
     PageBench b;
-    QWidget* page = b.Show(kPageTimer);
-    EXPECT_EQ(page->parentWidget(), &b.host);
-    EXPECT_EQ(page->pos(), QPoint(10 + 4, 10 + 15));
-    EXPECT_EQ(b.placeholder->size(), page->size() + QSize(8, 21));
-    b.Show(kPagePower);
-    EXPECT_EQ(b.Page(kPageTimer).window(), nullptr);
-    // Collecting a page that is not on screen changes nothing.
-    b.state.settingsImage[entry::timerMode] = 0;
-    b.Page(kPageTimer).Collect(CollectVariant::SwitchPage);
-    EXPECT_EQ(b.state.settingsImage[entry::timerMode], 0);
+    for (int p = 0; p < 9; ++p) {
+        b.Show(p);
+        b.Page(p).DestroyPage();
+        b.state.settingsImage.fill(0);
+        b.state.boardInfo.dialogMode = 0;
+        b.Page(p).Collect(CollectVariant::SwitchPage);
+        EXPECT_EQ(b.state.settingsImage, BoardSettingsImage{}) << p;
+        EXPECT_EQ(b.state.boardInfo.dialogMode, 0) << p;
+    }
 }
 
 struct HelpCase {

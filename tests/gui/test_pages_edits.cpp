@@ -278,42 +278,31 @@ TEST(EyePage, EyeModeListIsSortedAndNeverTakesTypedText) {
 
 TEST(EyePage, BypassThenDelayLeavesTheDelayAtZero) {
     PageBench b;
+    b.state.settingsImage[entry::afterEyeDelay] = 0; // bypassed
     b.Show(kPageEye);
     auto* edit = b.Control<QLineEdit>(kPageEye, 1003);
-    ClickArrow(b.Control<UpDownControl>(kPageEye, 1041), +1); // 5 -> 6 ms
-    EXPECT_EQ(edit->text(), "6");
-
+    auto* spin = b.Control<UpDownControl>(kPageEye, 1041);
+    const auto delayShown = [&b, edit] {
+        std::string shown = Shown(b.Control(kPageEye, 1038)) + " \"" + Shown(edit) + "\"";
+        for (const int id : {1003, 1041, 1045})
+            shown += b.Control(kPageEye, id)->isEnabled() ? " on" : " off";
+        b.Page(kPageEye).Collect(kSwitch);
+        const BoardSettingsImage& image = b.state.settingsImage;
+        return shown + " -> " + std::to_string(image[entry::afterEyeDelay]) + "/" +
+               std::to_string(image[entry::eyeBypass]);
+    };
+    EXPECT_EQ(delayShown(), "on \"\" off off off -> 0/1");
+    LeftClick(b.Control(kPageEye, 1040));
+    EXPECT_EQ(delayShown(), "off \"0\" on on on -> 1/0");
+    ClickArrow(spin, +1);
     LeftClick(b.Control(kPageEye, 1038));
-    EXPECT_EQ(edit->text(), "");
-    for (const int id : {1003, 1041, 1045})
-        EXPECT_FALSE(b.Control(kPageEye, id)->isEnabled()) << id;
-    b.Page(kPageEye).Collect(kSwitch);
-    EXPECT_EQ(b.state.settingsImage[entry::afterEyeDelay], 0);
-    EXPECT_EQ(b.state.settingsImage[entry::eyeBypass], 1);
-
+    EXPECT_EQ(delayShown(), "on \"\" off off off -> 0/1");
     LeftClick(b.Control(kPageEye, 1040));
-    EXPECT_EQ(edit->text(), "0");
-    for (const int id : {1003, 1041, 1045})
-        EXPECT_TRUE(b.Control(kPageEye, id)->isEnabled()) << id;
-    b.Page(kPageEye).Collect(kSwitch);
-    EXPECT_EQ(b.state.settingsImage[entry::afterEyeDelay], 1);
-    EXPECT_EQ(b.state.settingsImage[entry::eyeBypass], 0);
-
+    EXPECT_EQ(delayShown(), "off \"0\" on on on -> 1/0");
     // Clicking Delay again keeps what the spin made of it.
-    ClickArrow(b.Control<UpDownControl>(kPageEye, 1041), +1);
+    ClickArrow(spin, +1);
     LeftClick(b.Control(kPageEye, 1040));
-    EXPECT_EQ(edit->text(), "1");
-}
-
-TEST(EyePage, BypassedBoardStartsWithTheDelayDisabled) {
-    PageBench b;
-    b.state.settingsImage[entry::afterEyeDelay] = 0;
-    b.Show(kPageEye);
-    EXPECT_EQ(Shown(b.Control(kPageEye, 1038)), "on");
-    for (const int id : {1003, 1041, 1045})
-        EXPECT_FALSE(b.Control(kPageEye, id)->isEnabled()) << id;
-    LeftClick(b.Control(kPageEye, 1040));
-    EXPECT_EQ(Shown(b.Control(kPageEye, 1003)), "0");
+    EXPECT_EQ(delayShown(), "off \"1\" on on on -> 2/0");
 }
 
 TEST(EyePage, EyeSensitivityShowsOnlyForItsBoardsInOpenBoltMode) {

@@ -105,6 +105,21 @@ TEST(UpDownControl, ClicksWriteTheBuddyThenNotifyOnce) {
     EXPECT_EQ(b.notified.size(), 3u);
 }
 
+TEST(UpDownControl, HoldingAnArrowRepeatsUntilReleased) {
+    SpinBench b;
+    b.spin->setRange(0, 100);
+    b.spin->setStep(1);
+    b.edit->setText("10");
+    const QPoint upper(b.spin->rect().center().x(), 3);
+    QTest::mousePress(b.spin, Qt::LeftButton, Qt::NoModifier, upper);
+    EXPECT_EQ(b.notified, std::vector<int>{11}); // the press steps at once
+    EXPECT_TRUE(b.spin->isRepeating());
+    EXPECT_TRUE(QTest::qWaitFor([&b] { return b.notified.size() >= 3; }));
+    EXPECT_EQ(b.notified, (std::vector<int>{11, 12, 13}));
+    QTest::mouseRelease(b.spin, Qt::LeftButton, Qt::NoModifier, upper);
+    EXPECT_FALSE(b.spin->isRepeating());
+}
+
 TEST(UpDownControl, KeysAndWheelInTheBuddyDoNothing) {
     SpinBench b;
     b.spin->setRange(1, 30);

@@ -32,6 +32,14 @@ void RecordProgress(CStatusDlg& window, std::vector<Shown>& into) {
     });
 }
 
+struct PaintCounter final : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
     Open(Fennick());
     WaitForFlows(1);
@@ -42,6 +50,8 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
     bool released = false;
     std::atomic<int> runs{0};
     QPointer<CStatusDlg> seen;
+    PaintCounter paintCounter;
+    bool closedEarly = false;
     bool checked = false;
     int postedRan = 0;
     bool postedDuringOperation = false;
@@ -51,7 +61,16 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
         EXPECT_FALSE(progress.windowFlags() & Qt::WindowCloseButtonHint);
         EXPECT_FALSE(progress.windowFlags() & Qt::WindowSystemMenuHint);
         EXPECT_TRUE(progress.isModal());
+        // Neither does the window close before its operation has started.
+        QTimer::singleShot(0, &progress, [&] {
+            closedEarly = progress.close();
+            QTest::keyClick(&progress, Qt::Key_Escape);
+            closedEarly |= !progress.isVisible();
+        });
+        // The operation starts only once the window has been painted.
+        progress.installEventFilter(&paintCounter);
         QObject::connect(&progress, &CStatusDlg::operationStarted, &progress, [&] {
+            EXPECT_GT(paintCounter.paints, 0);
             // The operation is now blocked on the latch.
             ASSERT_TRUE(SpinUntil([&] {
                 return TextOf(seen, 1012) == "Downloading settings from your board, please wait...";
@@ -101,6 +120,7 @@ TEST_F(MainWindowTest, ProgressWindowTakesNoInputWhileItsOperationRuns) {
         cv.wait(lock, [&] { return released; });
     });
     EXPECT_TRUE(checked);
+    EXPECT_FALSE(closedEarly);
     EXPECT_EQ(runs, 1);
     ASSERT_TRUE(SpinUntil([&] { return postedRan == 1; }));
     EXPECT_FALSE(postedDuringOperation);
@@ -181,8 +201,11 @@ TEST_F(MainWindowTest, FirmwareUpdateShowsItsStatusBarAndTimeLeft) {
         estimate |= s.timeLeft.rfind("Time Left: 00:", 0) == 0;
         EXPECT_GE(s.position, lastPosition) << "the bar never moves back";
         lastPosition = s.position;
-        EXPECT_EQ(s.warning, "Do not turn off the power or disconnect the programming cable.");
     }
+    // The operation's third call replaces the flow's warning for good.
+    for (std::size_t i = 2; i < write.size(); ++i)
+        EXPECT_EQ(write[i].warning,
+                  "Do not turn off the power or disconnect the programming cable.");
     EXPECT_TRUE(uploading);
     EXPECT_TRUE(calculating);
     EXPECT_TRUE(estimate) << "a 10-second write shows an estimate after 5 seconds";

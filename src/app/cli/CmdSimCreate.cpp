@@ -115,7 +115,7 @@ int RunSimCreate(CliContext& ctx) {
                                 a == "--battery" || a == "--halcyra-mode" || a == "--address" ||
                                 a == "--bus-cycle-ns" || a == "--floating-status" ||
                                 a == "--signature" || a == "--stuck-bit" || a == "--answer-from" ||
-                                a == "--bit-errors" || a == "--code";
+                                a == "--bit-errors" || a == "--code" || a == "--pace";
         if (takesValue && i + 1 >= args.size())
             return usage(a + " needs a value");
         const std::string value = takesValue ? args[++i] : std::string();
@@ -141,7 +141,7 @@ int RunSimCreate(CliContext& ctx) {
             if (!ParseUnsigned(value, 1, n))
                 return usage("--halcyra-mode wants 0 (open bolt) or 1 (closed bolt)");
             board.halcyraMode = static_cast<int>(n);
-        } else if (takesValue || a == "--no-eesave" || a == "--no-board" || a == "--no-power") {
+        } else if (takesValue || a == "--eesave" || a == "--no-board" || a == "--no-power") {
             later.emplace_back(a, value);
         } else if (a == "--force") {
             force = true;
@@ -160,8 +160,8 @@ int RunSimCreate(CliContext& ctx) {
     SimBoardState state = MakeNewSimBoard(board);
     for (const auto& [option, value] : later) {
         std::uint64_t n = 0;
-        if (option == "--no-eesave") {
-            state.eesave = false;
+        if (option == "--eesave") {
+            state.eesave = true;
         } else if (option == "--no-board") {
             state.faults.noBoard = true;
         } else if (option == "--no-power") {
@@ -174,6 +174,12 @@ int RunSimCreate(CliContext& ctx) {
             if (!ParseUnsigned(value, 1000000000, n) || n == 0)
                 return usage("--bus-cycle-ns wants a whole number of nanoseconds, 1 or more");
             state.busCycleNs = static_cast<std::uint32_t>(n);
+        } else if (option == "--pace") {
+            double pace = 0;
+            if (!ParseDouble(value, pace) || !(pace > 0.0 && pace <= kSimMaxPace))
+                return usage("--pace wants how many times faster than real time the board runs, "
+                             "such as 1 or 10");
+            state.pace = pace;
         } else if (option == "--floating-status") {
             if (!ParseUnsigned(value, 0xFF, n, 16))
                 return usage("--floating-status wants a hexadecimal byte such as FF");
@@ -207,6 +213,8 @@ int RunSimCreate(CliContext& ctx) {
                 ctx.err << "kelvo-cli sim-create: " << value << ": " << image.error << "\n";
                 return 1;
             }
+            // The file replaces the built-in firmware.
+            state.code.assign(state.code.size(), 0xFF);
             const std::size_t n = std::min(image.memory.size(), state.code.size());
             std::copy_n(image.memory.begin(), n, state.code.begin());
         }

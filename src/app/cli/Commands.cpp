@@ -19,7 +19,9 @@ const std::vector<CliCommand>& CliCommands() {
          RunFactoryDefaultsCommand},
         {"preset", "conservative|normal|fast|extreme",
          "read the board, apply a preset and write it", RunPresetCommand},
-        {"pintest", "", "set the cable's pins high one at a time (Enter between steps)",
+        {"pintest", "",
+         "raise the cable's pins 1 to 9 one at a time, then report inputs 10 to 13 (Enter "
+         "between steps)",
          RunPinTestCommand},
         {"pack-firmware", "IN.hex --board CODE -o OUT.efw",
          "make a firmware image file (.efw) from an Intel HEX file", CmdPackFirmware},

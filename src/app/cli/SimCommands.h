@@ -11,7 +11,8 @@ int RunSimCreate(CliContext& ctx);
 inline constexpr std::string_view kSimCreateUsage =
     "FILE --family avr|8051 [--board CODE] [--firmware MAJOR.MINOR] [--battery VOLTS] "
     "[--halcyra-mode 0|1] [--address HEX] [--bus-cycle-ns N] [--floating-status HEX] "
-    "[--signature HEX] [--no-eesave] [--no-board] [--no-power] [--stuck-bit ADDR:BIT:LEVEL] "
-    "[--answer-from N] [--bit-errors RATE[:SEED]] [--code INTEL-HEX-FILE] [--force]";
+    "[--signature HEX] [--eesave] [--pace FACTOR] [--no-board] [--no-power] "
+    "[--stuck-bit ADDR:BIT:LEVEL] [--answer-from N] [--bit-errors RATE[:SEED]] "
+    "[--code INTEL-HEX-FILE] [--force]";
 
 } // namespace kelvo
