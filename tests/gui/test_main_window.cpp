@@ -294,8 +294,13 @@ TEST_F(MainWindowTest, PinTestStepsThroughThirteenBoxesAnsweredWithKeys) {
     WaitForFlows(1);
     ASSERT_EQ(script.texts.size(), 13u);
     for (int pin = 1; pin <= 13; ++pin) {
-        EXPECT_EQ(script.texts[static_cast<std::size_t>(pin - 1)],
-                  "Pin " + std::to_string(pin) + " is now high.");
+        const std::string& text = script.texts[static_cast<std::size_t>(pin - 1)];
+        // Pins 2 to 9 are driven by the test; pins 10 to 13 are inputs whose
+        // reported level the pin-test flow tests check.
+        if (pin < 10)
+            EXPECT_EQ(text, "Pin " + std::to_string(pin) + " is now high.");
+        else
+            EXPECT_EQ(text.rfind("Pin " + std::to_string(pin) + " ", 0), 0u) << text;
         EXPECT_EQ(script.icons[static_cast<std::size_t>(pin - 1)], QMessageBox::NoIcon);
     }
     EXPECT_EQ(script.progressWindows, 0);
