@@ -8,7 +8,7 @@ _kelvo_cli() {
     local commands="download upload update-firmware factory-defaults preset pintest pack-firmware sim-create"
     local options="--sim --port --port-driver --yes --no-wait --help --version"
     local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -delaymult -boardtype"
-    local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --no-eesave --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
+    local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
 
     case $prev in
     --sim)
@@ -36,7 +36,7 @@ _kelvo_cli() {
         return
         ;;
     --port | --board | --firmware | --battery | --address | --bus-cycle-ns | --floating-status | \
-        --signature | --stuck-bit | --answer-from | --bit-errors)
+        --signature | --pace | --stuck-bit | --answer-from | --bit-errors)
         return
         ;;
     esac
