@@ -320,12 +320,21 @@ TEST_F(HelpTest, AboutBoxHelpAndWebsiteKeepItOpenOkClosesIt) {
     CAboutDlg about(info, help, display);
     about.show();
     EXPECT_EQ(about.windowTitle(), "About Kelvo Application...");
-    QStringList labels;
-    for (QLabel* l : about.findChildren<QLabel*>())
-        labels << l->text();
-    EXPECT_TRUE(labels.contains("Kelvo Application Version 3.0"));
+    // Logo, title and the three lines stand one below the other.
+    QLabel *logo = nullptr, *title = nullptr, *lines = nullptr;
     const QString text = AboutText(info);
-    EXPECT_TRUE(labels.contains(text));
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        if (!l->pixmap().isNull())
+            logo = l;
+        else if (l->text() == "Kelvo Application Version 3.0")
+            title = l;
+        else if (l->text() == text)
+            lines = l;
+    }
+    ASSERT_TRUE(logo && title && lines);
+    EXPECT_GT(title->geometry().top(), logo->geometry().bottom());
+    EXPECT_GT(lines->geometry().top(), title->geometry().bottom());
+    EXPECT_TRUE(lines->isVisible());
     EXPECT_EQ(text.split('\n'), (QStringList{"Version 1.2.3", "Licence line",
                                              "Help: " + Manual(state.startDirectory)}));
     EXPECT_EQ(AboutText({"1", "L", "w", ""}).split('\n').last(), "Help: not installed");
@@ -390,6 +399,11 @@ TEST_F(HelpTest, TheLogoIsTheAboutEntryByMouseAndKeyboard) {
     EXPECT_EQ(items, QStringList{"&About Kelvo..."});
     EXPECT_EQ(abouts, 3);
     EXPECT_EQ(display.offers, 0);
+
+    // Other keys go on to the window: Escape on the logo closes it.
+    QTest::keyClick(logo, Qt::Key_Escape);
+    EXPECT_EQ(abouts, 3);
+    EXPECT_FALSE(window.isVisible());
 }
 #endif
 
