@@ -1,6 +1,7 @@
 // kelvo-cli end to end: each command as a user types it, on a simulated
 // board kept in a state file between commands.
 
+#include "FirmwareTestImages.h"
 #include "app/cli/Cli.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
@@ -179,6 +180,26 @@ TEST_F(CliBoard, BadFirmwareFilesLeaveTheBoardUntouched) {
     EXPECT_EQ(r.Count("Bad Firmware File: The firmware you have selected does not appear valid."),
               1);
     EXPECT_EQ(Board().code, before.code);
+}
+
+TEST_F(CliBoard, MalformedFirmwareNeverErasesEitherFamily) {
+    std::ofstream(Path("old.hex"))
+        << FormatIntelHexRecord(0, 0, fwtest::PatternCode(48)) << "\n:00000001FF\n";
+    for (const char* family : {"avr", "8051"}) {
+        Create({"--family", family, "--board", "3", "--code", Path("old.hex"), "--force"});
+        const std::vector<std::uint8_t> before = Board().code;
+        for (const auto& [name, file] : fwtest::MalformedImageFiles(3)) {
+            std::ofstream(Path("bad.efw"), std::ios::trunc) << file;
+            const CliRun r = OnBoard({"update-firmware", Path("bad.efw")});
+            EXPECT_EQ(r.exit, 1) << family << ": " << name;
+            EXPECT_EQ(r.Count("Bad Firmware File: The firmware you have selected does not appear "
+                              "valid."),
+                      1)
+                << family << ": " << name << "\n"
+                << r.err;
+            EXPECT_EQ(Board().code, before) << family << ": " << name;
+        }
+    }
 }
 
 TEST_F(CliBoard, FactoryDefaultsNeedsYesAndPresetsUpload) {

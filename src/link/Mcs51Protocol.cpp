@@ -111,7 +111,7 @@ RecordResult Isp8051ProgramRecord(Link& link, std::string_view line) {
         ++address;
     }
     const std::uint8_t checksum = ReadHexPair(line, cursor);
-    return ((sum + checksum) & 0x0F) == 0 ? kRecordProgrammed : kRecordFailed;
+    return ((sum + checksum) & 0xFF) == 0 ? kRecordProgrammed : kRecordFailed;
 }
 
 void Isp8051Finish(Link& link) {
