@@ -23,8 +23,12 @@ bool SaveConfiguration(FlowContext& ctx) {
         ctx.host.ChooseSaveFile(FileKind::Settings, "MySettings.esf");
     if (!path)
         return false;
-    if (!SaveSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
-        ctx.host.ShowMessage("Unable to create settings file. Your settings can not be saved.",
+    const FileResult written =
+        SaveSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode);
+    if (!written) {
+        // Why, too: a read-only file or a folder is refused, not replaced.
+        ctx.host.ShowMessage("Unable to create settings file. Your settings can not be saved.\n\n" +
+                                 written.error,
                              "Save Settings Failed", MessageIcon::Error, MessageButtons::Ok);
         return false;
     }

@@ -219,7 +219,7 @@ int RunSimCreate(CliContext& ctx) {
         return 1;
     }
     std::string error;
-    if (!SaveSimState(*file, state, error)) {
+    if (!WriteSimStateFile(*file, state, error)) {
         ctx.err << "kelvo-cli sim-create: " << error << "\n";
         return 1;
     }
