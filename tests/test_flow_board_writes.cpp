@@ -43,13 +43,37 @@ std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
 
 } // namespace
 
-TEST(UploadFlow, RefusedUntilABoardHasBeenRead) {
-    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
-    b.state.settingsImage = ValidBoardSettings(9, 9, 9);
-    EXPECT_EQ(UploadConfiguration(b.ctx), -1);
-    EXPECT_TRUE(b.host.requests.empty());
-    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Settings Upload Failed"}));
-    EXPECT_EQ(b.BoardEntry(entry::boardTypeCode), 3);
+TEST(UploadFlow, OnlyPageEntriesReachTheBoardEvenWhenItWasSwappedOrNeverRead) {
+    for (Family family : {Family::Avr, Family::Mcs51}) {
+        // Read one board, then write to another put on the cable meanwhile.
+        FlowBench b(BoardWithSettings(family, ValidBoardSettings(3, 3, 5)));
+        DownloadConfiguration(b.ctx);
+        b.state.settingsImage[entry::debounce] = 21;
+        BoardSettingsImage other = ValidBoardSettings(7, 4, 12);
+        other[entry::unused] = 0x11;
+        other[entry::batteryFraction] = 0x22;
+        other[entry::batteryVolts] = 12;
+        other[entry::halcyraMode] = 1;
+        other[entry::untouched] = 0x33;
+        b.board = SimBoard(BoardWithSettings(family, other));
+        EXPECT_EQ(UploadConfiguration(b.ctx), 1);
+        EXPECT_EQ(b.BoardEntry(entry::debounce), 21);
+        for (std::size_t i : kReadOnlyEntries) {
+            if (i == 0 && family == Family::Mcs51)
+                continue;
+            EXPECT_EQ(b.BoardEntry(i), other[i]) << "entry " << i;
+        }
+
+        // A board that was never read takes the pages too, as on a
+        // production line.
+        FlowBench fresh(BoardWithSettings(family, other));
+        fresh.state.settingsImage = ValidBoardSettings(9, 9, 9);
+        fresh.state.settingsImage[entry::dwell] = 30;
+        EXPECT_EQ(UploadConfiguration(fresh.ctx), 1);
+        EXPECT_EQ(fresh.BoardEntry(entry::dwell), 30);
+        EXPECT_EQ(fresh.BoardEntry(entry::boardTypeCode), 7);
+        EXPECT_EQ(fresh.BoardEntry(entry::firmwareMajor), 4);
+    }
 }
 
 TEST(UploadFlow, InvalidSettingsNeverReachThePort) {

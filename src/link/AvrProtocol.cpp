@@ -212,7 +212,8 @@ int WriteAvrSettings(OperationContext& ctx) {
     }
     for (std::uint8_t a = 0; a <= 36; ++a) {
         ctx.progress.SetPosition(a);
-        if (IspAvrWriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
+        if (ctx.WritesEntry(a) &&
+            IspAvrWriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
             return 0;
     }
     link.ReleaseResetAvr();

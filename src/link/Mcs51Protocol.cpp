@@ -165,7 +165,8 @@ int Write8051Settings(OperationContext& ctx) {
     }
     for (std::uint32_t a = 0; a <= 35; ++a) {
         ctx.progress.SetPosition(static_cast<int>(a));
-        if (Isp8051WriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a + 1] & 0xFF)) == 0)
+        if (ctx.WritesEntry(a + 1) &&
+            Isp8051WriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a + 1] & 0xFF)) == 0)
             return 0;
     }
     ReleaseBoard(link);

@@ -21,6 +21,9 @@ inline constexpr char kTextOperationWarning[] =
 // the line only ever shows minutes of the hour.
 std::string FormatTimeLeft(std::int32_t seconds);
 
+// Every entry of the settings image, as a mask of entry numbers.
+inline constexpr std::uint64_t kEveryImageEntry = (std::uint64_t{1} << 37) - 1;
+
 // What one board operation works with: the link, the window it reports to,
 // the settings image (entries 0..36, the same type as BoardSettingsImage),
 // the firmware text and file, and the two run options the operations read.
@@ -40,6 +43,11 @@ struct OperationContext {
     std::string firmwarePath; // its whitespace-separated tokens give the line count
     int bypassReadCheck = 0;
     float delayMultiplier = 1.0f;
+    // Entries a settings write sends, bit i for entry i; the board keeps its
+    // own bytes at the others. The progress bar moves over every address.
+    std::uint64_t entriesToWrite = kEveryImageEntry;
+
+    bool WritesEntry(std::size_t entry) const { return (entriesToWrite >> entry) & 1u; }
 
     // Called once per firmware step, before the step's work. Measures the
     // step rate over windows of at least 5 clock seconds and, when a window

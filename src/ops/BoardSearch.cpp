@@ -15,7 +15,19 @@ std::string SearchStatusText(int portBase, bool avr) {
            (avr ? ", please wait... " : ", please wait...");
 }
 
-void RunBoardOperation(FlowContext& ctx, const OperationRequest& request) {
+namespace {
+
+std::uint64_t EntriesToWrite(SettingsEntries entries) {
+    std::uint64_t mask = kEveryImageEntry;
+    if (entries == SettingsEntries::PageOnly)
+        for (std::size_t e : kReadOnlyEntries)
+            mask &= ~(std::uint64_t{1} << e);
+    return mask;
+}
+
+} // namespace
+
+void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, SettingsEntries entries) {
     ctx.host.RunInProgressWindow(request, [&](ProgressSink& sink) {
         Link link(ctx.port, ctx.clock, ctx.state.link);
         OperationContext op(link, sink, ctx.state.settingsImage, ctx.state.FirmwareImageText,
@@ -23,13 +35,14 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request) {
         op.firmwarePath = request.firmwarePath;
         op.bypassReadCheck = ctx.state.runOptions.bypassReadCheck;
         op.delayMultiplier = ctx.state.runOptions.delayMultiplier;
+        op.entriesToWrite = EntriesToWrite(entries);
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
     });
 }
 
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
-                                   const std::string& firmwarePath) {
+                                   const std::string& firmwarePath, SettingsEntries entries) {
     const RunOptions& options = ctx.state.runOptions;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const bool avr = attempt % 2 == 1;
@@ -42,7 +55,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
         request.initialStatus = SearchStatusText(ctx.state.link.portBase, avr);
         request.warning = kFlowWarning;
         request.firmwarePath = firmwarePath;
-        RunBoardOperation(ctx, request);
+        RunBoardOperation(ctx, request, entries);
         if (ctx.state.operationSucceeded == 1)
             return avr ? AttemptResult::Avr : AttemptResult::Mcs51;
     }

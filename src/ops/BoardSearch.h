@@ -24,9 +24,16 @@ inline constexpr char kFlowWarning[] =
 // in a blank).
 std::string SearchStatusText(int portBase, bool avr);
 
+// Which entries a settings write sends. Only the page entries, so that a
+// board never gets a firmware revision, board type or battery bytes that did
+// not come from it (a board swapped after its download, or a file written to
+// a board that was never read); factory defaults send 0xFF everywhere.
+enum class SettingsEntries { PageOnly, Every };
+
 // Runs one board operation in a progress window; the outcome is left in
 // operationSucceeded.
-void RunBoardOperation(FlowContext& ctx, const OperationRequest& request);
+void RunBoardOperation(FlowContext& ctx, const OperationRequest& request,
+                       SettingsEntries entries = SettingsEntries::PageOnly);
 
 enum class AttemptResult { Failed, Mcs51, Avr };
 
@@ -34,6 +41,7 @@ enum class AttemptResult { Failed, Mcs51, Avr };
 // AVR and stops at the first success; attempts of a family the run options
 // exclude count as failures.
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
-                                   const std::string& firmwarePath = {});
+                                   const std::string& firmwarePath = {},
+                                   SettingsEntries entries = SettingsEntries::PageOnly);
 
 } // namespace kelvo

@@ -60,7 +60,7 @@ bool FactoryDefaults(FlowContext& ctx) {
         return false;
     const BoardSettingsImage saved = state.settingsImage;
     state.settingsImage.fill(0xFF);
-    if (BoardAttemptSequence(ctx, 1, 5) == AttemptResult::Failed) {
+    if (BoardAttemptSequence(ctx, 1, 5, {}, SettingsEntries::Every) == AttemptResult::Failed) {
         ctx.host.ShowMessage(
             "Unable to load factory defaults to the board. Make sure the programming cable is "
             "plugged in, and the power is on.    \n\nWhen you have verified the connections, "
@@ -74,8 +74,7 @@ bool FactoryDefaults(FlowContext& ctx) {
         ShowBoardReadFailed(ctx);
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;
-        // The board was read before, so a later upload is allowed: it must
-        // not send the 0xFF of the reset in place of the board's own bytes.
+        // Not the 0xFF of the reset: the panel and the raw view show these.
         for (std::size_t i : kReadOnlyEntries)
             state.settingsImage[i] = saved[i];
         ShowUnknownBoard(ctx);
