@@ -66,6 +66,23 @@ protected:
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 };
 
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Puts `line` in place of key `key`'s line of a settings file.
+void SetKeyLine(const std::string& path, int key, const std::string& line) {
+    std::string text = ReadText(path);
+    const std::string start = "\n" + std::to_string(key) + ":";
+    const std::size_t at = text.find(start);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + 1, text.find('\n', at + 1) - at - 1, line);
+    std::ofstream(path, std::ios::trunc) << text;
+}
+
 int EntryOf(const std::string& out, int i) {
     const std::string key = "Entry " + std::to_string(i) + ": ";
     const std::size_t p = out.find(key);
@@ -128,14 +145,54 @@ TEST_F(CliBoard, UploadWritesTheFileAndKeepsReadOnlyBytes) {
         EXPECT_EQ(after.data[i], before.data[i]) << i;
 }
 
-TEST_F(CliBoard, OldFirmwareRefusesUploadAndLowBatteryWarns) {
+TEST_F(CliBoard, OldFirmwareRefusesUploadAndPresetsAndLowBatteryWarns) {
     Create({"--family", "avr", "--board", "5", "--firmware", "2.50", "--battery", "6.0"});
     ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    const SimBoardState before = Board();
     const CliRun r = OnBoard({"upload", Path("s.esf")});
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.Count("New Firmware Required: You do not have the minimum"), 1);
     EXPECT_EQ(r.Count("Low Battery Found:"), 1);
     EXPECT_EQ(r.Count("Upload Configuration is disabled"), 1);
+    const CliRun p = OnBoard({"preset", "extreme"});
+    EXPECT_EQ(p.exit, 1);
+    EXPECT_EQ(p.Count("Upload Configuration is disabled"), 1);
+    EXPECT_EQ(Board().data, before.data);
+}
+
+TEST_F(CliBoard, UploadSetsTheEyeBypassWithItsDelayAndWarnsAboutUnofferedValues) {
+    Create({"--family", "8051", "--board", "3"});
+    ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    ASSERT_EQ(Board().data[15 - 1], 0); // "Delay" on the board
+    SetKeyLine(Path("s.esf"), 5, "5:0-0");
+    SetKeyLine(Path("s.esf"), 3, "3:0");
+    const CliRun r = OnBoard({"upload", Path("s.esf")});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.Count("kelvo-cli: warning: key 3 of " + Path("s.esf") +
+                      " is 0, which the desktop program's page does not offer (1 to 30)"),
+              1)
+        << r.err;
+    EXPECT_EQ(r.Count("warning"), 1);
+    EXPECT_EQ(Board().data[5 - 1], 0);
+    EXPECT_EQ(Board().data[15 - 1], 1); // "Bypass Eye" goes with the delay of 0
+    EXPECT_EQ(Board().data[4 - 1], 0);
+}
+
+TEST_F(CliBoard, UploadRefusesAValueThatDoesNotFitItsByte) {
+    Create({"--family", "avr", "--board", "3"});
+    ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    const SimBoardState before = Board();
+    for (const char* line : {"3:300", "3:-5"}) {
+        SetKeyLine(Path("s.esf"), 3, line);
+        const CliRun r = OnBoard({"upload", Path("s.esf")});
+        EXPECT_EQ(r.exit, 1) << line;
+        EXPECT_EQ(r.Count("Open Settings Failed: The settings file\n" + Path("s.esf") +
+                          "\ngives key 3 the value " + std::string(line + 2) +
+                          ", which does not fit: a setting holds 0 to 255."),
+                  1)
+            << r.err;
+        EXPECT_EQ(Board().data, before.data);
+    }
 }
 
 TEST_F(CliBoard, UnknownBoardTypeIsReadWithAWarning) {

@@ -208,7 +208,7 @@ TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
     EXPECT_EQ(image[entry::dwell], 16);
     EXPECT_EQ(image[entry::minBoltOpen], 0);
     EXPECT_EQ(image[entry::afterEyeDelay], 2);
-    EXPECT_EQ(image[entry::eyeBypass], Unset); // untouched
+    EXPECT_EQ(image[entry::eyeBypass], 0); // "Delay", with the delay the preset set
     EXPECT_EQ(image[entry::aeBypassRofPeriod], 83);
 }
 
@@ -241,10 +241,49 @@ TEST(SettingsFileFlow, SaveThenOpenRestoresThePages) {
     ResetSettingsImage(b.state.settingsImage);
     b.host.files.push_back(file.string());
     ASSERT_TRUE(OpenConfiguration(b.ctx));
-    BoardSettingsImage expected = saved;
-    expected[entry::eyeBypass] = Unset; // the file does not carry it; the Eye page derives it
-    EXPECT_EQ(b.state.settingsImage, expected);
+    EXPECT_EQ(b.state.settingsImage, saved); // the eye bypass flag follows the delay
     EXPECT_EQ(b.host.log.back(), "reload page");
+}
+
+TEST(SettingsFileFlow, OpenedDelaySetsTheEyeBypassFlagWithIt) {
+    const std::pair<std::string, std::int32_t> cases[] = {
+        {"5:0-0", 1}, {"5:1-1", 0}, {"5:1-14", 0}, {"5:1--1", 7}};
+    for (const auto& [line, bypass] : cases) {
+        FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+        b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+        b.state.settingsImage[entry::eyeBypass] = 7; // neither: shows what is left alone
+        BoardSettingsImage fileImage = ValidBoardSettings(3, 3, 5);
+        std::string text = FormatSettingsFile(fileImage, 0);
+        const std::size_t at = text.find("\n5:");
+        text.replace(at + 1, text.find('\n', at + 1) - at - 1, line);
+        const fs::path file = TempPath("eye.esf");
+        std::ofstream(file) << text;
+        b.host.files.push_back(file.string());
+        ASSERT_TRUE(OpenConfiguration(b.ctx)) << line;
+        EXPECT_EQ(b.state.settingsImage[entry::eyeBypass], bypass) << line;
+    }
+    BoardSettingsImage image = ValidBoardSettings(3, 3, 5);
+    image[entry::eyeBypass] = 1;
+    ApplyPreset(Preset::Normal, image, BoardInfo{});
+    EXPECT_EQ(image[entry::eyeBypass], 0);
+}
+
+TEST(SettingsFileFlow, AValueThatDoesNotFitItsByteIsRefusedNamingIt) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+    const fs::path file = TempPath("wide.esf");
+    std::string text = FormatSettingsFile(ValidBoardSettings(3, 3, 5), 0);
+    const std::size_t at = text.find("\n3:");
+    text.replace(at + 1, text.find('\n', at + 1) - at - 1, "3:300");
+    std::ofstream(file) << text;
+    b.host.files.push_back(file.string());
+    EXPECT_FALSE(OpenConfiguration(b.ctx));
+    ASSERT_EQ(b.host.Captions(), (std::vector<std::string>{"Open Settings Failed"}));
+    const std::string& message = b.host.messages.back().text;
+    for (const char* part : {"gives key 3 the value 300", "a setting holds 0 to 255", "wide.esf"})
+        EXPECT_NE(message.find(part), std::string::npos) << part << " in " << message;
+    EXPECT_EQ(b.state.settingsImage, ValidBoardSettings(3, 3, 5));
+    EXPECT_TRUE(b.host.Entries("reload").empty());
 }
 
 TEST(SettingsFileFlow, CancelUnreadableOrDeclinedChangesNothing) {

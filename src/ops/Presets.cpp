@@ -1,6 +1,7 @@
 #include "ops/Presets.h"
 
 #include "ops/Download.h"
+#include "ops/EyeBypass.h"
 #include "settings/BoardNames.h"
 
 #include <array>
@@ -49,6 +50,7 @@ void ApplyPreset(Preset preset, BoardSettingsImage& image, const BoardInfo& info
     image[entry::boltDelayOffset] = 6;
     image[entry::minBoltOpen] = v.minBoltOpen;
     image[entry::asDelay] = v.asDelay;
+    SetEyeBypassFromDelay(image);
 }
 
 bool FactoryDefaults(FlowContext& ctx) {

@@ -1,6 +1,7 @@
 #include "ops/SettingsFileFlows.h"
 
 #include "files/SettingsFile.h"
+#include "ops/EyeBypass.h"
 #include "ops/Upload.h"
 
 namespace kelvo {
@@ -10,6 +11,18 @@ namespace {
 void ShowCannotOpen(FlowContext& ctx, const std::string& path) {
     ctx.host.ShowMessage("Unable to open the settings file\n" + path +
                              "\n\nYour settings have not been changed.",
+                         "Open Settings Failed", MessageIcon::Error, MessageButtons::Ok);
+}
+
+// Cut down to a byte, the value would reach the board as something else.
+void ShowValueDoesNotFit(FlowContext& ctx, const std::string& path,
+                         const SettingsValueProblem& problem) {
+    ctx.host.ShowMessage("The settings file\n" + path + "\ngives key " +
+                             std::to_string(problem.key) + " the value " +
+                             std::to_string(problem.value) + ", which does not fit: " +
+                             (problem.highest == 255 ? "a setting holds 0 to 255"
+                                                     : "the LCD menu key holds 0 to 65535") +
+                             ".\n\nYour settings have not been changed.",
                          "Open Settings Failed", MessageIcon::Error, MessageButtons::Ok);
 }
 
@@ -64,10 +77,19 @@ bool OpenConfiguration(FlowContext& ctx) {
     case SettingsVersion::Accepted:
         break;
     }
-    if (!LoadSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
+    const SettingsFileLoad load =
+        LoadSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode);
+    switch (load.status) {
+    case SettingsFileLoad::Status::CannotOpen:
         ShowCannotOpen(ctx, *path);
         return false;
+    case SettingsFileLoad::Status::ValueDoesNotFit:
+        ShowValueDoesNotFit(ctx, *path, load.problem);
+        return false;
+    case SettingsFileLoad::Status::Loaded:
+        break;
     }
+    SetEyeBypassFromDelay(ctx.state.settingsImage);
     ctx.host.ReloadPageOnScreen();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "app/cli/CliFlowHost.h"
 #include "files/ConnectionSettings.h"
+#include "files/SettingsFile.h"
 #include "ops/Download.h"
 #include "ops/FirmwareUpdate.h"
 #include "ops/Presets.h"
@@ -80,6 +81,23 @@ void PrintBoard(const CliSession& s, std::ostream& out) {
         out << "Entry " << i << ": " << s.state.settingsImage[i] << "\n";
 }
 
+// Upload Configuration is disabled for a board whose firmware is older than
+// 3.0; a command that writes settings obeys that like the button does.
+bool UploadAllowed(const CliSession& s, CliContext& cli) {
+    if (!s.state.uploadEnabled)
+        cli.err << "kelvo-cli: Upload Configuration is disabled for this board: its firmware "
+                   "must be updated first.\n";
+    return s.state.uploadEnabled;
+}
+
+// Values the desktop program's pages never produce load and are written as
+// they are; a script should still hear about them.
+void WarnAboutValuesOutsidePages(const CliSession& s, CliContext& cli, const std::string& file) {
+    for (const KeyOutsidePageRange& k : KeysOutsidePageRanges(s.state.settingsImage))
+        cli.err << "kelvo-cli: warning: key " << k.key << " of " << file << " is " << k.value
+                << ", which the desktop program's page does not offer (" << k.offered << ")\n";
+}
+
 bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
     if (cli.args.size() == count)
         return true;
@@ -124,17 +142,13 @@ int RunUploadCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "upload FILE.esf"))
         return 2;
     return WithSession(cli, [&](CliSession& s) {
-        bool ok = Download(s);
-        if (ok && !s.state.uploadEnabled) {
-            cli.err << "kelvo-cli: Upload Configuration is disabled for this board: its firmware "
-                       "must be updated first.\n";
-            ok = false;
-        }
-        if (ok) {
-            s.host.openFile = cli.args[0];
-            ok = OpenConfiguration(s.ctx()) && UploadConfiguration(s.ctx()) == 1;
-        }
-        return ok;
+        if (!Download(s) || !UploadAllowed(s, cli))
+            return false;
+        s.host.openFile = cli.args[0];
+        if (!OpenConfiguration(s.ctx()))
+            return false;
+        WarnAboutValuesOutsidePages(s, cli, cli.args[0]);
+        return UploadConfiguration(s.ctx()) == 1;
     });
 }
 
@@ -175,12 +189,10 @@ int RunPresetCommand(CliContext& cli) {
         return 2;
     }
     return WithSession(cli, [&](CliSession& s) {
-        bool ok = Download(s);
-        if (ok) {
-            ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
-            ok = UploadConfiguration(s.ctx()) == 1;
-        }
-        return ok;
+        if (!Download(s) || !UploadAllowed(s, cli))
+            return false;
+        ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
+        return UploadConfiguration(s.ctx()) == 1;
     });
 }
 
