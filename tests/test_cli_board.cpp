@@ -13,6 +13,11 @@
 #include <random>
 #include <sstream>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace kelvo;
 namespace fs = std::filesystem;
 
@@ -81,6 +86,29 @@ void SetKeyLine(const std::string& path, int key, const std::string& line) {
     ASSERT_NE(at, std::string::npos);
     text.replace(at + 1, text.find('\n', at + 1) - at - 1, line);
     std::ofstream(path, std::ios::trunc) << text;
+}
+
+// kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
+// nowhere; returns its exit status.
+int RunProgram(const std::vector<std::string>& args, const char* stdoutPath) {
+    std::vector<std::string> all = {KELVO_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int EntryOf(const std::string& out, int i) {
@@ -273,6 +301,76 @@ TEST_F(CliBoard, FactoryDefaultsNeedsYesAndPresetsUpload) {
     EXPECT_EQ(Board().data, factory.data);
 }
 
+TEST_F(CliBoard, UnreadableBoardGetsFirmwareOnlyWhenTheUserSaysSo) {
+    // Firmware revision 0: no read accepts the board, whatever is wrong with it.
+    Create({"--family", "avr", "--board", "3", "--firmware", "0.0"});
+    std::ofstream(Path("fw.efw")) << fwtest::ImageFile(CutIntoRecords(fwtest::PatternCode(256)));
+    const std::vector<std::uint8_t> before = Board().code;
+
+    const CliRun no = OnBoard({"update-firmware", Path("fw.efw")});
+    EXPECT_EQ(no.exit, 1);
+    EXPECT_EQ(no.Count("Board Not Checked: The board could not be read"), 1) << no.err;
+    EXPECT_EQ(no.Count("(answered No; give --yes to go on)"), 1);
+    EXPECT_EQ(Board().code, before);
+
+    // Recovered: firmware on, settings not (nothing valid was read): its own
+    // exit code, never the one of a failed write.
+    const CliRun yes = OnBoard({"--yes", "update-firmware", Path("fw.efw")});
+    EXPECT_EQ(yes.exit, 3) << yes.err;
+    EXPECT_EQ(yes.Count("Firmware Upload Complete: The board firmware has been updated, but"), 1);
+    const std::vector<std::uint8_t> code = fwtest::PatternCode(256);
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), Board().code.begin()));
+
+    const CliRun bypass = OnBoard({"-bypassfwboardcheck", "update-firmware", Path("fw.efw")});
+    EXPECT_EQ(bypass.exit, 3);
+    EXPECT_EQ(bypass.Count("Board Not Checked"), 0);
+    const CliRun initial = OnBoard({"-initprogramming", "update-firmware", Path("fw.efw")});
+    EXPECT_EQ(initial.exit, 0) << initial.err;
+    EXPECT_EQ(initial.Count("Board Not Checked"), 0);
+}
+
+TEST_F(CliBoard, PinTestInPlaceOfADownloadSucceeds) {
+    Create({"--family", "avr"});
+    const CliRun r = OnBoard({"-pintest", "--no-wait", "download"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_GT(r.Count("Kelvo: "), 0);
+    EXPECT_EQ(OnBoard({"-pintest", "--no-wait", "download", "-o", Path("x.esf")}).exit, 2);
+    EXPECT_FALSE(fs::exists(Path("x.esf")));
+}
+
+TEST_F(CliBoard, OutputsGoToStdoutOrAreWrittenSafelyNeverOverAnInput) {
+    Create({"--family", "avr", "--board", "3"});
+    const CliRun piped = OnBoard({"download", "-o", "-"});
+    ASSERT_EQ(piped.exit, 0) << piped.err;
+    EXPECT_EQ(piped.out.substr(0, 8), "Ver:3.0\n");
+    EXPECT_EQ(piped.out.find("Board Type"), std::string::npos); // the listing went to stderr
+    EXPECT_EQ(piped.Count("Board Type: Tovar"), 1);
+
+    const std::string before = ReadText(board);
+    EXPECT_EQ(OnBoard({"download", "-o", board}).exit, 2);
+    EXPECT_EQ(ReadText(board), before);
+
+    std::ofstream(Path("ro.esf")) << "mine";
+    fs::permissions(Path("ro.esf"), fs::perms::owner_read);
+    const CliRun ro = OnBoard({"download", "-o", Path("ro.esf")});
+    EXPECT_EQ(ro.exit, 1);
+    EXPECT_EQ(ro.Count("Save Settings Failed: Unable to create settings file. Your settings can "
+                       "not be saved.\n\n" +
+                       Path("ro.esf") + " is read-only"),
+              1)
+        << ro.err;
+    EXPECT_EQ(ReadText(Path("ro.esf")), "mine");
+
+    // sim-create: the code file must be a file, and not the board itself.
+    fs::create_directory(Path("hexdir"));
+    const CliRun dir =
+        Run({"sim-create", Path("n.json"), "--family", "avr", "--code", Path("hexdir")});
+    EXPECT_EQ(dir.exit, 1);
+    EXPECT_EQ(dir.Count("hexdir: cannot be opened as a file"), 1) << dir.err;
+    EXPECT_EQ(Run({"sim-create", board, "--family", "avr", "--code", board, "--force"}).exit, 2);
+    EXPECT_EQ(ReadText(board), before);
+}
+
 TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(Run({"frobnicate"}).exit, 2);
     EXPECT_EQ(Run({"-bogus", "download"}).exit, 2);
@@ -282,5 +380,25 @@ TEST_F(CliBoard, UsageErrors) {
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});
     EXPECT_EQ(missing.exit, 1);
     EXPECT_NE(missing.err.find("none.json"), std::string::npos);
-    EXPECT_EQ(Run({"--help"}).exit, 0);
+    const CliRun help = Run({"--help"});
+    EXPECT_EQ(help.exit, 0);
+    for (const char* code : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  130 "})
+        EXPECT_NE(help.out.find(code), std::string::npos) << code;
+}
+
+TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {
+    // A stream that refuses everything, as stdout does on a full disk.
+    struct Refusing final : std::streambuf {
+        int_type overflow(int_type) override { return traits_type::eof(); }
+    } refusing;
+    std::ostream out(&refusing);
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"--help"}, out, err), 1);
+    EXPECT_NE(err.str().find("writing to standard output failed"), std::string::npos);
+
+    // The program itself, stdout to /dev/full.
+    Create({"--family", "avr"});
+    EXPECT_EQ(RunProgram({"--sim", board, "download"}, "/dev/full"), 1);
+    EXPECT_EQ(RunProgram({"--sim", board, "download"}, "/dev/null"), 0);
+    EXPECT_EQ(RunProgram({"--version"}, "/dev/full"), 1);
 }

@@ -133,7 +133,7 @@ TEST(FirmwareFlow, WritesImageThenSettingsThenRequestsARead) {
         b.state.settingsImage[entry::debounce] = 9;
         b.host.log.clear();
         b.host.requests.clear();
-        EXPECT_TRUE(UpdateFirmware(b.ctx));
+        EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete);
 
         const std::vector<std::uint8_t>& boardCode = b.board.state().code;
         EXPECT_TRUE(std::equal(code.begin(), code.end(), boardCode.begin()));
@@ -159,14 +159,14 @@ TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
     b.state.FirmwareImageText = "kept\n";
 
     b.host.files.push_back(WriteFirmwareFile(4, RandomCode(64, 1)).string());
-    EXPECT_FALSE(UpdateFirmware(b.ctx));
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_NE(b.host.messages.back().text.find("does not appear\nto be for the board"),
               std::string::npos);
 
     const fs::path bad = TempPath("bad.efw");
     std::ofstream(bad) << "xxxxxxxxx3 notarecord\n";
     b.host.files.push_back(bad.string());
-    EXPECT_FALSE(UpdateFirmware(b.ctx));
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(b.host.messages.back().caption, "Bad Firmware File");
     EXPECT_NE(b.host.messages.back().text.find("does not appear valid"), std::string::npos);
 
@@ -175,13 +175,50 @@ TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
     EXPECT_EQ(b.state.FirmwareImageText, "kept\n");
 }
 
+TEST(FirmwareFlow, AnUnreadBoardIsWrittenOnlyWhenTheUserSaysSo) {
+    // Firmware revision 0: no read accepts the board, as with broken settings.
+    const SimBoardState unreadable = BoardWithSettings(Family::Avr, ValidBoardSettings(3, 0, 0));
+    const std::vector<std::uint8_t> code = RandomCode(128, 4);
+    for (MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        FlowBench b(unreadable);
+        DownloadConfiguration(b.ctx);
+        ASSERT_EQ(b.state.boardInfo.boardLoaded, 0);
+        b.host.files.push_back(WriteFirmwareFile(5, code).string());
+        b.host.answers.push_back(answer);
+        const FirmwareUpdate result = UpdateFirmware(b.ctx);
+        const std::vector<std::string> captions = b.host.Captions();
+        ASSERT_GE(captions.size(), 2u);
+        EXPECT_EQ(captions[1], "Board Not Checked");
+        EXPECT_EQ(b.host.messages[1].buttons, MessageButtons::YesNo);
+        EXPECT_NE(b.host.messages[1].text.find("could not be read"), std::string::npos);
+        if (answer == MessageAnswer::No) {
+            EXPECT_EQ(result, FirmwareUpdate::NotWritten);
+            EXPECT_EQ(b.board.state().code, unreadable.code);
+            continue;
+        }
+        // Recovered: the firmware is on, the settings could not follow.
+        EXPECT_EQ(result, FirmwareUpdate::SettingsNotWritten);
+        EXPECT_TRUE(std::equal(code.begin(), code.end(), b.board.state().code.begin()));
+        EXPECT_EQ(captions.back(), "Firmware Upload Complete");
+        EXPECT_NE(b.host.messages.back().text.find("could not be\nwritten"), std::string::npos);
+    }
+    // Bypassing the board check asks nothing.
+    FlowBench bypass(unreadable);
+    DownloadConfiguration(bypass.ctx);
+    bypass.state.runOptions.bypassFwBoardCheck = 1;
+    bypass.host.files.push_back(WriteFirmwareFile(5, code).string());
+    EXPECT_EQ(UpdateFirmware(bypass.ctx), FirmwareUpdate::SettingsNotWritten);
+    for (const std::string& caption : bypass.host.Captions())
+        EXPECT_NE(caption, "Board Not Checked");
+}
+
 TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
     FlowBench b(MakeErasedSimBoard(Family::Mcs51));
     b.state.runOptions.initProgramming = 1;
     const std::vector<std::uint8_t> code = RandomCode(256, 3);
     b.host.files.push_back(WriteFirmwareFile(9, code).string());
-    EXPECT_TRUE(UpdateFirmware(b.ctx));
-    EXPECT_TRUE(UpdateFirmware(b.ctx)); // no second dialog
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete);
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete); // no second dialog
     EXPECT_EQ(b.host.Entries("choose").size(), 1u);
     EXPECT_EQ(b.host.Entries("beep").size(), 4u);
     EXPECT_TRUE(b.host.messages.empty());
@@ -189,7 +226,7 @@ TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
 
     FlowBench cancelled(MakeErasedSimBoard(Family::Mcs51));
     cancelled.state.runOptions.initProgramming = 1;
-    EXPECT_FALSE(UpdateFirmware(cancelled.ctx));
+    EXPECT_EQ(UpdateFirmware(cancelled.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(cancelled.host.Entries("beep").size(), 2u);
 }
 

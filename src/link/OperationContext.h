@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 #include "link/ProgressSink.h"
+#include "link/StopRequest.h"
 
 #include <array>
 #include <cstdint>
@@ -48,6 +49,10 @@ struct OperationContext {
     std::uint64_t entriesToWrite = kEveryImageEntry;
 
     bool WritesEntry(std::size_t entry) const { return (entriesToWrite >> entry) & 1u; }
+
+    // Checked between steps; null when nothing can ask for a stop.
+    StopRequest* stop = nullptr;
+    bool StopRequested() const { return stop && stop->requested.load(); }
 
     // Called once per firmware step, before the step's work. Measures the
     // step rate over windows of at least 5 clock seconds and, when a window

@@ -36,6 +36,7 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.bypassReadCheck = ctx.state.runOptions.bypassReadCheck;
         op.delayMultiplier = ctx.state.runOptions.delayMultiplier;
         op.entriesToWrite = EntriesToWrite(entries);
+        op.stop = ctx.stop;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
     });
@@ -46,7 +47,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
     const RunOptions& options = ctx.state.runOptions;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const bool avr = attempt % 2 == 1;
-        if (avr ? options.only8051 : options.avrOnly) {
+        if ((ctx.stop && ctx.stop->requested) || (avr ? options.only8051 : options.avrOnly)) {
             ctx.state.operationSucceeded = 0;
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "link/Clock.h"
 #include "link/Port.h"
+#include "link/StopRequest.h"
 #include "ops/AppState.h"
 #include "ops/FlowHost.h"
 
@@ -15,6 +16,8 @@ struct FlowContext {
     FlowHost& host;
     Port& port;
     Clock& clock;
+    // Lets the surroundings stop the board work; null when nothing can.
+    StopRequest* stop = nullptr;
 };
 
 inline constexpr char kFlowWarning[] =
@@ -39,7 +42,7 @@ enum class AttemptResult { Failed, Mcs51, Avr };
 
 // Tries the flow's 8051 and AVR operations in the order 8051, AVR, 8051,
 // AVR and stops at the first success; attempts of a family the run options
-// exclude count as failures.
+// exclude count as failures. Once a stop is requested no attempt starts.
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
                                    const std::string& firmwarePath = {},
                                    SettingsEntries entries = SettingsEntries::PageOnly);

@@ -28,9 +28,13 @@ void ShowValueDoesNotFit(FlowContext& ctx, const std::string& path,
 
 } // namespace
 
-bool SaveConfiguration(FlowContext& ctx) {
+bool ReadyToSave(FlowContext& ctx) {
     ctx.host.CollectCurrentPage();
-    if (!CheckSettingsValid(ctx))
+    return CheckSettingsValid(ctx);
+}
+
+bool SaveConfiguration(FlowContext& ctx) {
+    if (!ReadyToSave(ctx))
         return false;
     const std::optional<std::string> path =
         ctx.host.ChooseSaveFile(FileKind::Settings, "MySettings.esf");
