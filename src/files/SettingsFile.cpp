@@ -1,11 +1,11 @@
 #include "files/SettingsFile.h"
 
 #include "files/TextParsing.h"
+#include "settings/EditText.h"
 #include "settings/PageRanges.h"
 #include "settings/Tables.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <istream>
@@ -71,14 +71,6 @@ constexpr std::array<KeySpec, 29> kKeys = {{
 
 std::string KeyText(std::size_t key) {
     return std::to_string(key) + ":";
-}
-
-// Locale-independent "%.01f": a comma locale must not write "Ver:3,0".
-std::string FormatVersion(float version) {
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), version,
-                                      std::chars_format::fixed, 1);
-    return std::string(buffer.data(), result.ptr);
 }
 
 std::int64_t WrittenValue(const KeySpec& keyInfo, const BoardSettingsImage& image,
@@ -195,7 +187,8 @@ float NarrowToFloat(double value) {
 } // namespace
 
 std::string FormatSettingsFile(const BoardSettingsImage& image, std::int32_t dialogMode) {
-    std::string text = "Ver:" + FormatVersion(SettingsFileVersion) + "\n";
+    // A comma locale must not write "Ver:3,0".
+    std::string text = "Ver:" + FormatFixed(SettingsFileVersion, 1) + "\n";
     for (std::size_t key = 0; key < kKeys.size(); ++key)
         text += FormatKeyLine(key, image, dialogMode) + "\n";
     return text;
