@@ -268,7 +268,9 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
     if (r.ok() && j.contains("factorySettings"))
         r.Hex(j["factorySettings"], "factorySettings", {0, SimSettingsBytes(s.family)},
               s.factorySettings);
-    if (r.ok() && j.contains("eesave"))
+    // Like the signature, an AVR matter: an 8051-family file may carry it, but
+    // it means nothing there (and is not written back).
+    if (r.ok() && s.family == Family::Avr && j.contains("eesave"))
         r.Bool(j["eesave"], "eesave", s.eesave);
     unsigned number = 0;
     if (r.ok() && j.contains("address") && r.HexNumber(j["address"], "address", 1, 0xFFFF, number))
