@@ -104,6 +104,13 @@ inline std::vector<std::pair<std::string, std::string>> MalformedImageFiles(int 
         {"no data records", with([&](auto& r) { r = {end}; })},
         {"header only", with([](auto& r) { r.clear(); })},
         {"record without its mark", with([](auto& r) { r[1].erase(0, 1); })},
+        {"record mark not encoded",
+         [&] {
+             // The decoded mark itself where the encoded one belongs.
+             std::string file = ImageFile(good, board);
+             file[file.find("\n002") + 4] = ':';
+             return file;
+         }()},
     };
     return files;
 }

@@ -1,4 +1,6 @@
+#include "PageRangeTable.h"
 #include "files/SettingsFile.h"
+#include "settings/PageRanges.h"
 
 #include <gtest/gtest.h>
 
@@ -232,12 +234,32 @@ TEST(SettingsFileFormat, AValueThatDoesNotFitItsByteRefusesTheWholeFile) {
         {10, "10:-5", entry::timerSecondsFives, Unset},
         {5, "5:1--1", entry::afterEyeDelay, Unset},
         {18, "18:65535", entry::lcdMenuMask1, 255},
+        {18, "18:0", entry::lcdMenuMask0, 0},
     };
     for (const auto& [key, line, e, stored] : accepted) {
         const Loaded l = Read(WithLine(key, line));
         EXPECT_FALSE(l.problem) << line;
         EXPECT_EQ(l.image[e], stored) << line;
     }
+}
+
+TEST(PageControlRanges, OfferWhatTheEntryTableSaysAndNothingMore) {
+    for (const Range& r : kPageRanges) {
+        const std::optional<PageControlRange> range = PageControlRangeOf(r.entry);
+        ASSERT_TRUE(range) << r.entry;
+        EXPECT_TRUE(range->Offers(r.low) && range->Offers(r.high)) << r.entry;
+        EXPECT_FALSE(range->Offers(r.low - 1) || range->Offers(r.high + 1)) << r.entry;
+    }
+    const std::optional<PageControlRange> rof = PageControlRangeOf(entry::rofPeriod);
+    const std::optional<PageControlRange> ae = PageControlRangeOf(entry::aeBypassRofPeriod);
+    ASSERT_TRUE(rof && ae);
+    for (std::size_t i = 0; i < std::size(kRofValues); ++i) {
+        EXPECT_TRUE(rof->Offers(kRofValues[i]));
+        EXPECT_EQ(ae->Offers(kRofValues[i]), i >= 2) << kRofValues[i];
+        EXPECT_FALSE(rof->Offers(kRofValues[i] + 1));
+    }
+    for (std::size_t e : kReadOnlyEntries)
+        EXPECT_FALSE(PageControlRangeOf(e)) << e;
 }
 
 TEST(SettingsFileFormat, KeysOutsideWhatThePagesOfferAreNamed) {

@@ -1,5 +1,6 @@
 // State file of the simulated board, kelvo-cli sim-create and the simulated
 // connection.
+#include "PageRangeTable.h"
 #include "app/SimConnection.h"
 #include "app/cli/Cli.h"
 #include "sim/SimBoard.h"
@@ -60,18 +61,6 @@ std::string Hex(std::size_t bytes, const char* pair = "00") {
         t += pair;
     return t;
 }
-
-// Page entries and the ranges their controls allow.
-struct Range {
-    std::size_t entry;
-    int low, high;
-};
-constexpr Range kPageRanges[] = {
-    {1, 0, 6},    {3, 5, 37},   {4, 1, 30},  {5, 0, 14},  {6, 0, 1},    {7, 0, 2},    {8, 0, 7},
-    {9, 0, 11},   {10, 0, 9},   {11, 0, 9},  {12, 0, 9},  {13, 0, 9},   {14, 0, 5},   {15, 0, 1},
-    {16, 0, 1},   {17, 0, 14},  {18, 0, 60}, {19, 0, 30}, {24, 0, 255}, {25, 0, 255}, {26, 0, 7},
-    {27, 1, 250}, {28, 2, 250}, {29, 0, 10}, {32, 0, 60}, {34, 0, 15},  {35, 20, 60}};
-constexpr int kRofValues[] = {1, 45, 50, 53, 56, 59, 63, 67, 71, 77, 83, 91, 100, 111, 125, 167};
 
 } // namespace
 
