@@ -228,6 +228,14 @@ TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
     cancelled.state.runOptions.initProgramming = 1;
     EXPECT_EQ(UpdateFirmware(cancelled.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(cancelled.host.Entries("beep").size(), 2u);
+
+    SimBoardState none = MakeErasedSimBoard(Family::Mcs51);
+    none.faults.noBoard = true;
+    FlowBench absent(none);
+    absent.state.runOptions.initProgramming = 1;
+    absent.host.files.push_back(WriteFirmwareFile(9, code).string());
+    EXPECT_EQ(UpdateFirmware(absent.ctx), FirmwareUpdate::NotWritten);
+    EXPECT_EQ(absent.host.Captions(), (std::vector<std::string>{"Firmware Upload Failed"}));
 }
 
 TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
@@ -272,7 +280,9 @@ TEST(SettingsFileFlow, SaveThenOpenRestoresThePages) {
     const BoardSettingsImage saved = b.state.settingsImage;
     const fs::path file = TempPath("roundtrip.esf");
     b.host.files.push_back(file.string());
+    b.host.log.clear();
     ASSERT_TRUE(SaveConfiguration(b.ctx));
+    EXPECT_EQ(b.host.log, (std::vector<std::string>{"collect page", "choose save"}));
     EXPECT_EQ(b.host.proposedNames, (std::vector<std::string>{"MySettings.esf"}));
 
     ResetSettingsImage(b.state.settingsImage);

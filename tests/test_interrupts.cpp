@@ -276,7 +276,14 @@ protected:
         std::ostream err(&buffer);
         std::ostringstream out;
         CapturedStderr captured(dir_ / "fd2.txt");
+        struct sigaction before, now;
+        sigaction(SIGINT, nullptr, &before);
         const int exit = RunCli(args, out, err);
+        // The run's handlers go with it.
+        for (int caught : {SIGINT, SIGTERM}) {
+            sigaction(caught, nullptr, &now);
+            EXPECT_EQ(now.sa_handler, before.sa_handler) << caught;
+        }
         return {exit, buffer.str(), captured.Text()};
     }
     std::vector<std::uint8_t> Code() const {
