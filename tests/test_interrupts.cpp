@@ -66,7 +66,10 @@ struct StoppedRun {
 StoppedRun RunStopped(std::int32_t code, const std::vector<std::string>& records, int stopAt,
                       std::vector<std::uint8_t> misoBytes = {}) {
     OperationRig rig;
-    SetFirmware(rig, records, "stopped.efw");
+    // Tests run side by side: each its own file.
+    SetFirmware(rig, records,
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                    std::to_string(code) + ".efw");
     rig.image.fill(0x21);
     rig.miso.assign(misoBytes.begin(), misoBytes.end());
     StopRequest stop;
@@ -138,7 +141,7 @@ TEST(StopRequested, ReadsEndAsTheyDoAndNothingIsErasedBeforeTheFirstStep) {
 
     // Asked before the operation starts: calibration only, no erase.
     OperationRig rig;
-    SetFirmware(rig, Records(4), "early.efw");
+    SetFirmware(rig, Records(4), "StopRequestedEarly.efw");
     StopRequest stop;
     stop.requested = true;
     rig.ctx.stop = &stop;
@@ -154,7 +157,7 @@ TEST(StopRequested, NoFurtherAttemptStartsAndTheBoardKeepsWhatWasWritten) {
         StopRequest stop;
         b.ctx.stop = &stop;
         DownloadConfiguration(b.ctx);
-        const fs::path file = fs::path(::testing::TempDir()) / "stop.efw";
+        const fs::path file = fs::path(::testing::TempDir()) / "StopRequestedFlow.efw";
         std::ofstream(file) << fwtest::ImageFile(Records(64));
         b.host.files.push_back(file.string());
         b.host.requests.clear();
