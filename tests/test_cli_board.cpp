@@ -375,6 +375,9 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(Run({"frobnicate"}).exit, 2);
     EXPECT_EQ(Run({"-bogus", "download"}).exit, 2);
     EXPECT_EQ(Run({"--port", "xyz", "download"}).exit, 2);
+    EXPECT_EQ(Run({"--port", "10000", "download"}).exit, 2);
+    const CliRun highest = Run({"-AVRonly", "--port", "FFFF", "download"});
+    EXPECT_EQ(highest.Count("Searching for a board on port 0xFFFF"), 2) << highest.err;
     EXPECT_EQ(Run({"preset", "wild"}).exit, 2);
     EXPECT_EQ(Run({"upload"}).exit, 2);
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});

@@ -250,6 +250,7 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
         {"sim-create", Path("x.json"), "--family", "avr", "--stuck-bit", "512:0:1"},
         {"sim-create", Path("x.json"), "--family", "8051", "--signature", "1E9307"},
         {"sim-create", Path("x.json"), "--family", "avr", "--board"},
+        {"sim-create", Path("x.json"), "--family", "avr", "--board", "3x"},
     };
     for (const auto& args : bad) {
         EXPECT_EQ(Cli(args), 2) << args.back();
