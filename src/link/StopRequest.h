@@ -11,6 +11,7 @@ enum class BoardWrite { None, Settings, Firmware };
 // another thread or a signal handler, so both fields are lock-free atomics.
 // A stopped operation leaves the port as its own ending does (programming
 // mode left, the board running) and fails; a flow starts no further one.
+// The request stays until its owner clears it.
 struct StopRequest {
     std::atomic<bool> requested{false};
     // Set by the running operation, for whoever decides whether to stop.
