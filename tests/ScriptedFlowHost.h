@@ -43,7 +43,8 @@ public:
         requests.push_back(request);
         log.push_back("operation " + std::to_string(request.operation));
         sinks.emplace_back();
-        operation(sinks.back());
+        Window window(sinks.back(), onPosition);
+        operation(window);
     }
     void Beep() override { log.push_back("beep"); }
     void RebuildOptionsList() override {
@@ -88,7 +89,9 @@ public:
         return out;
     }
 
-    std::function<void()> onMessage;              // runs while a message is on screen
+    std::function<void()> onMessage; // runs while a message is on screen
+    // Called with each bar position an operation shows, as it shows it.
+    std::function<void(int)> onPosition;
     std::deque<MessageAnswer> answers;            // for Yes/No questions; No when empty
     std::deque<std::optional<std::string>> files; // for file dialogs; cancel when empty
     std::vector<std::string> log;
@@ -101,6 +104,26 @@ public:
     bool uploadEnabled = true;
 
 private:
+    // The progress window: records into the sink and reports positions.
+    class Window final : public ProgressSink {
+    public:
+        Window(RecordingProgressSink& sink, const std::function<void(int)>& onPosition)
+            : sink_(sink), onPosition_(onPosition) {}
+        void SetRange(int max) override { sink_.SetRange(max); }
+        void SetPosition(int position) override {
+            sink_.SetPosition(position);
+            if (onPosition_)
+                onPosition_(position);
+        }
+        void SetStatus(const std::string& text) override { sink_.SetStatus(text); }
+        void SetTimeLeft(const std::string& text) override { sink_.SetTimeLeft(text); }
+        void SetWarning(const std::string& text) override { sink_.SetWarning(text); }
+
+    private:
+        RecordingProgressSink& sink_;
+        const std::function<void(int)>& onPosition_;
+    };
+
     std::optional<std::string> NextFile(const char* what) {
         log.push_back(std::string("choose ") + what);
         if (files.empty())

@@ -11,7 +11,7 @@ man_text=$(sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' "$man")
 
 commands=$(sed -n '/^Commands:/,/^$/p' <<<"$help" | grep -E '^  [a-z]' | awk '{print $1}')
 long_options=$(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$help" | sort -u)
-switches=$(sed -n '/^Service switches/,$p' <<<"$help" | grep -oE -- '-[A-Za-z0-9]+' |
+switches=$(sed -n '/^Service switches/,/^$/p' <<<"$help" | grep -oE -- '-[A-Za-z0-9]+' |
     sed -E 's/(FACTOR|NAME)$//' | sort -u)
 
 [ -n "$commands" ] && [ -n "$long_options" ] && [ -n "$switches" ] ||

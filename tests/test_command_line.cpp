@@ -71,6 +71,22 @@ TEST(CommandLine, DelayMultiplierValues) {
         EXPECT_EQ(Parse({"/delaymult2", a}).delayMultiplier, 1.0f) << a;
     // Narrowed to float like the original.
     EXPECT_EQ(Parse({"-delaymult0.1"}).delayMultiplier, 0.1f);
+    EXPECT_EQ(Parse({"-delaymult.5"}).delayMultiplier, 0.5f);
+    EXPECT_EQ(Parse({"-delaymult+2.5e1"}).delayMultiplier, 25.0f);
+    EXPECT_EQ(Parse({"-delaymult2,5"}).delayMultiplier, 2.0f); // the point is always '.'
+}
+
+TEST(CommandLine, DelayMultiplierIsAFinitePositiveDecimalAtMost100) {
+    // Not a finite positive decimal number: the default, never a delay that
+    // stalls a write for hours.
+    for (const char* a :
+         {"-delaymultinf", "-delaymultINFINITY", "-delaymultnan", "-delaymult-inf",
+          "-delaymult1e39", "-delaymult0x10", "-delaymult1e-50", "-delaymult.", "-delaymult-0.5"})
+        EXPECT_EQ(Parse({"-delaymult3", a}).delayMultiplier, 1.0f) << a;
+    EXPECT_EQ(Parse({"-delaymult1e30"}).delayMultiplier, 100.0f);
+    EXPECT_EQ(Parse({"-delaymult100.5"}).delayMultiplier, 100.0f);
+    EXPECT_EQ(Parse({"-delaymult100"}).delayMultiplier, 100.0f);
+    EXPECT_EQ(Parse({"-delaymult99.5"}).delayMultiplier, 99.5f);
 }
 
 TEST(CommandLine, BoardTypeTakesTheTextAfterNineCharacters) {

@@ -1,3 +1,4 @@
+#include "FirmwareTestImages.h"
 #include "link/HexPair.h"
 #include "ops/FirmwareImage.h"
 
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kelvo;
@@ -66,16 +68,17 @@ TEST(RecordCharacterTable, SeventeenPairsCoveringTheHexDigitsAndTheRecordMark) {
 }
 
 TEST(FirmwareImageReader, DecodesEachRecordTokenAfterThreeIgnoredCharacters) {
-    const std::string record = ":100000000C9434000C943E000C943E000C943E0082";
-    const std::string token = EncodeRecordToken("001", record);
+    const std::string first = ":100000000C9434000C943E000C943E000C943E0082";
+    const std::string second = fwtest::Sealed(":10001000" + std::string(32, 'F'));
+    const std::string token = EncodeRecordToken("001", first);
     EXPECT_EQ(token[3], kEncodedRecordMark);
     EXPECT_EQ(token.find(':'), std::string::npos);
 
     // Differing prefixes and any white space between tokens decode alike.
-    const auto text = Decode("KelvoEFW:3\r\n" + token + "\t" + EncodeRecordToken("zz#", record) +
-                             "  \n" + EncodeRecordToken("999", ":00000001FF") + "\r\n");
+    const auto text = Decode("KelvoEFW:3\r\n" + token + "\t" + EncodeRecordToken("zz#", second) +
+                             "  \n" + EncodeRecordToken("999", ":00000001FF") + "\r\n\n \n");
     ASSERT_TRUE(text);
-    EXPECT_EQ(*text, record + "\n" + record + "\n:00000001FF\n");
+    EXPECT_EQ(*text, first + "\n" + second + "\n:00000001FF\n");
 
     // The firmware writers read the decoded pairs with ReadHexPair.
     std::size_t cursor = 1;
@@ -84,27 +87,44 @@ TEST(FirmwareImageReader, DecodesEachRecordTokenAfterThreeIgnoredCharacters) {
     EXPECT_EQ(ReadHexPair(*text, cursor), 0x0C);
 }
 
-TEST(FirmwareImageReader, StructureRulesOnly) {
-    EXPECT_EQ(Decode("header"), std::string()); // a header alone is an empty image
+TEST(FirmwareImageReader, TakesWholeImagesOfDataRecordsFromZeroThenTheEnd) {
+    // Anything from one record to all of code memory; a last AVR page the
+    // records do not fill is the writer's business.
+    for (std::size_t size : {16u, 80u, 8192u}) {
+        const std::vector<std::string> records = CutIntoRecords(fwtest::PatternCode(size));
+        const auto text = Decode(fwtest::ImageFile(records));
+        ASSERT_TRUE(text) << size;
+        std::string expected;
+        for (const std::string& r : records)
+            expected += r + "\n";
+        EXPECT_EQ(*text, expected);
+    }
+    const std::vector<std::string> five = {FormatIntelHexRecord(0x00, 0, fwtest::PatternCode(16)),
+                                           FormatIntelHexRecord(0x10, 0, fwtest::PatternCode(16)),
+                                           FormatIntelHexRecord(0x20, 0, fwtest::PatternCode(16)),
+                                           FormatIntelHexRecord(0x30, 0, fwtest::PatternCode(16)),
+                                           FormatIntelHexRecord(0x40, 0, fwtest::PatternCode(16)),
+                                           ":00000001FF"};
+    EXPECT_TRUE(Decode(fwtest::ImageFile(five)));
+}
+
+TEST(FirmwareImageReader, RefusesEveryMalformedRecordAndShape) {
+    for (const auto& [name, file] : fwtest::MalformedImageFiles())
+        EXPECT_FALSE(Decode(file)) << name;
     EXPECT_FALSE(Decode(""));
     EXPECT_FALSE(Decode(" \r\n\t "));
-    EXPECT_FALSE(Decode("header 001X"));      // fourth character is not the mark
-    EXPECT_FALSE(Decode("header abc"));       // no fourth character at all
-    EXPECT_FALSE(Decode("header 001Q 00:X")); // a later token fails the whole file
-    // Bad hexadecimal passes: only the mark is checked. A lower-case letter
-    // left by the decoding is not a digit to ReadHexPair.
-    const auto text = Decode("header 001QMa");
-    ASSERT_TRUE(text);
-    EXPECT_EQ(*text, ":0a\n");
+    EXPECT_FALSE(Decode("header abc")); // no fourth character at all
+    // Lower-case letters are refused rather than read: to the writers' pair
+    // reader the letter a is 42, not 10.
     std::size_t cursor = 1;
-    EXPECT_EQ(ReadHexPair(*text, cursor), 42);
+    EXPECT_EQ(ReadHexPair(":0a", cursor), 42);
 }
 
 TEST(FirmwareImageReader, RefusesTokensLongerThanTheFormatAllows) {
-    const std::string longest = "001Q" + std::string(kMaxImageTokenLength - 4, 'M');
-    EXPECT_TRUE(Decode("h " + longest));
-    EXPECT_FALSE(Decode("h " + longest + "M"));
-    EXPECT_FALSE(Decode(std::string(kMaxImageTokenLength + 1, 'h') + " 001Q"));
+    const std::string image = fwtest::ImageFile(CutIntoRecords(fwtest::PatternCode(16)));
+    const std::string records = image.substr(image.find('\n'));
+    EXPECT_TRUE(Decode(std::string(kMaxImageTokenLength, 'h') + records));
+    EXPECT_FALSE(Decode(std::string(kMaxImageTokenLength + 1, 'h') + records));
     EXPECT_FALSE(Decode("h 001Q" + std::string(1 << 20, 'M')));
 }
 
@@ -135,19 +155,29 @@ TEST(HeaderBoardCode, ReadsTheDecimalFromTheTenthCharacter) {
 }
 
 TEST_F(FirmwareImageFile, OnlyASuccessfulReadReplacesTheText) {
+    const std::vector<std::string> a = CutIntoRecords(fwtest::PatternCode(16));
+    const std::vector<std::string> b = CutIntoRecords(std::vector<std::uint8_t>(32, 0x42));
     std::string firmwareImageText = "previous\n";
     EXPECT_FALSE(FirmwareImageReader(dir_ / "absent.efw", firmwareImageText));
     EXPECT_FALSE(FirmwareImageReader(dir_, firmwareImageText));
     EXPECT_FALSE(FirmwareImageReader(Write("empty.efw", ""), firmwareImageText));
     EXPECT_FALSE(FirmwareImageReader(Write("bad.efw", "h 001Q00 002X00"), firmwareImageText));
+    const auto malformed = fwtest::MalformedImageFiles();
+    EXPECT_FALSE(
+        FirmwareImageReader(Write("checksum.efw", malformed[0].second), firmwareImageText));
+    // Not a regular file: the writers would count its tokens a second time.
+    const fs::path fifo = dir_ / "fifo.efw";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(FirmwareImageReader(fifo, firmwareImageText));
+    EXPECT_EQ(ReadHeaderBoardCode(fifo), 0);
     EXPECT_EQ(firmwareImageText, "previous\n");
 
-    ASSERT_TRUE(FirmwareImageReader(Write("a.efw", "h 001QXX 002QGG\n"), firmwareImageText));
-    EXPECT_EQ(firmwareImageText, ":11\n:22\n");
-    ASSERT_TRUE(FirmwareImageReader(Write("b.efw", "h 001QTT\n"), firmwareImageText));
-    EXPECT_EQ(firmwareImageText, ":33\n"); // only the second file's records
-    ASSERT_TRUE(FirmwareImageReader(Write("c.efw", "header-only"), firmwareImageText));
-    EXPECT_EQ(firmwareImageText, "");
+    ASSERT_TRUE(FirmwareImageReader(Write("a.efw", fwtest::ImageFile(a)), firmwareImageText));
+    EXPECT_EQ(firmwareImageText,
+              a[0] + "\n" + a[1] + "\n" + a[2] + "\n" + a[3] + "\n" + a[4] + "\n");
+    ASSERT_TRUE(FirmwareImageReader(Write("b.efw", fwtest::ImageFile(b)), firmwareImageText));
+    EXPECT_EQ(firmwareImageText.find(a[0]), std::string::npos); // only the second file's records
+    EXPECT_EQ(firmwareImageText.substr(0, b[0].size()), b[0]);
 }
 
 TEST_F(FirmwareImageFile, HeaderBoardCodeOfAFile) {

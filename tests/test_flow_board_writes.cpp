@@ -68,13 +68,37 @@ INSTANTIATE_TEST_SUITE_P(FamiliesAndDelays, StrictBoard,
                                             ::testing::Values(901u, 1000u)),
                          StrictBoardName);
 
-TEST(UploadFlow, RefusedUntilABoardHasBeenRead) {
-    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
-    b.state.settingsImage = ValidBoardSettings(9, 9, 9);
-    EXPECT_EQ(UploadConfiguration(b.ctx), -1);
-    EXPECT_TRUE(b.host.requests.empty());
-    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Settings Upload Failed"}));
-    EXPECT_EQ(b.BoardEntry(entry::boardTypeCode), 3);
+TEST(UploadFlow, OnlyPageEntriesReachTheBoardEvenWhenItWasSwappedOrNeverRead) {
+    for (Family family : {Family::Avr, Family::Mcs51}) {
+        // Read one board, then write to another put on the cable meanwhile.
+        FlowBench b(BoardWithSettings(family, ValidBoardSettings(3, 3, 5)));
+        DownloadConfiguration(b.ctx);
+        b.state.settingsImage[entry::debounce] = 21;
+        BoardSettingsImage other = ValidBoardSettings(7, 4, 12);
+        other[entry::unused] = 0x11;
+        other[entry::batteryFraction] = 0x22;
+        other[entry::batteryVolts] = 12;
+        other[entry::halcyraMode] = 1;
+        other[entry::untouched] = 0x33;
+        b.board = SimBoard(BoardWithSettings(family, other));
+        EXPECT_EQ(UploadConfiguration(b.ctx), 1);
+        EXPECT_EQ(b.BoardEntry(entry::debounce), 21);
+        for (std::size_t i : kReadOnlyEntries) {
+            if (i == 0 && family == Family::Mcs51)
+                continue;
+            EXPECT_EQ(b.BoardEntry(i), other[i]) << "entry " << i;
+        }
+
+        // A board that was never read takes the pages too, as on a
+        // production line.
+        FlowBench fresh(BoardWithSettings(family, other));
+        fresh.state.settingsImage = ValidBoardSettings(9, 9, 9);
+        fresh.state.settingsImage[entry::dwell] = 30;
+        EXPECT_EQ(UploadConfiguration(fresh.ctx), 1);
+        EXPECT_EQ(fresh.BoardEntry(entry::dwell), 30);
+        EXPECT_EQ(fresh.BoardEntry(entry::boardTypeCode), 7);
+        EXPECT_EQ(fresh.BoardEntry(entry::firmwareMajor), 4);
+    }
 }
 
 TEST(UploadFlow, InvalidSettingsNeverReachThePort) {
@@ -138,7 +162,7 @@ TEST_P(StrictBoard, FirmwareUpdateWritesImageThenSettingsThenRequestsARead) {
     b.state.settingsImage[entry::debounce] = 9;
     b.host.log.clear();
     b.host.requests.clear();
-    EXPECT_TRUE(UpdateFirmware(b.ctx));
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete);
 
     const std::vector<std::uint8_t>& boardCode = b.board.state().code;
     EXPECT_TRUE(std::equal(code.begin(), code.end(), boardCode.begin()));
@@ -171,14 +195,14 @@ TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
     b.state.FirmwareImageText = "kept\n";
 
     b.host.files.push_back(WriteFirmwareFile(4, RandomCode(64, 1)).string());
-    EXPECT_FALSE(UpdateFirmware(b.ctx));
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_NE(b.host.messages.back().text.find("does not appear\nto be for the board"),
               std::string::npos);
 
     const fs::path bad = TempPath("bad.efw");
     std::ofstream(bad) << "xxxxxxxxx3 notarecord\n";
     b.host.files.push_back(bad.string());
-    EXPECT_FALSE(UpdateFirmware(b.ctx));
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(b.host.messages.back().caption, "Bad Firmware File");
     EXPECT_NE(b.host.messages.back().text.find("does not appear valid"), std::string::npos);
 
@@ -187,13 +211,50 @@ TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
     EXPECT_EQ(b.state.FirmwareImageText, "kept\n");
 }
 
+TEST(FirmwareFlow, AnUnreadBoardIsWrittenOnlyWhenTheUserSaysSo) {
+    // Firmware revision 0: no read accepts the board, as with broken settings.
+    const SimBoardState unreadable = BoardWithSettings(Family::Avr, ValidBoardSettings(3, 0, 0));
+    const std::vector<std::uint8_t> code = RandomCode(128, 4);
+    for (MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        FlowBench b(unreadable);
+        DownloadConfiguration(b.ctx);
+        ASSERT_EQ(b.state.boardInfo.boardLoaded, 0);
+        b.host.files.push_back(WriteFirmwareFile(5, code).string());
+        b.host.answers.push_back(answer);
+        const FirmwareUpdate result = UpdateFirmware(b.ctx);
+        const std::vector<std::string> captions = b.host.Captions();
+        ASSERT_GE(captions.size(), 2u);
+        EXPECT_EQ(captions[1], "Board Not Checked");
+        EXPECT_EQ(b.host.messages[1].buttons, MessageButtons::YesNo);
+        EXPECT_NE(b.host.messages[1].text.find("could not be read"), std::string::npos);
+        if (answer == MessageAnswer::No) {
+            EXPECT_EQ(result, FirmwareUpdate::NotWritten);
+            EXPECT_EQ(b.board.state().code, unreadable.code);
+            continue;
+        }
+        // Recovered: the firmware is on, the settings could not follow.
+        EXPECT_EQ(result, FirmwareUpdate::SettingsNotWritten);
+        EXPECT_TRUE(std::equal(code.begin(), code.end(), b.board.state().code.begin()));
+        EXPECT_EQ(captions.back(), "Firmware Upload Complete");
+        EXPECT_NE(b.host.messages.back().text.find("could not be\nwritten"), std::string::npos);
+    }
+    // Bypassing the board check asks nothing.
+    FlowBench bypass(unreadable);
+    DownloadConfiguration(bypass.ctx);
+    bypass.state.runOptions.bypassFwBoardCheck = 1;
+    bypass.host.files.push_back(WriteFirmwareFile(5, code).string());
+    EXPECT_EQ(UpdateFirmware(bypass.ctx), FirmwareUpdate::SettingsNotWritten);
+    for (const std::string& caption : bypass.host.Captions())
+        EXPECT_NE(caption, "Board Not Checked");
+}
+
 TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
     FlowBench b(MakeErasedSimBoard(Family::Mcs51));
     b.state.runOptions.initProgramming = 1;
     const std::vector<std::uint8_t> code = RandomCode(256, 3);
     b.host.files.push_back(WriteFirmwareFile(9, code).string());
-    EXPECT_TRUE(UpdateFirmware(b.ctx));
-    EXPECT_TRUE(UpdateFirmware(b.ctx)); // no second dialog
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete);
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete); // no second dialog
     EXPECT_EQ(b.host.Entries("choose").size(), 1u);
     EXPECT_EQ(b.host.Entries("beep").size(), 4u);
     EXPECT_TRUE(b.host.messages.empty());
@@ -201,8 +262,16 @@ TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
 
     FlowBench cancelled(MakeErasedSimBoard(Family::Mcs51));
     cancelled.state.runOptions.initProgramming = 1;
-    EXPECT_FALSE(UpdateFirmware(cancelled.ctx));
+    EXPECT_EQ(UpdateFirmware(cancelled.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(cancelled.host.Entries("beep").size(), 2u);
+
+    SimBoardState none = MakeErasedSimBoard(Family::Mcs51);
+    none.faults.noBoard = true;
+    FlowBench absent(none);
+    absent.state.runOptions.initProgramming = 1;
+    absent.host.files.push_back(WriteFirmwareFile(9, code).string());
+    EXPECT_EQ(UpdateFirmware(absent.ctx), FirmwareUpdate::NotWritten);
+    EXPECT_EQ(absent.host.Captions(), (std::vector<std::string>{"Firmware Upload Failed"}));
 }
 
 TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
@@ -220,7 +289,7 @@ TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
     EXPECT_EQ(image[entry::dwell], 16);
     EXPECT_EQ(image[entry::minBoltOpen], 0);
     EXPECT_EQ(image[entry::afterEyeDelay], 2);
-    EXPECT_EQ(image[entry::eyeBypass], Unset); // untouched
+    EXPECT_EQ(image[entry::eyeBypass], 0); // "Delay", with the delay the preset set
     EXPECT_EQ(image[entry::aeBypassRofPeriod], 83);
 }
 
@@ -260,16 +329,57 @@ TEST(SettingsFileFlow, SaveThenOpenRestoresThePages) {
     const BoardSettingsImage saved = b.state.settingsImage;
     const fs::path file = TempPath("roundtrip.esf");
     b.host.files.push_back(file.string());
+    b.host.log.clear();
     ASSERT_TRUE(SaveConfiguration(b.ctx));
+    EXPECT_EQ(b.host.log, (std::vector<std::string>{"collect page", "choose save"}));
     EXPECT_EQ(b.host.proposedNames, (std::vector<std::string>{"MySettings.esf"}));
 
     ResetSettingsImage(b.state.settingsImage);
     b.host.files.push_back(file.string());
     ASSERT_TRUE(OpenConfiguration(b.ctx));
-    BoardSettingsImage expected = saved;
-    expected[entry::eyeBypass] = Unset; // the file does not carry it; the Eye page derives it
-    EXPECT_EQ(b.state.settingsImage, expected);
+    EXPECT_EQ(b.state.settingsImage, saved); // the eye bypass flag follows the delay
     EXPECT_EQ(b.host.log.back(), "reload page");
+}
+
+TEST(SettingsFileFlow, OpenedDelaySetsTheEyeBypassFlagWithIt) {
+    const std::pair<std::string, std::int32_t> cases[] = {
+        {"5:0-0", 1}, {"5:1-1", 0}, {"5:1-14", 0}, {"5:1--1", 7}};
+    for (const auto& [line, bypass] : cases) {
+        FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+        b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+        b.state.settingsImage[entry::eyeBypass] = 7; // neither: shows what is left alone
+        BoardSettingsImage fileImage = ValidBoardSettings(3, 3, 5);
+        std::string text = FormatSettingsFile(fileImage, 0);
+        const std::size_t at = text.find("\n5:");
+        text.replace(at + 1, text.find('\n', at + 1) - at - 1, line);
+        const fs::path file = TempPath("eye.esf");
+        std::ofstream(file) << text;
+        b.host.files.push_back(file.string());
+        ASSERT_TRUE(OpenConfiguration(b.ctx)) << line;
+        EXPECT_EQ(b.state.settingsImage[entry::eyeBypass], bypass) << line;
+    }
+    BoardSettingsImage image = ValidBoardSettings(3, 3, 5);
+    image[entry::eyeBypass] = 1;
+    ApplyPreset(Preset::Normal, image, BoardInfo{});
+    EXPECT_EQ(image[entry::eyeBypass], 0);
+}
+
+TEST(SettingsFileFlow, AValueThatDoesNotFitItsByteIsRefusedNamingIt) {
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
+    b.state.settingsImage = ValidBoardSettings(3, 3, 5);
+    const fs::path file = TempPath("wide.esf");
+    std::string text = FormatSettingsFile(ValidBoardSettings(3, 3, 5), 0);
+    const std::size_t at = text.find("\n3:");
+    text.replace(at + 1, text.find('\n', at + 1) - at - 1, "3:300");
+    std::ofstream(file) << text;
+    b.host.files.push_back(file.string());
+    EXPECT_FALSE(OpenConfiguration(b.ctx));
+    ASSERT_EQ(b.host.Captions(), (std::vector<std::string>{"Open Settings Failed"}));
+    const std::string& message = b.host.messages.back().text;
+    for (const char* part : {"gives key 3 the value 300", "a setting holds 0 to 255", "wide.esf"})
+        EXPECT_NE(message.find(part), std::string::npos) << part << " in " << message;
+    EXPECT_EQ(b.state.settingsImage, ValidBoardSettings(3, 3, 5));
+    EXPECT_TRUE(b.host.Entries("reload").empty());
 }
 
 TEST(SettingsFileFlow, CancelUnreadableOrDeclinedChangesNothing) {

@@ -77,7 +77,7 @@ TEST(NoPort, WritesEndWithoutTheirOwnFailureMessage) {
     {
         NoPortBench b;
         b.host.files.push_back(FirmwareFile());
-        EXPECT_FALSE(UpdateFirmware(b.ctx));
+        EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
         b.ExpectOnlyThePortMessage();
         EXPECT_TRUE(b.host.Entries("request download").empty());
     }
@@ -85,7 +85,7 @@ TEST(NoPort, WritesEndWithoutTheirOwnFailureMessage) {
         NoPortBench b;
         b.state.runOptions.initProgramming = 1;
         b.host.files.push_back(FirmwareFile());
-        EXPECT_FALSE(UpdateFirmware(b.ctx));
+        EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
         b.ExpectOnlyThePortMessage();
         EXPECT_TRUE(b.host.Entries("beep").empty()); // as after failed attempts
     }

@@ -235,6 +235,23 @@ TEST_F(PackFirmware, BadInputFailsAndWritesNothing) {
               1);
 }
 
+TEST_F(PackFirmware, StdoutTakesTheImageAndTheInputIsNeverTheOutput) {
+    const std::string in = In(Record(0, 0, {1, 2, 3}) + kEnd);
+    ASSERT_EQ(Run({in, "--board", "4", "-o", "-"}), 0) << err_.str();
+    EXPECT_EQ(out_.str(),
+              FormatFirmwareImage(4, CutIntoRecords(std::vector<std::uint8_t>{1, 2, 3})));
+    EXPECT_NE(err_.str().find("Wrote standard output"), std::string::npos);
+
+    std::ifstream original(in);
+    const std::string hex((std::istreambuf_iterator<char>(original)), {});
+    EXPECT_EQ(Run({in, "--board", "4", "-o", in}), 2);
+    EXPECT_NE(err_.str().find("-o names the input file"), std::string::npos) << err_.str();
+    fs::create_symlink(in, dir_ / "alias.hex");
+    EXPECT_EQ(Run({in, "--board", "4", "-o", (dir_ / "alias.hex").string()}), 2);
+    std::ifstream after(in);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), hex);
+}
+
 TEST_F(PackFirmware, RegisteredWithKelvoCli) {
     const std::string in = In(Record(0, 0, {1, 2, 3}) + kEnd);
     std::ostringstream out, err;

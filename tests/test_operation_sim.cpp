@@ -125,6 +125,26 @@ TEST_P(SimBothFamilies, SettingsWriteThenReadRoundTrip) {
     EXPECT_EQ(reader.sink.Values(Kind::Position).back(), f == Family::Avr ? 37 : 36);
 }
 
+TEST_P(SimBothFamilies, SettingsWriteSendsOnlyTheEntriesAskedFor) {
+    const Family f = GetParam();
+    const SimBoardState before = Board(f, 3);
+    SimRig rig(before);
+    rig.image = RandomImage(9, 5);
+    const std::uint64_t skipped = 1 | (1u << 20) | (1u << 21) | (std::uint64_t{1} << 36);
+    rig.ctx.entriesToWrite = kEveryImageEntry & ~skipped;
+    ASSERT_EQ(rig.Run(WriteCode(f)), 1);
+    for (std::size_t i = FirstEntry(f); i < 37; ++i) {
+        const std::uint8_t expected = (skipped >> i) & 1 ? before.data[DataAddress(f, i)]
+                                                         : static_cast<std::uint8_t>(rig.image[i]);
+        EXPECT_EQ(rig.board.state().data[DataAddress(f, i)], expected) << i;
+    }
+    // The bar still steps once per address.
+    std::vector<int> positions = {0};
+    for (int p = 0; p < (f == Family::Avr ? 37 : 36); ++p)
+        positions.push_back(p);
+    EXPECT_EQ(rig.sink.Values(Kind::Position), positions);
+}
+
 TEST_P(SimBothFamilies, RevisionLimitsAndBypassReadCheck) {
     const Family f = GetParam();
     const std::uint8_t limit = f == Family::Avr ? 6 : 10;

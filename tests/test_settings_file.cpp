@@ -1,4 +1,6 @@
+#include "PageRangeTable.h"
 #include "files/SettingsFile.h"
+#include "settings/PageRanges.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kelvo;
@@ -85,13 +88,14 @@ constexpr std::size_t kUncarriedEntries[] = {0, 15, 20, 21, 22, 26, 30, 31, 33, 
 struct Loaded {
     BoardSettingsImage image;
     std::int32_t dialogMode;
+    std::optional<SettingsValueProblem> problem;
 };
 
 Loaded Read(const std::string& text, BoardSettingsImage start = SampleImage(),
             std::int32_t dialogMode = 7) {
     std::istringstream in(text);
-    ReadSettingsFile(in, start, dialogMode);
-    return {start, dialogMode};
+    const auto problem = ReadSettingsFile(in, start, dialogMode);
+    return {start, dialogMode, problem};
 }
 
 // A file in the program's own format with one key line replaced.
@@ -189,9 +193,6 @@ TEST(SettingsFileFormat, MinutesSecondsAndMenuMaskConversions) {
     l = Read(WithLine(18, "18:513"));
     EXPECT_EQ(l.image[entry::lcdMenuMask0], 1);
     EXPECT_EQ(l.image[entry::lcdMenuMask1], 2);
-    l = Read(WithLine(18, "18:70000")); // bits above 15 are dropped
-    EXPECT_EQ(l.image[entry::lcdMenuMask0], 0x70);
-    EXPECT_EQ(l.image[entry::lcdMenuMask1], 0x11);
     l = Read(WithLine(18, "eighteen"));
     EXPECT_EQ(l.image[entry::lcdMenuMask0], 0);
     EXPECT_EQ(l.image[entry::lcdMenuMask1], 0);
@@ -202,10 +203,88 @@ TEST(SettingsFileFormat, KeyTextAnywhereInItsLineValueAfterKeyLength) {
     EXPECT_EQ(Read(WithLine(6, "x6:1")).image[entry::operationMode], 0);
     EXPECT_EQ(Read(WithLine(6, "6: 1")).image[entry::operationMode], 1);
     EXPECT_EQ(Read(WithLine(13, "13:8junk")).image[entry::lcdSection1], 8);
-    EXPECT_EQ(Read(WithLine(1, "1:99999999999")).image[entry::firingMode],
-              std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(Read(WithLine(1, "1:-99999999999")).image[entry::firingMode],
-              std::numeric_limits<std::int32_t>::min());
+}
+
+TEST(SettingsFileFormat, AValueThatDoesNotFitItsByteRefusesTheWholeFile) {
+    const std::tuple<std::size_t, std::string, std::int64_t, std::int64_t> refused[] = {
+        {3, "3:300", 300, 255},
+        {3, "3:-5", -5, 255},
+        {1, "1:256", 256, 255},
+        {1, "1:-99999999999", std::numeric_limits<std::int32_t>::min(), 255},
+        {10, "10:12345", 12345, 255}, // seconds: 2469 fives
+        {5, "5:1-300", 300, 255},
+        {18, "18:70000", 70000, 65535}, // two bytes of LCD menu mask
+        {18, "18:-1", -1, 65535},
+    };
+    for (const auto& [key, line, value, highest] : refused) {
+        const Loaded l = Read(WithLine(key, line), SampleImage(), 7);
+        ASSERT_TRUE(l.problem) << line;
+        EXPECT_EQ(l.problem->key, key) << line;
+        EXPECT_EQ(l.problem->value, value) << line;
+        EXPECT_EQ(l.problem->highest, highest) << line;
+        EXPECT_EQ(l.image, SampleImage()) << line; // nothing loaded, not even earlier keys
+        EXPECT_EQ(l.dialogMode, 7) << line;
+    }
+    // Every byte value and the empty field load, whatever the pages offer.
+    const std::tuple<std::size_t, std::string, std::size_t, std::int32_t> accepted[] = {
+        {3, "3:255", entry::debounce, 255},
+        {3, "3:0", entry::debounce, 0},
+        {3, "3:-1", entry::debounce, Unset},
+        {10, "10:1279", entry::timerSecondsFives, 255},
+        {10, "10:-5", entry::timerSecondsFives, Unset},
+        {5, "5:1--1", entry::afterEyeDelay, Unset},
+        {18, "18:65535", entry::lcdMenuMask1, 255},
+        {18, "18:0", entry::lcdMenuMask0, 0},
+    };
+    for (const auto& [key, line, e, stored] : accepted) {
+        const Loaded l = Read(WithLine(key, line));
+        EXPECT_FALSE(l.problem) << line;
+        EXPECT_EQ(l.image[e], stored) << line;
+    }
+}
+
+TEST(PageControlRanges, OfferWhatTheEntryTableSaysAndNothingMore) {
+    for (const Range& r : kPageRanges) {
+        const std::optional<PageControlRange> range = PageControlRangeOf(r.entry);
+        ASSERT_TRUE(range) << r.entry;
+        EXPECT_TRUE(range->Offers(r.low) && range->Offers(r.high)) << r.entry;
+        EXPECT_FALSE(range->Offers(r.low - 1) || range->Offers(r.high + 1)) << r.entry;
+    }
+    const std::optional<PageControlRange> rof = PageControlRangeOf(entry::rofPeriod);
+    const std::optional<PageControlRange> ae = PageControlRangeOf(entry::aeBypassRofPeriod);
+    ASSERT_TRUE(rof && ae);
+    for (std::size_t i = 0; i < std::size(kRofValues); ++i) {
+        EXPECT_TRUE(rof->Offers(kRofValues[i]));
+        EXPECT_EQ(ae->Offers(kRofValues[i]), i >= 2) << kRofValues[i];
+        EXPECT_FALSE(rof->Offers(kRofValues[i] + 1));
+    }
+    for (std::size_t e : kReadOnlyEntries)
+        EXPECT_FALSE(PageControlRangeOf(e)) << e;
+}
+
+TEST(SettingsFileFormat, KeysOutsideWhatThePagesOfferAreNamed) {
+    EXPECT_TRUE(KeysOutsidePageRanges(SampleImage()).empty());
+    BoardSettingsImage image = SampleImage();
+    image[entry::dwell] = Unset; // an empty field is not out of range
+    image[entry::debounce] = 0;
+    image[entry::timerSecondsFives] = 12;
+    image[entry::rofPeriod] = 66;
+    image[entry::aeBypassRofPeriod] = 45; // the AE bypass list has no 22 bps
+    image[entry::operationMode] = 2;
+    const std::vector<KeyOutsidePageRange> outside = KeysOutsidePageRanges(image);
+    ASSERT_EQ(outside.size(), 5u);
+    EXPECT_EQ(outside[0].key, 2u);
+    EXPECT_EQ(outside[0].value, 66);
+    EXPECT_EQ(outside[0].offered, "one of 1 45 50 53 56 59 63 67 71 77 83 91 100 111 125 167");
+    EXPECT_EQ(outside[1].key, 3u);
+    EXPECT_EQ(outside[1].offered, "1 to 30");
+    EXPECT_EQ(outside[2].key, 6u); // operation mode is read from key 6, not key 0
+    EXPECT_EQ(outside[2].offered, "0 to 1");
+    EXPECT_EQ(outside[3].key, 10u);
+    EXPECT_EQ(outside[3].value, 60); // seconds, as the file gives them
+    EXPECT_EQ(outside[3].offered, "0 to 55");
+    EXPECT_EQ(outside[4].key, 17u);
+    EXPECT_EQ(outside[4].offered.substr(0, 11), "one of 50 5");
 }
 
 TEST(SettingsFileFormat, VersionLineOnlyLoadsEveryDefault) {
@@ -257,8 +336,8 @@ TEST(SettingsFileRobustness, LongLinesDoNotShiftTheFollowingKeys) {
     EXPECT_EQ(l.image[entry::rofPeriod], 67);
     EXPECT_EQ(l.image[entry::ebMinBoltOpen], 33);
 
-    const Loaded huge = Read(WithLine(3, "3:4" + std::string(1 << 20, '7')));
-    EXPECT_EQ(huge.image[entry::debounce], std::numeric_limits<std::int32_t>::max());
+    const Loaded huge = Read(WithLine(3, "3:4" + std::string(1 << 20, ' ') + "7"));
+    EXPECT_EQ(huge.image[entry::debounce], 4);
     EXPECT_EQ(huge.image[entry::dwell], 37);
 }
 
@@ -320,12 +399,11 @@ TEST_F(SettingsFileOnDisk, SaveThenLoadRestoresEveryKey) {
     const fs::path file = dir_ / "MySettings.esf";
     const BoardSettingsImage saved = SampleImage();
     ASSERT_TRUE(SaveSettingsFile(file, saved, 1));
-    EXPECT_FALSE(fs::exists(dir_ / "MySettings.esf.kelvo-tmp"));
     EXPECT_EQ(CheckSettingsFileVersion(file), SettingsVersion::Accepted);
 
     BoardSettingsImage loaded{};
     std::int32_t dialogMode = 0;
-    ASSERT_TRUE(LoadSettingsFile(file, loaded, dialogMode));
+    ASSERT_EQ(LoadSettingsFile(file, loaded, dialogMode).status, SettingsFileLoad::Status::Loaded);
     for (std::size_t e : kKeyEntries)
         EXPECT_EQ(loaded[e], saved[e]) << "entry " << e;
     EXPECT_EQ(dialogMode, 1);
@@ -336,8 +414,10 @@ TEST_F(SettingsFileOnDisk, MissingFileIsReportedAndLoadsNothing) {
     std::int32_t dialogMode = 1;
     EXPECT_EQ(CheckSettingsFileVersion(dir_ / "absent.esf"), SettingsVersion::CannotOpen);
     EXPECT_EQ(CheckSettingsFileVersion(dir_), SettingsVersion::CannotOpen);
-    EXPECT_FALSE(LoadSettingsFile(dir_ / "absent.esf", image, dialogMode));
-    EXPECT_FALSE(LoadSettingsFile(dir_, image, dialogMode));
+    EXPECT_EQ(LoadSettingsFile(dir_ / "absent.esf", image, dialogMode).status,
+              SettingsFileLoad::Status::CannotOpen);
+    EXPECT_EQ(LoadSettingsFile(dir_, image, dialogMode).status,
+              SettingsFileLoad::Status::CannotOpen);
     EXPECT_EQ(image, SampleImage());
     EXPECT_EQ(dialogMode, 1);
 }
@@ -347,21 +427,18 @@ TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {
     ASSERT_TRUE(SaveSettingsFile(file, SampleImage(), 0));
     const std::string before = Contents(file);
 
-    // The temporary file cannot be created: the save fails as a value and the
-    // old file keeps every byte.
-    fs::create_directory(dir_ / "keep.esf.kelvo-tmp");
+    // A read-only file is refused: the save fails as a value and the old file
+    // keeps every byte.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read);
     BoardSettingsImage changed = SampleImage();
     changed[entry::firingMode] = 6;
     const FileResult result = SaveSettingsFile(file, changed, 1);
     EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("keep.esf.kelvo-tmp"), std::string::npos);
+    EXPECT_NE(result.error.find("keep.esf is read-only"), std::string::npos) << result.error;
     EXPECT_EQ(Contents(file), before);
-    EXPECT_TRUE(fs::is_directory(dir_ / "keep.esf.kelvo-tmp")); // not ours to remove
 
-    // The target is a directory: the rename fails and the temporary goes.
     fs::create_directory(dir_ / "adir.esf");
     EXPECT_FALSE(SaveSettingsFile(dir_ / "adir.esf", changed, 1));
-    EXPECT_FALSE(fs::exists(dir_ / "adir.esf.kelvo-tmp"));
     EXPECT_FALSE(SaveSettingsFile(dir_ / "no" / "such" / "dir.esf", changed, 1));
 
     ASSERT_TRUE(SaveSettingsFile(dir_ / "other.esf", changed, 1));

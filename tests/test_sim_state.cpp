@@ -1,5 +1,6 @@
 // State file of the simulated board, kelvo-cli sim-create and the simulated
 // connection.
+#include "PageRangeTable.h"
 #include "app/SimConnection.h"
 #include "app/cli/Cli.h"
 #include "sim/SimBoard.h"
@@ -61,18 +62,6 @@ std::string Hex(std::size_t bytes, const char* pair = "00") {
     return t;
 }
 
-// Page entries and the ranges their controls allow.
-struct Range {
-    std::size_t entry;
-    int low, high;
-};
-constexpr Range kPageRanges[] = {
-    {1, 0, 6},    {3, 5, 37},   {4, 1, 30},  {5, 0, 14},  {6, 0, 1},    {7, 0, 2},    {8, 0, 7},
-    {9, 0, 11},   {10, 0, 9},   {11, 0, 9},  {12, 0, 9},  {13, 0, 9},   {14, 0, 5},   {15, 0, 1},
-    {16, 0, 1},   {17, 0, 14},  {18, 0, 60}, {19, 0, 30}, {24, 0, 255}, {25, 0, 255}, {26, 0, 7},
-    {27, 1, 250}, {28, 2, 250}, {29, 0, 10}, {32, 0, 60}, {34, 0, 15},  {35, 20, 60}};
-constexpr int kRofValues[] = {1, 45, 50, 53, 56, 59, 63, 67, 71, 77, 83, 91, 100, 111, 125, 167};
-
 } // namespace
 
 TEST_F(SimFiles, StateRoundTripsThroughFile) {
@@ -90,7 +79,7 @@ TEST_F(SimFiles, StateRoundTripsThroughFile) {
     s.factorySettings.assign(kAvrSettingsBytes, 0x11);
     s.faults = {true, true, 300, 6, 1, 4, 0.25, 99};
     std::string error;
-    ASSERT_TRUE(SaveSimState(Path("b.json"), s, error)) << error;
+    ASSERT_TRUE(WriteSimStateFile(Path("b.json"), s, error)) << error;
     SimBoardState back;
     ASSERT_TRUE(LoadSimState(Path("b.json"), back, error)) << error;
     EXPECT_EQ(back, s);
@@ -103,9 +92,17 @@ TEST_F(SimFiles, StateRoundTripsThroughFile) {
 
     SimBoardState m = MakeErasedSimBoard(Family::Mcs51);
     m.data[2047] = 1;
-    ASSERT_TRUE(SaveSimState(Path("m.json"), m, error)) << error;
+    ASSERT_TRUE(WriteSimStateFile(Path("m.json"), m, error)) << error;
     ASSERT_TRUE(LoadSimState(Path("m.json"), back, error)) << error;
     EXPECT_EQ(back, m);
+
+    // The AVR-only fields mean nothing on an 8051-family board: a file that
+    // has them still reads back as what it writes (found by fuzzing).
+    std::string mcs51 = Read(Path("m.json"));
+    mcs51.insert(mcs51.find('{') + 1, "\"eesave\": false, \"signature\": \"000000\",");
+    SimBoardState fromText;
+    ASSERT_TRUE(ParseSimState(mcs51, "m.json", fromText, error)) << error;
+    EXPECT_EQ(fromText, m);
 }
 
 TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
@@ -163,16 +160,30 @@ TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
     EXPECT_NE(error.find("absent.json: no such file"), std::string::npos) << error;
 }
 
-TEST_F(SimFiles, FailedSaveKeepsTheOldFile) {
+TEST_F(SimFiles, SaveKeepsPermissionsAndNeverWritesElsewhere) {
     const std::string path = Path("keep.json");
     std::string error;
-    ASSERT_TRUE(SaveSimState(path, MakeErasedSimBoard(Family::Avr), error));
+    ASSERT_TRUE(WriteSimStateFile(path, MakeErasedSimBoard(Family::Avr), error));
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    // A link planted at the temporary name the save once used is not followed.
+    const std::string victim = Path("victim");
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, path + ".tmp");
+    ASSERT_TRUE(WriteSimStateFile(path, MakeErasedSimBoard(Family::Mcs51), error)) << error;
+    EXPECT_EQ(Read(victim), "precious");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    SimBoardState back;
+    ASSERT_TRUE(LoadSimState(path, back, error)) << error;
+    EXPECT_EQ(back.family, Family::Mcs51);
+
+    // A read-only board file is refused, not replaced.
     const std::string before = Read(path);
-    fs::create_directory(path + ".tmp"); // the temporary file cannot be made
-    EXPECT_FALSE(SaveSimState(path, MakeErasedSimBoard(Family::Mcs51), error));
-    EXPECT_NE(error.find("keep.json.tmp"), std::string::npos) << error;
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_FALSE(WriteSimStateFile(path, MakeErasedSimBoard(Family::Avr), error));
+    EXPECT_NE(error.find("read-only"), std::string::npos) << error;
     EXPECT_EQ(Read(path), before);
-    EXPECT_FALSE(SaveSimState(Path("no/such/dir/x.json"), MakeErasedSimBoard(Family::Avr), error));
+    EXPECT_FALSE(
+        WriteSimStateFile(Path("no/such/dir/x.json"), MakeErasedSimBoard(Family::Avr), error));
 }
 
 TEST_F(SimFiles, SimCreateWritesValidSettingsAtFamilyAddresses) {
@@ -348,6 +359,41 @@ TEST_F(SimFiles, SimulatedConnectionKeepsTheBoardBetweenRuns) {
     request.simFile = Path("missing.json");
     EXPECT_FALSE(OpenSimulatedConnection(request, 0x378, error));
     EXPECT_NE(error.find("missing.json"), std::string::npos);
+}
+
+TEST_F(SimFiles, AnOpenBoardIsRefusedToEveryOtherRunUntilClosed) {
+    const std::string path = Path("shared.json");
+    ASSERT_EQ(Cli({"sim-create", path, "--family", "avr", "--board", "3"}), 0) << err_.str();
+    ConnectionRequest request;
+    request.simFile = path;
+    std::string error;
+    auto first = OpenSimulatedConnection(request, 0x378, error);
+    ASSERT_TRUE(first) << error;
+    // What the first run changes on its board.
+    Pins p{dynamic_cast<SimBoard&>(first->port())};
+    AvrEnable(p);
+    p.Send({0xC0, 0x00, 4, 0x07});
+    p.WaitUs(9000);
+
+    // Another run, a kelvo-cli command or a sim-create --force are refused,
+    // also after the first run has saved the board mid-run.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_FALSE(OpenSimulatedConnection(request, 0x378, error));
+        EXPECT_NE(error.find("in use by another Kelvo run"), std::string::npos) << error;
+        EXPECT_EQ(Cli({"--sim", path, "preset", "extreme"}), 1);
+        EXPECT_NE(err_.str().find("in use"), std::string::npos) << err_.str();
+        EXPECT_EQ(Cli({"sim-create", path, "--family", "8051", "--force"}), 1);
+        ASSERT_TRUE(first->Save(error)) << error;
+    }
+    ASSERT_TRUE(first->Close(error)) << error;
+    EXPECT_FALSE(first->Save(error));
+
+    // Nothing was lost: the first run's write is there and the board is free.
+    auto second = OpenSimulatedConnection(request, 0x378, error);
+    ASSERT_TRUE(second) << error;
+    Pins q{dynamic_cast<SimBoard&>(second->port())};
+    AvrEnable(q);
+    EXPECT_EQ(AvrReadEeprom(q, 4), 0x07);
 }
 
 TEST(SimConnectionDefault, FreshBoardIsAnAvrWithFirmwareThreeAt378) {

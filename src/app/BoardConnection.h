@@ -33,7 +33,8 @@ public:
     // does this after every flow); a real port has nothing to write. Returns
     // false with a message when that fails.
     virtual bool Save(std::string& error) = 0;
-    // Ends the run: a simulated board writes its state file back.
+    // Ends the run: a simulated board writes its state file back and lets
+    // other runs have it again.
     virtual bool Close(std::string& error) { return Save(error); }
 };
 

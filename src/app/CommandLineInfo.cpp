@@ -1,6 +1,9 @@
 #include "app/CommandLineInfo.h"
 
-#include <cstdlib>
+#include "files/TextParsing.h"
+
+#include <algorithm>
+#include <limits>
 
 namespace kelvo {
 
@@ -14,9 +17,28 @@ std::string_view PrefixValue(std::string_view param) {
 } // namespace
 
 float ParseDelayMultiplier(std::string_view text) {
-    const std::string value(text);
-    const float m = static_cast<float>(std::strtod(value.c_str(), nullptr));
-    return m > 0.0f ? m : 1.0f;
+    // Decimal text only, read with a point whatever the locale: strtod would
+    // take "inf", "nan" and hexadecimal too, and "2.5" as 2 under a comma
+    // locale.
+    std::string_view number = text;
+    while (!number.empty() && IsCSpace(number.front()))
+        number.remove_prefix(1);
+    if (!number.empty() && (number.front() == '+' || number.front() == '-'))
+        number.remove_prefix(1);
+    auto digit = [&](std::size_t i) {
+        return i < number.size() && number[i] >= '0' && number[i] <= '9';
+    };
+    const bool decimal = digit(0) || (!number.empty() && number[0] == '.' && digit(1));
+    const double value = decimal ? ParseLeadingFloat(text) : 0.0;
+    // Beyond float the multiplier would be infinite: not a finite positive
+    // number, like 0 or a negative one.
+    if (!(value > 0.0) || value > std::numeric_limits<float>::max())
+        return 1.0f;
+    const float m = static_cast<float>(value);
+    if (!(m > 0.0f))
+        return 1.0f;
+    // A larger one saturates the delay count and stalls every write for hours.
+    return std::min(m, kMaxDelayMultiplier);
 }
 
 bool CommandLineInfo::ParseArgument(std::string_view argument) {

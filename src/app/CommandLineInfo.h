@@ -29,8 +29,12 @@ private:
     std::optional<std::string> boardTypeName_;
 };
 
-// The delaymult value: the longest decimal prefix as strtod reads it,
-// narrowed to float; anything not above 0 gives 1.0.
+inline constexpr float kMaxDelayMultiplier = 100.0f;
+
+// The delaymult value: the longest decimal prefix (digits, a point, an
+// exponent; never "inf", "nan" or hexadecimal, never the locale's comma),
+// narrowed to float. Anything that is not then a finite number above 0 gives
+// 1.0; anything above 100 gives 100.
 float ParseDelayMultiplier(std::string_view text);
 
 } // namespace kelvo

@@ -1,34 +1,52 @@
 #include "app/SimConnection.h"
 
+#include "files/SafeWrite.h"
 #include "settings/Tables.h"
 #include "sim/SimBoard.h"
 #include "sim/SimStateFile.h"
 
-#include <optional>
+#include <filesystem>
 #include <utility>
 
 namespace kelvo {
 
 namespace {
 
+// The board of one run. A board from a state file keeps the file locked
+// from open to Close(), so no other run works on it meanwhile and a save
+// never overwrites what another run wrote.
 class SimConnection final : public BoardConnection {
 public:
-    SimConnection(SimBoardState state, std::optional<std::string> file)
-        : board_(std::move(state)), file_(std::move(file)) {}
+    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file)
+        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {}
 
     Port& port() override { return board_; }
     Clock& clock() override { return board_; }
 
     bool Save(std::string& error) override {
-        if (!file_)
+        if (!fromFile_)
             return true;
-        board_.Settle();
-        return SaveSimState(*file_, board_.state(), error);
+        if (!file_) {
+            error = "the simulated board's file was closed already";
+            return false;
+        }
+        board_.Settle(); // a write still running finishes, as on a powered board
+        const FileResult written = file_->Replace(FormatSimState(board_.state()));
+        if (!written)
+            error = written.error;
+        return written.ok;
+    }
+
+    bool Close(std::string& error) override {
+        const bool saved = Save(error);
+        file_.reset();
+        return saved;
     }
 
 private:
     SimBoard board_;
-    std::optional<std::string> file_;
+    std::unique_ptr<LockedFile> file_;
+    const bool fromFile_;
 };
 
 } // namespace
@@ -95,11 +113,39 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
                                                          std::uint16_t /*portBase*/,
                                                          std::string& error) {
     if (!request.simFile)
-        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), std::nullopt);
+        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), nullptr);
+    const std::string& path = *request.simFile;
     SimBoardState state;
-    if (!LoadSimState(*request.simFile, state, error))
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        LoadSimState(path, state, error); // its message says how to make one
         return nullptr;
-    return std::make_unique<SimConnection>(std::move(state), request.simFile);
+    }
+    FileResult locked;
+    std::unique_ptr<LockedFile> file = LockedFile::Open(path, locked);
+    if (!file) {
+        error = locked.error;
+        return nullptr;
+    }
+    if (!LoadSimState(path, state, error))
+        return nullptr;
+    return std::make_unique<SimConnection>(std::move(state), std::move(file));
+}
+
+bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error) {
+    FileResult written;
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        // Not replaced under a run that has the board open.
+        FileResult locked;
+        const std::unique_ptr<LockedFile> file = LockedFile::Open(path, locked);
+        written = file ? file->Replace(FormatSimState(state)) : locked;
+    } else {
+        written = WriteFileReplacing(path, FormatSimState(state));
+    }
+    if (!written)
+        error = written.error;
+    return written.ok;
 }
 
 } // namespace kelvo

@@ -34,11 +34,16 @@ SimBoardState MakeSimBoardWithSettings(Family family, const BoardSettingsImage& 
 SimBoardState MakeNewSimBoard(const NewSimBoard& board);
 
 // The simulated board as a connection. With request.simFile the board comes
-// from that state file and Close() writes it back; without one it is a fresh
-// default board that lives for this run only. The board answers at its own
-// address whatever portBase the link uses.
+// from that state file, Save() and Close() write it back, and the file is
+// locked until Close(): opening a board another run has open is refused.
+// Without a file it is a fresh default board that lives for this run only.
+// The board answers at its own address whatever portBase the link uses.
 std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest& request,
                                                          std::uint16_t portBase,
                                                          std::string& error);
+
+// Writes a board state file safely (see WriteFileReplacing); a file another
+// run has open is not replaced.
+bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error);
 
 } // namespace kelvo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,42 @@ struct FileResult {
     explicit operator bool() const { return ok; }
 };
 
-// Writes `content` in text mode to a temporary file beside `path` and renames
-// it over `path`, so a write that fails half-way leaves any existing file as
-// it was.
+// Writes `content` to `path` so that a failure never leaves a half-written or
+// lost file, and nothing but `path` is touched (symbolic links are followed):
+// - a regular file, or a new one, is written to a file created exclusively
+//   under a unique name in the same folder, given the old file's permissions
+//   (and owner, where the process may), then renamed over it; a read-only
+//   file is refused;
+// - a terminal, /dev/null or a pipe is written directly: replacing it would
+//   destroy it;
+// - anything else (a folder, a disk device) is refused.
 FileResult WriteFileReplacing(const std::filesystem::path& path, std::string_view content);
+
+// A regular file held under an exclusive advisory lock from Open until the
+// object is destroyed, through every Replace: a second holder is refused at
+// once instead of waiting, in this process or any other.
+class LockedFile {
+public:
+    // Locks the writable regular file at `path` (symbolic links followed).
+    // Returns null and sets `result` when it is missing, not a regular file,
+    // read-only, or held by someone else.
+    static std::unique_ptr<LockedFile> Open(const std::filesystem::path& path, FileResult& result);
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    // The file, with links resolved.
+    const std::filesystem::path& path() const { return path_; }
+
+    // Replaces the content as WriteFileReplacing does; the new file is locked
+    // before it takes the old one's place, so the lock is never let go.
+    FileResult Replace(std::string_view content);
+
+private:
+    LockedFile(std::filesystem::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+
+    std::filesystem::path path_;
+    int fd_;
+};
 
 } // namespace kelvo

@@ -1,10 +1,11 @@
 #include "files/SettingsFile.h"
 
 #include "files/TextParsing.h"
+#include "settings/EditText.h"
+#include "settings/PageRanges.h"
 #include "settings/Tables.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <istream>
@@ -72,14 +73,6 @@ std::string KeyText(std::size_t key) {
     return std::to_string(key) + ":";
 }
 
-// Locale-independent "%.01f": a comma locale must not write "Ver:3,0".
-std::string FormatVersion(float version) {
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), version,
-                                      std::chars_format::fixed, 1);
-    return std::string(buffer.data(), result.ptr);
-}
-
 std::int64_t WrittenValue(const KeySpec& keyInfo, const BoardSettingsImage& image,
                           std::int32_t dialogMode) {
     switch (keyInfo.kind) {
@@ -117,20 +110,30 @@ std::string FormatKeyLine(std::size_t key, const BoardSettingsImage& image,
     return line + std::to_string(WrittenValue(keyInfo, image, dialogMode));
 }
 
-void StoreKey(const KeySpec& keyInfo, std::string_view line, std::size_t keyLength,
-              BoardSettingsImage& image, std::int32_t& dialogMode) {
+// Stores one key's value, or says why it does not fit.
+std::optional<SettingsValueProblem> StoreKey(std::size_t key, std::string_view line,
+                                             std::size_t keyLength, BoardSettingsImage& image,
+                                             std::int32_t& dialogMode) {
+    const KeySpec& keyInfo = kKeys[key];
     // The value stands after as many characters as the key text has,
     // wherever in the line the key text was found.
     const std::int32_t value = ParseLeadingDecimal(line.substr(keyLength));
+    auto byte = [&](std::int32_t stored,
+                    std::int32_t given) -> std::optional<SettingsValueProblem> {
+        if (stored != Unset && (stored < 0 || stored > 255))
+            return SettingsValueProblem{key, given, 255};
+        image[keyInfo.entryIndex] = stored;
+        return std::nullopt;
+    };
     switch (keyInfo.kind) {
     case KeyKind::Plain:
-        image[keyInfo.entryIndex] = value;
-        break;
+        return byte(value, value);
     case KeyKind::AfterEyeDelay: {
         const std::size_t dash = line.find('-');
-        image[keyInfo.entryIndex] =
-            dash == std::string_view::npos ? Unset : ParseLeadingDecimal(line.substr(dash + 1));
-        break;
+        if (dash == std::string_view::npos)
+            return byte(Unset, Unset);
+        const std::int32_t delay = ParseLeadingDecimal(line.substr(dash + 1));
+        return byte(delay, delay);
     }
     case KeyKind::Minutes:
         for (std::size_t code = 0; code < TimerMinutesTable.size(); ++code)
@@ -138,9 +141,10 @@ void StoreKey(const KeySpec& keyInfo, std::string_view line, std::size_t keyLeng
                 image[keyInfo.entryIndex] = static_cast<std::int32_t>(code);
         break;
     case KeyKind::Seconds:
-        image[keyInfo.entryIndex] = value / 5;
-        break;
+        return byte(value / 5, value);
     case KeyKind::MenuMask:
+        if (value < 0 || value > 0xFFFF)
+            return SettingsValueProblem{key, value, 0xFFFF};
         image[entry::lcdMenuMask0] = value & 0xFF;
         image[entry::lcdMenuMask1] = (value >> 8) & 0xFF;
         break;
@@ -150,6 +154,7 @@ void StoreKey(const KeySpec& keyInfo, std::string_view line, std::size_t keyLeng
     case KeyKind::Unused:
         break;
     }
+    return std::nullopt;
 }
 
 void StoreMissing(const KeySpec& keyInfo, BoardSettingsImage& image, std::int32_t& dialogMode) {
@@ -182,7 +187,8 @@ float NarrowToFloat(double value) {
 } // namespace
 
 std::string FormatSettingsFile(const BoardSettingsImage& image, std::int32_t dialogMode) {
-    std::string text = "Ver:" + FormatVersion(SettingsFileVersion) + "\n";
+    // A comma locale must not write "Ver:3,0".
+    std::string text = "Ver:" + FormatFixed(SettingsFileVersion, 1) + "\n";
     for (std::size_t key = 0; key < kKeys.size(); ++key)
         text += FormatKeyLine(key, image, dialogMode) + "\n";
     return text;
@@ -216,7 +222,10 @@ SettingsVersion CheckSettingsFileVersion(const std::filesystem::path& path) {
     return CheckSettingsVersion(in);
 }
 
-void ReadSettingsFile(std::istream& in, BoardSettingsImage& image, std::int32_t& dialogMode) {
+std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSettingsImage& image,
+                                                     std::int32_t& dialogMode) {
+    BoardSettingsImage loaded = image;
+    std::int32_t loadedMode = dialogMode;
     std::string line;
     ReadLimitedLine(in, line, kSettingsLineLimit); // version line, judged separately
     for (std::size_t key = 0; key < kKeys.size(); ++key) {
@@ -226,20 +235,51 @@ void ReadSettingsFile(std::istream& in, BoardSettingsImage& image, std::int32_t&
             continue;
         const std::string_view trimmed = TrimTrailingSpace(line);
         const std::string keyText = KeyText(key);
-        if (haveLine && trimmed.find(keyText) != std::string_view::npos)
-            StoreKey(keyInfo, trimmed, keyText.size(), image, dialogMode);
-        else
-            StoreMissing(keyInfo, image, dialogMode);
+        if (!haveLine || trimmed.find(keyText) == std::string_view::npos)
+            StoreMissing(keyInfo, loaded, loadedMode);
+        else if (auto problem = StoreKey(key, trimmed, keyText.size(), loaded, loadedMode))
+            return problem;
     }
+    image = loaded;
+    dialogMode = loadedMode;
+    return std::nullopt;
 }
 
-bool LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
-                      std::int32_t& dialogMode) {
+SettingsFileLoad LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
+                                  std::int32_t& dialogMode) {
     std::ifstream in;
     if (!OpenTextFile(path, in))
-        return false;
-    ReadSettingsFile(in, image, dialogMode);
-    return true;
+        return {SettingsFileLoad::Status::CannotOpen, {}};
+    if (const auto problem = ReadSettingsFile(in, image, dialogMode))
+        return {SettingsFileLoad::Status::ValueDoesNotFit, *problem};
+    return {};
+}
+
+std::vector<KeyOutsidePageRange> KeysOutsidePageRanges(const BoardSettingsImage& image) {
+    std::vector<KeyOutsidePageRange> outside;
+    // Key 0 is read first and overwritten by key 6: only key 6 counts.
+    for (std::size_t key = 1; key < kKeys.size(); ++key) {
+        const KeySpec& keyInfo = kKeys[key];
+        const int scale = keyInfo.kind == KeyKind::Seconds ? 5 : 1;
+        if (keyInfo.kind != KeyKind::Plain && keyInfo.kind != KeyKind::AfterEyeDelay &&
+            keyInfo.kind != KeyKind::Seconds)
+            continue;
+        const std::int32_t value = image[keyInfo.entryIndex];
+        const std::optional<PageControlRange> range = PageControlRangeOf(keyInfo.entryIndex);
+        if (value == Unset || !range || range->Offers(value))
+            continue;
+        std::string offered;
+        if (range->periods.empty()) {
+            offered =
+                std::to_string(range->low * scale) + " to " + std::to_string(range->high * scale);
+        } else {
+            offered = "one of";
+            for (std::int32_t period : range->periods)
+                offered += " " + std::to_string(period);
+        }
+        outside.push_back({key, std::int64_t{value} * scale, offered});
+    }
+    return outside;
 }
 
 } // namespace kelvo

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvo {
 
@@ -40,13 +42,41 @@ SettingsVersion CheckSettingsVersionLine(std::string_view firstLine);
 SettingsVersion CheckSettingsVersion(std::istream& in);
 SettingsVersion CheckSettingsFileVersion(const std::filesystem::path& path);
 
-// Reads the version line and keys 0 to 28 positionally into `image` and
-// `dialogMode`. Never fails: a line without its key gives the key's default,
-// and entries the file does not carry keep their values.
-void ReadSettingsFile(std::istream& in, BoardSettingsImage& image, std::int32_t& dialogMode);
+// A key whose value does not fit what it is stored in: a setting is one
+// byte (0 to 255, or -1 for an empty field), the LCD menu key two (0 to
+// 65535). Written to the board it would arrive cut down to a byte.
+struct SettingsValueProblem {
+    std::size_t key = 0;
+    std::int64_t value = 0; // as the file gives it
+    std::int64_t highest = 255;
+};
 
-// As above from a file; false (and nothing changed) when it cannot be opened.
-bool LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
-                      std::int32_t& dialogMode);
+// Reads the version line and keys 0 to 28 positionally into `image` and
+// `dialogMode`. A line without its key gives the key's default, and entries
+// the file does not carry keep their values. A value that does not fit its
+// setting stops the load: nothing is changed and the key is returned.
+std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSettingsImage& image,
+                                                     std::int32_t& dialogMode);
+
+struct SettingsFileLoad {
+    enum class Status { Loaded, CannotOpen, ValueDoesNotFit } status = Status::Loaded;
+    SettingsValueProblem problem; // for ValueDoesNotFit
+};
+
+// As above from a file; nothing changes unless it loads.
+SettingsFileLoad LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
+                                  std::int32_t& dialogMode);
+
+// A key whose value, as loaded, is one the desktop program's page control
+// for it never produces; `offered` says what the control offers.
+struct KeyOutsidePageRange {
+    std::size_t key = 0;
+    std::int64_t value = 0; // as the file gives it
+    std::string offered;
+};
+
+// The keys of the file `image` was loaded from whose values lie outside
+// their page control's range (empty fields excepted).
+std::vector<KeyOutsidePageRange> KeysOutsidePageRanges(const BoardSettingsImage& image);
 
 } // namespace kelvo

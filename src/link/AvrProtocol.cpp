@@ -67,6 +67,14 @@ bool BoardIsAcceptable(Link& link) {
     return signatureOk && revisionOk;
 }
 
+// How a settings read leaves the port, at its end or when stopped.
+void EndSettingsRead(Link& link) {
+    link.ReleaseResetAvr();
+    link.ReleaseResetAvr();
+    link.WriteControl(0x00);
+    link.WriteStatus(0x00);
+}
+
 } // namespace
 
 void IspAvrEnable(Link& link) {
@@ -196,13 +204,14 @@ int ReadAvrSettings(OperationContext& ctx) {
     }
     ctx.progress.SetPosition(0);
     for (std::uint8_t a = 0; a <= 36; ++a) {
+        if (ctx.StopRequested()) {
+            EndSettingsRead(link);
+            return 0;
+        }
         ctx.progress.SetPosition(a + 1);
         ctx.image[a] = IspAvrReadDataByte(link, a);
     }
-    link.ReleaseResetAvr();
-    link.ReleaseResetAvr();
-    link.WriteControl(0x00);
-    link.WriteStatus(0x00);
+    EndSettingsRead(link);
     return 1;
 }
 
@@ -214,8 +223,13 @@ int WriteAvrSettings(OperationContext& ctx) {
         return 0;
     }
     for (std::uint8_t a = 0; a <= 36; ++a) {
+        if (ctx.StopRequested()) {
+            link.ReleaseResetAvr();
+            return 0;
+        }
         ctx.progress.SetPosition(a);
-        if (IspAvrWriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
+        if (ctx.WritesEntry(a) &&
+            IspAvrWriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
             return 0;
     }
     link.ReleaseResetAvr();
@@ -225,7 +239,7 @@ int WriteAvrSettings(OperationContext& ctx) {
 int WriteAvrFirmware(OperationContext& ctx) {
     Link& link = ctx.link;
     const std::optional<int> lineCount = BeginFirmwareWrite(ctx, AvrImageIsWritable);
-    if (!lineCount)
+    if (!lineCount || ctx.StopRequested())
         return 0;
     const int n = *lineCount;
     link.WriteControl(0x00);
@@ -259,6 +273,11 @@ int WriteAvrFirmware(OperationContext& ctx) {
     int page = 0;
     bool pageLoaded = false;
     for (int i = 0; i < n; ++i) {
+        // Stopped, the board keeps what is programmed so far and runs.
+        if (ctx.StopRequested()) {
+            link.ReleaseResetAvr();
+            return 0;
+        }
         const std::string_view line = lines.Next();
         ctx.progress.SetPosition(i);
         ctx.UpdateTimeLeft();
@@ -283,6 +302,10 @@ int WriteAvrFirmware(OperationContext& ctx) {
 
     FirmwareLines again(ctx.firmwareImageText);
     for (int j = 0; j < n; ++j) {
+        if (ctx.StopRequested()) {
+            link.ReleaseResetAvr();
+            return 0;
+        }
         const std::string_view line = again.Next();
         ctx.progress.SetPosition(n + j);
         ctx.UpdateTimeLeft();

@@ -22,7 +22,7 @@ inline constexpr std::uint8_t kRecordTypeEnd = 0x01;
 // when the file cannot be opened.
 std::optional<int> CountFileTokens(const std::string& path);
 
-class OperationContext;
+struct OperationContext;
 
 // The start both firmware writers share: calibrates the delay, counts the
 // file's tokens into the line count and refuses an image `writable` turns

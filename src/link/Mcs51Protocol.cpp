@@ -111,7 +111,7 @@ RecordResult Isp8051ProgramRecord(Link& link, std::string_view line) {
         ++address;
     }
     const std::uint8_t checksum = ReadHexPair(line, cursor);
-    return ((sum + checksum) & 0x0F) == 0 ? kRecordProgrammed : kRecordFailed;
+    return ((sum + checksum) & 0xFF) == 0 ? kRecordProgrammed : kRecordFailed;
 }
 
 void Isp8051Finish(Link& link) {
@@ -149,6 +149,10 @@ int Read8051Settings(OperationContext& ctx) {
     }
     // Data address a holds image entry a + 1; entry 0 has no place here.
     for (std::uint32_t a = 0; a <= 35; ++a) {
+        if (ctx.StopRequested()) {
+            ReleaseBoard(link);
+            return 0;
+        }
         ctx.image[a + 1] = Isp8051ReadDataByte(link, a);
         ctx.progress.SetPosition(static_cast<int>(a + 1));
     }
@@ -164,8 +168,14 @@ int Write8051Settings(OperationContext& ctx) {
         return 0;
     }
     for (std::uint32_t a = 0; a <= 35; ++a) {
+        if (ctx.StopRequested()) {
+            ReleaseBoard(link);
+            Isp8051Finish(link);
+            return 0;
+        }
         ctx.progress.SetPosition(static_cast<int>(a));
-        if (Isp8051WriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a + 1] & 0xFF)) == 0)
+        if (ctx.WritesEntry(a + 1) &&
+            Isp8051WriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a + 1] & 0xFF)) == 0)
             return 0;
     }
     ReleaseBoard(link);
@@ -176,7 +186,7 @@ int Write8051Settings(OperationContext& ctx) {
 int Write8051Firmware(OperationContext& ctx) {
     Link& link = ctx.link;
     const std::optional<int> lineCount = BeginFirmwareWrite(ctx, Mcs51ImageIsWritable);
-    if (!lineCount)
+    if (!lineCount || ctx.StopRequested())
         return 0;
     const int n = *lineCount;
     link.WriteControl(0x00);
@@ -203,6 +213,12 @@ int Write8051Firmware(OperationContext& ctx) {
 
     FirmwareLines lines(ctx.firmwareImageText);
     for (int i = 0; i < n; ++i) {
+        // Stopped, the board keeps what is programmed so far and runs.
+        if (ctx.StopRequested()) {
+            Isp8051Finish(link);
+            ReleaseBoard(link);
+            return 0;
+        }
         const std::string_view line = lines.Next();
         ctx.progress.SetPosition(i);
         ctx.UpdateTimeLeft();

@@ -21,7 +21,8 @@ void Isp8051Enable(Link& link);
 std::uint8_t Isp8051ReadDataByte(Link& link, std::uint32_t address);
 // 2 when the byte reads back as written; 0 (board released) otherwise.
 int Isp8051WriteDataByte(Link& link, std::uint32_t address, std::uint8_t value);
-// Programs and reads back each byte; the checksum is tested afterwards.
+// Programs and reads back each byte; the checksum (all eight bits of the
+// record's sum) is tested afterwards.
 RecordResult Isp8051ProgramRecord(Link& link, std::string_view line);
 void Isp8051Finish(Link& link);
 

@@ -27,8 +27,18 @@ void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operat
         operation = WriteAvrFirmware;
         break;
     }
-    if (operation)
-        operationSucceeded = operation(ctx) == 1 ? 1 : 0;
+    if (!operation)
+        return;
+    // Whoever may stop the operation learns what stopping would cut short.
+    const BoardWrite writing =
+        code == kOpWrite8051Firmware || code == kOpWriteAvrFirmware   ? BoardWrite::Firmware
+        : code == kOpWrite8051Settings || code == kOpWriteAvrSettings ? BoardWrite::Settings
+                                                                      : BoardWrite::None;
+    if (ctx.stop)
+        ctx.stop->writing = writing;
+    operationSucceeded = operation(ctx) == 1 ? 1 : 0;
+    if (ctx.stop)
+        ctx.stop->writing = BoardWrite::None;
 }
 
 void StartOperation(std::int32_t code, const std::string& initialStatus, OperationContext& ctx,

@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 #include "link/ProgressSink.h"
+#include "link/StopRequest.h"
 
 #include <array>
 #include <cstdint>
@@ -20,6 +21,9 @@ inline constexpr char kTextOperationWarning[] =
 // "Time Left: MM:SS" for an estimate in seconds; whole hours are dropped, so
 // the line only ever shows minutes of the hour.
 std::string FormatTimeLeft(std::int32_t seconds);
+
+// Every entry of the settings image, as a mask of entry numbers.
+inline constexpr std::uint64_t kEveryImageEntry = (std::uint64_t{1} << 37) - 1;
 
 // What one board operation works with: the link, the window it reports to,
 // the settings image (entries 0..36, the same type as BoardSettingsImage),
@@ -40,6 +44,15 @@ struct OperationContext {
     std::string firmwarePath; // its whitespace-separated tokens give the line count
     int bypassReadCheck = 0;
     float delayMultiplier = 1.0f;
+    // Entries a settings write sends, bit i for entry i; the board keeps its
+    // own bytes at the others. The progress bar moves over every address.
+    std::uint64_t entriesToWrite = kEveryImageEntry;
+
+    bool WritesEntry(std::size_t entry) const { return (entriesToWrite >> entry) & 1u; }
+
+    // Checked between steps; null when nothing can ask for a stop.
+    StopRequest* stop = nullptr;
+    bool StopRequested() const { return stop && stop->requested.load(); }
 
     // Called once per firmware step, before the step's work. Measures the
     // step rate over windows of at least 5 clock seconds and, when a window

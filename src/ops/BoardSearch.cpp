@@ -15,7 +15,19 @@ std::string SearchStatusText(int portBase, bool avr) {
            (avr ? ", please wait... " : ", please wait...");
 }
 
-void RunBoardOperation(FlowContext& ctx, const OperationRequest& request) {
+namespace {
+
+std::uint64_t EntriesToWrite(SettingsEntries entries) {
+    std::uint64_t mask = kEveryImageEntry;
+    if (entries == SettingsEntries::PageOnly)
+        for (std::size_t e : kReadOnlyEntries)
+            mask &= ~(std::uint64_t{1} << e);
+    return mask;
+}
+
+} // namespace
+
+void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, SettingsEntries entries) {
     ctx.host.RunInProgressWindow(request, [&](ProgressSink& sink) {
         Link link(ctx.port, ctx.clock, ctx.state.link);
         OperationContext op(link, sink, ctx.state.settingsImage, ctx.state.FirmwareImageText,
@@ -23,6 +35,8 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request) {
         op.firmwarePath = request.firmwarePath;
         op.bypassReadCheck = ctx.state.runOptions.bypassReadCheck;
         op.delayMultiplier = ctx.state.runOptions.delayMultiplier;
+        op.entriesToWrite = EntriesToWrite(entries);
+        op.stop = ctx.stop;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
     });
@@ -39,7 +53,7 @@ bool ReportPortUnavailable(FlowContext& ctx) {
 }
 
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
-                                   const std::string& firmwarePath) {
+                                   const std::string& firmwarePath, SettingsEntries entries) {
     if (ReportPortUnavailable(ctx)) {
         ctx.state.operationSucceeded = 0;
         return AttemptResult::NoPort;
@@ -47,7 +61,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
     const RunOptions& options = ctx.state.runOptions;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const bool avr = attempt % 2 == 1;
-        if (avr ? options.only8051 : options.avrOnly) {
+        if ((ctx.stop && ctx.stop->requested) || (avr ? options.only8051 : options.avrOnly)) {
             ctx.state.operationSucceeded = 0;
             continue;
         }
@@ -56,7 +70,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
         request.initialStatus = SearchStatusText(ctx.state.link.portBase, avr);
         request.warning = kFlowWarning;
         request.firmwarePath = firmwarePath;
-        RunBoardOperation(ctx, request);
+        RunBoardOperation(ctx, request, entries);
         if (ctx.state.operationSucceeded == 1)
             return avr ? AttemptResult::Avr : AttemptResult::Mcs51;
     }

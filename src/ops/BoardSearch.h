@@ -2,6 +2,7 @@
 
 #include "link/Clock.h"
 #include "link/Port.h"
+#include "link/StopRequest.h"
 #include "ops/AppState.h"
 #include "ops/FlowHost.h"
 
@@ -15,6 +16,8 @@ struct FlowContext {
     FlowHost& host;
     Port& port;
     Clock& clock;
+    // Lets the surroundings stop the board work; null when nothing can.
+    StopRequest* stop = nullptr;
     // Why the port cannot be used (what, why, how to fix it); empty when it
     // can. A flow then tells the user once instead of searching.
     std::string portUnavailable{};
@@ -27,9 +30,16 @@ inline constexpr char kFlowWarning[] =
 // in a blank).
 std::string SearchStatusText(int portBase, bool avr);
 
+// Which entries a settings write sends. Only the page entries, so that a
+// board never gets a firmware revision, board type or battery bytes that did
+// not come from it (a board swapped after its download, or a file written to
+// a board that was never read); factory defaults send 0xFF everywhere.
+enum class SettingsEntries { PageOnly, Every };
+
 // Runs one board operation in a progress window; the outcome is left in
 // operationSucceeded.
-void RunBoardOperation(FlowContext& ctx, const OperationRequest& request);
+void RunBoardOperation(FlowContext& ctx, const OperationRequest& request,
+                       SettingsEntries entries = SettingsEntries::PageOnly);
 
 // NoPort: the port cannot be used; the user has been told why, so the flow
 // ends as after failed attempts but says nothing more.
@@ -45,8 +55,10 @@ bool ReportPortUnavailable(FlowContext& ctx);
 
 // Tries the flow's 8051 and AVR operations in the order 8051, AVR, 8051,
 // AVR and stops at the first success; attempts of a family the run options
-// exclude count as failures. Without a usable port no attempt runs.
+// exclude count as failures. Without a usable port no attempt runs; once a
+// stop is requested no attempt starts.
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,
-                                   const std::string& firmwarePath = {});
+                                   const std::string& firmwarePath = {},
+                                   SettingsEntries entries = SettingsEntries::PageOnly);
 
 } // namespace kelvo

@@ -3,8 +3,7 @@
 #include "link/PinTest.h"
 #include "ops/BoardTypes.h"
 #include "ops/RawMemory.h"
-
-#include <cstdio>
+#include "settings/EditText.h"
 
 namespace kelvo {
 
@@ -91,9 +90,7 @@ void DownloadConfiguration(FlowContext& ctx) {
     const bool batteryUsable =
         info.batteryVoltage < 15.0f && info.batteryVoltage > 1.0f && info.hasBatteryReading == 1;
     if (batteryUsable) {
-        char text[48];
-        std::snprintf(text, sizeof text, "%.1f volts", static_cast<double>(info.batteryVoltage));
-        info.batteryVoltageText = text;
+        info.batteryVoltageText = FormatFixed(info.batteryVoltage, 1) + " volts";
     } else {
         info.batteryVoltageText = "N/A";
     }
@@ -102,16 +99,13 @@ void DownloadConfiguration(FlowContext& ctx) {
     const float revision = static_cast<float>(major) + static_cast<float>(minor) / 100.0f;
     if (revision < MinimumFirmwareRevision) {
         if (!state.runOptions.bypassFirmwareCheck) {
-            char text[400];
-            std::snprintf(text, sizeof text,
-                          "You do not have the minimum required firmware version on your board "
-                          "to use this software.\n\nYou currently have %.02f, and %.02f is "
-                          "required. You must update your firmware before you can\nupload new "
-                          "settings to the board.",
-                          static_cast<double>(revision),
-                          static_cast<double>(MinimumFirmwareRevision));
-            ctx.host.ShowMessage(text, "New Firmware Required", MessageIcon::Error,
-                                 MessageButtons::Ok);
+            ctx.host.ShowMessage(
+                "You do not have the minimum required firmware version on your board to use "
+                "this software.\n\nYou currently have " +
+                    FormatFixed(revision, 2) + ", and " + FormatFixed(MinimumFirmwareRevision, 2) +
+                    " is required. You must update your firmware before you can\nupload new "
+                    "settings to the board.",
+                "New Firmware Required", MessageIcon::Error, MessageButtons::Ok);
             state.uploadEnabled = false;
             ctx.host.SetUploadEnabled(false);
         }

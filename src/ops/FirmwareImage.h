@@ -67,21 +67,24 @@ inline constexpr std::size_t kRecordTokenPrefix = 3;
 inline constexpr std::size_t kHeaderPrefix = 9;
 
 // Decodes an image: the header token, then one record per token. Returns the
-// records, each followed by '\n', or nothing when there is no header, a
-// record token lacks the encoded record mark in its fourth position, or a
-// token is longer than the format allows.
+// records, each followed by '\n', or nothing unless every record token
+// carries the encoded record mark in its fourth position, is no longer than
+// the format allows, and decodes to a sound record (upper-case hex pairs, a
+// count byte that matches, a right checksum), and the records have the
+// shape both firmware writers need: 16-byte data records contiguous from
+// address 0 inside code memory, then one end record, then nothing.
 std::optional<std::string> ReadFirmwareImage(std::istream& in);
 
-// Reads the image at `path`. Only a successful read replaces
-// `firmwareImageText`; a failed one leaves it untouched.
+// Reads the image in the regular file at `path`. Only a successful read
+// replaces `firmwareImageText`; a failed one leaves it untouched.
 bool FirmwareImageReader(const std::filesystem::path& path, std::string& firmwareImageText);
 
 // The board type code of a header token: the characters from the tenth on,
 // read as strtol base 10 reads them (no digits give 0).
 std::int32_t HeaderBoardCode(std::string_view headerToken);
 
-// The board code of the file's header; 0 when the file cannot be opened or
-// holds no token.
+// The board code of the file's header; 0 when the file is not a regular
+// file, cannot be opened or holds no token.
 std::int32_t ReadHeaderBoardCode(const std::filesystem::path& path);
 
 // Encodes one decoded record as a record token with the given three-character

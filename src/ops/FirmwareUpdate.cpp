@@ -24,30 +24,45 @@ void ShowFirmwareUploadFailed(FlowContext& ctx) {
 
 } // namespace
 
-bool UpdateFirmware(FlowContext& ctx) {
+FirmwareUpdate UpdateFirmware(FlowContext& ctx) {
     AppState& state = ctx.state;
     if (state.runOptions.initProgramming)
-        return InitialProgrammingFirmware(ctx);
+        return InitialProgrammingFirmware(ctx) ? FirmwareUpdate::Complete
+                                               : FirmwareUpdate::NotWritten;
     const std::optional<std::string> path = ctx.host.ChooseOpenFile(FileKind::Firmware);
     if (!path)
-        return false;
-    if (!state.runOptions.bypassFwBoardCheck && state.boardInfo.boardLoaded == 1 &&
+        return FirmwareUpdate::NotWritten;
+    const bool checkBoard = !state.runOptions.bypassFwBoardCheck;
+    const bool boardRead = state.boardInfo.boardLoaded == 1;
+    if (checkBoard && boardRead &&
         ReadHeaderBoardCode(*path) != state.settingsImage[entry::boardTypeCode]) {
         ctx.host.ShowMessage("The firmware you have selected does not appear\nto be for the "
                              "board you have connected.\n\nPlease make sure you have selected "
                              "the correct\nfirmware for your board, and try again.\n\n",
                              "Bad Firmware File", MessageIcon::Error, MessageButtons::Ok);
-        return false;
+        return FirmwareUpdate::NotWritten;
     }
     if (!FirmwareImageReader(*path, state.FirmwareImageText)) {
         ShowInvalidFirmware(ctx);
-        return false;
+        return FirmwareUpdate::NotWritten;
     }
+    // Firmware for another board can leave this one unusable; without a read
+    // that cannot be checked, but a board with broken firmware must stay
+    // recoverable, so the user decides.
+    // (Without a usable port there is nothing to ask: the write reports it.)
+    if (checkBoard && !boardRead && ctx.portUnavailable.empty() &&
+        ctx.host.ShowMessage("The board could not be read, so Kelvo cannot check that the "
+                             "firmware you have selected is meant for it.\n\nFirmware for "
+                             "another board can leave it unusable. Do you wish to write this "
+                             "firmware anyway?",
+                             "Board Not Checked", MessageIcon::Exclamation,
+                             MessageButtons::YesNo) != MessageAnswer::Yes)
+        return FirmwareUpdate::NotWritten;
     const AttemptResult written = BoardAttemptSequence(ctx, 3, 6, *path);
     if (!Succeeded(written)) {
         if (written == AttemptResult::Failed)
             ShowFirmwareUploadFailed(ctx);
-        return false;
+        return FirmwareUpdate::NotWritten;
     }
     if (written == AttemptResult::Avr)
         ctx.clock.SleepMs(1500); // let the new firmware start before the settings go in
@@ -60,7 +75,7 @@ bool UpdateFirmware(FlowContext& ctx) {
                                "Kelvo options.\n\nOnce you correct the option, you can upload "
                                "your settings.",
                          "Firmware Upload Complete", MessageIcon::None, MessageButtons::Ok);
-    return true;
+    return settingsWritten == 1 ? FirmwareUpdate::Complete : FirmwareUpdate::SettingsNotWritten;
 }
 
 bool InitialProgrammingFirmware(FlowContext& ctx) {

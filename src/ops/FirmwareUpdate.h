@@ -4,11 +4,19 @@
 
 namespace kelvo {
 
+// How far Update Firmware got.
+enum class FirmwareUpdate {
+    NotWritten,         // nothing was written to the board
+    Complete,           // firmware written, and the settings after it
+    SettingsNotWritten, // firmware written, the settings could not be
+};
+
 // Update Firmware: checks the chosen file against the board, writes it,
-// writes the settings back and has the board read again. Under
-// "initprogramming" it runs InitialProgrammingFirmware instead. Returns
-// whether the firmware was written.
-bool UpdateFirmware(FlowContext& ctx);
+// writes the settings back and has the board read again. When no board has
+// been read, it asks before writing, since the file cannot be checked. Under
+// "initprogramming" it runs InitialProgrammingFirmware instead (Complete
+// when the firmware was written).
+FirmwareUpdate UpdateFirmware(FlowContext& ctx);
 
 // A bare firmware write for programming new boards one after another from
 // the file chosen first; a double beep says it is done.

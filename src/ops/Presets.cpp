@@ -1,6 +1,7 @@
 #include "ops/Presets.h"
 
 #include "ops/Download.h"
+#include "ops/EyeBypass.h"
 #include "settings/BoardNames.h"
 
 #include <array>
@@ -49,6 +50,7 @@ void ApplyPreset(Preset preset, BoardSettingsImage& image, const BoardInfo& info
     image[entry::boltDelayOffset] = 6;
     image[entry::minBoltOpen] = v.minBoltOpen;
     image[entry::asDelay] = v.asDelay;
+    SetEyeBypassFromDelay(image);
 }
 
 bool FactoryDefaults(FlowContext& ctx) {
@@ -60,7 +62,8 @@ bool FactoryDefaults(FlowContext& ctx) {
         return false;
     const BoardSettingsImage saved = state.settingsImage;
     state.settingsImage.fill(0xFF);
-    if (const AttemptResult reset = BoardAttemptSequence(ctx, 1, 5); !Succeeded(reset)) {
+    if (const AttemptResult reset = BoardAttemptSequence(ctx, 1, 5, {}, SettingsEntries::Every);
+        !Succeeded(reset)) {
         if (reset == AttemptResult::Failed)
             ctx.host.ShowMessage(
                 "Unable to load factory defaults to the board. Make sure the programming cable is "
@@ -75,8 +78,7 @@ bool FactoryDefaults(FlowContext& ctx) {
         ShowBoardReadFailed(ctx);
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;
-        // The board was read before, so a later upload is allowed: it must
-        // not send the 0xFF of the reset in place of the board's own bytes.
+        // Not the 0xFF of the reset: the panel and the raw view show these.
         for (std::size_t i : kReadOnlyEntries)
             state.settingsImage[i] = saved[i];
         ShowUnknownBoard(ctx);

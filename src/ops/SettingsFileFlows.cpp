@@ -1,6 +1,7 @@
 #include "ops/SettingsFileFlows.h"
 
 #include "files/SettingsFile.h"
+#include "ops/EyeBypass.h"
 #include "ops/Upload.h"
 
 namespace kelvo {
@@ -13,18 +14,38 @@ void ShowCannotOpen(FlowContext& ctx, const std::string& path) {
                          "Open Settings Failed", MessageIcon::Error, MessageButtons::Ok);
 }
 
+// Cut down to a byte, the value would reach the board as something else.
+void ShowValueDoesNotFit(FlowContext& ctx, const std::string& path,
+                         const SettingsValueProblem& problem) {
+    ctx.host.ShowMessage("The settings file\n" + path + "\ngives key " +
+                             std::to_string(problem.key) + " the value " +
+                             std::to_string(problem.value) + ", which does not fit: " +
+                             (problem.highest == 255 ? "a setting holds 0 to 255"
+                                                     : "the LCD menu key holds 0 to 65535") +
+                             ".\n\nYour settings have not been changed.",
+                         "Open Settings Failed", MessageIcon::Error, MessageButtons::Ok);
+}
+
 } // namespace
 
-bool SaveConfiguration(FlowContext& ctx) {
+bool ReadyToSave(FlowContext& ctx) {
     ctx.host.CollectCurrentPage();
-    if (!CheckSettingsValid(ctx))
+    return CheckSettingsValid(ctx);
+}
+
+bool SaveConfiguration(FlowContext& ctx) {
+    if (!ReadyToSave(ctx))
         return false;
     const std::optional<std::string> path =
         ctx.host.ChooseSaveFile(FileKind::Settings, "MySettings.esf");
     if (!path)
         return false;
-    if (!SaveSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
-        ctx.host.ShowMessage("Unable to create settings file. Your settings can not be saved.",
+    const FileResult written =
+        SaveSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode);
+    if (!written) {
+        // Why, too: a read-only file or a folder is refused, not replaced.
+        ctx.host.ShowMessage("Unable to create settings file. Your settings can not be saved.\n\n" +
+                                 written.error,
                              "Save Settings Failed", MessageIcon::Error, MessageButtons::Ok);
         return false;
     }
@@ -60,10 +81,19 @@ bool OpenConfiguration(FlowContext& ctx) {
     case SettingsVersion::Accepted:
         break;
     }
-    if (!LoadSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
+    const SettingsFileLoad load =
+        LoadSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode);
+    switch (load.status) {
+    case SettingsFileLoad::Status::CannotOpen:
         ShowCannotOpen(ctx, *path);
         return false;
+    case SettingsFileLoad::Status::ValueDoesNotFit:
+        ShowValueDoesNotFit(ctx, *path, load.problem);
+        return false;
+    case SettingsFileLoad::Status::Loaded:
+        break;
     }
+    SetEyeBypassFromDelay(ctx.state.settingsImage);
     ctx.host.ReloadPageOnScreen();
     return true;
 }

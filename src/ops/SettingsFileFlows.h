@@ -4,6 +4,11 @@
 
 namespace kelvo {
 
+// The first half of Save Configuration: takes the page on screen into the
+// image and validates it, telling the user when it fails. True when the
+// image may be saved.
+bool ReadyToSave(FlowContext& ctx);
+
 // Save Configuration: validates the image and writes it with the display
 // mode to a settings file. Returns whether a file was written.
 bool SaveConfiguration(FlowContext& ctx);

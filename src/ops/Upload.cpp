@@ -18,16 +18,6 @@ int UploadConfiguration(FlowContext& ctx) {
     ctx.host.CollectCurrentPage();
     if (!CheckSettingsValid(ctx))
         return -1;
-    // A write sends every entry, the read-only ones (firmware revision, board
-    // type, battery bytes) included; they must have come from this board.
-    if (ctx.state.boardInfo.boardLoaded != 1) {
-        ctx.host.ShowMessage(
-            "No board has been read yet. Press \"Download Configuration\" first, so that the "
-            "board's own firmware revision, board type and battery bytes are written back "
-            "unchanged.",
-            "Settings Upload Failed", MessageIcon::Error, MessageButtons::Ok);
-        return -1;
-    }
     if (ctx.state.runOptions.displayDataMemRaw)
         ShowRawMemory(ctx, RawMemoryMode::WillBeWritten);
     if (const AttemptResult written = BoardAttemptSequence(ctx, 1, 5); !Succeeded(written)) {

@@ -110,4 +110,11 @@ std::string FormatHalves(std::int32_t halves) {
     return text;
 }
 
+std::string FormatFixed(double value, int decimals) {
+    char text[400]; // every finite double fits with a few decimals
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string();
+}
+
 } // namespace kelvo

@@ -36,4 +36,8 @@ std::string FormatTwoDigits(std::int64_t value);
 // independent so that ReadEditNumber always reads it back.
 std::string FormatHalves(std::int32_t halves);
 
+// "%.Nf" with a point whatever the process locale (a desktop toolkit sets
+// the user's, which may write "9,4").
+std::string FormatFixed(double value, int decimals);
+
 } // namespace kelvo

@@ -40,7 +40,7 @@ WallClock& SystemWallClock() {
     return clock;
 }
 
-SimBoard::SimBoard(SimBoardState state, WallClock& wall) : state_(std::move(state)), wall_(wall) {
+SimBoard::SimBoard(SimBoardState state, WallClock& wall) : state_(std::move(state)), wall_(&wall) {
     state_.data.resize(SimDataSize(state_.family), 0xFF);
     state_.code.resize(SimCodeSize(state_.family), 0xFF);
     // A zero cycle would stop virtual time and with it every self-timed write.
@@ -58,7 +58,7 @@ SimBoard::SimBoard(SimBoardState state, WallClock& wall) : state_(std::move(stat
     resetEnteredNs_ = now_;
     if (Sees() && !Selected())
         firmwareStartNs_ = now_ + kFirmwareStartNs;
-    paceWall_ = wall_.Now();
+    paceWall_ = wall_->Now();
     paceVirtualNs_ = lastPaceNs_ = nextPaceNs_ = now_;
 
     std::uint64_t seed = f.bitErrorSeed;
@@ -112,7 +112,7 @@ void SimBoard::Pace() {
     // Sleep until the wall clock, scaled by the pace, has caught up with
     // virtual time; never let virtual time run ahead of it.
     using namespace std::chrono;
-    const auto wallNow = wall_.Now();
+    const auto wallNow = wall_->Now();
     const auto dueNow = [&] {
         return paceWall_ + duration_cast<steady_clock::duration>(duration<double, std::nano>(
                                static_cast<double>(now_ - paceVirtualNs_) / state_.pace));
@@ -126,7 +126,7 @@ void SimBoard::Pace() {
         due = dueNow();
     }
     if (due > wallNow)
-        wall_.SleepUntil(due);
+        wall_->SleepUntil(due);
     lastPaceNs_ = now_;
     nextPaceNs_ =
         now_ + std::max<std::uint64_t>(1, static_cast<std::uint64_t>(kPaceStepNs * state_.pace));

@@ -158,7 +158,7 @@ private:
     std::array<std::uint8_t, kAvrPageBytes> pageBuffer_;
 
     // Pacing to the wall clock.
-    WallClock& wall_;
+    WallClock* wall_; // a pointer, so a board can be assigned another
     std::chrono::steady_clock::time_point paceWall_;
     std::uint64_t paceVirtualNs_ = 0; // virtual time at paceWall_
     std::uint64_t lastPaceNs_ = 0;    // virtual time of the last look at the wall clock

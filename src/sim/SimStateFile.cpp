@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -271,7 +270,9 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
     if (r.ok() && j.contains("factorySettings"))
         r.Hex(j["factorySettings"], "factorySettings", {0, SimSettingsBytes(s.family)},
               s.factorySettings);
-    if (r.ok() && j.contains("eesave"))
+    // Like the signature, an AVR matter: an 8051-family file may carry it, but
+    // it means nothing there (and is not written back).
+    if (r.ok() && s.family == Family::Avr && j.contains("eesave"))
         r.Bool(j["eesave"], "eesave", s.eesave);
     if (r.ok() && j.contains("codeCutShort"))
         r.Bool(j["codeCutShort"], "codeCutShort", s.codeCutShort);
@@ -323,33 +324,6 @@ bool LoadSimState(const std::string& path, SimBoardState& state, std::string& er
         return false;
     }
     return ParseSimState(text.str(), path, state, error);
-}
-
-bool SaveSimState(const std::string& path, const SimBoardState& state, std::string& error) {
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = temp + ": cannot be created";
-            return false;
-        }
-        out << FormatSimState(state);
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            error = temp + ": writing failed; " + path + " is unchanged";
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        error = path + ": cannot be replaced (" + ec.message() + ")";
-        return false;
-    }
-    return true;
 }
 
 } // namespace kelvo

@@ -17,8 +17,4 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
 
 bool LoadSimState(const std::string& path, SimBoardState& state, std::string& error);
 
-// Writes to a temporary file beside `path` and renames it over `path`, so a
-// failure part-way leaves the old file as it was.
-bool SaveSimState(const std::string& path, const SimBoardState& state, std::string& error);
-
 } // namespace kelvo

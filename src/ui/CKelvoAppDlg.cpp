@@ -283,7 +283,9 @@ void CKelvoAppDlg::RunFlow(const std::function<void(FlowContext&)>& flow) {
     std::string error;
     const bool ready = board_.Prepare(state_.link.portBase, error);
     FlowContext ctx{state_, *host_, ready ? board_.port() : g_disconnectedPort,
-                    ready ? board_.clock() : idleClock_, ready ? std::string() : error};
+                    ready ? board_.clock() : idleClock_};
+    if (!ready)
+        ctx.portUnavailable = error;
     flow(ctx);
     if (ready && !board_.Save(error))
         host_->ShowMessage(error, "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);

@@ -1,7 +1,9 @@
 #include "app/cli/BoardCommands.h"
 
 #include "app/cli/CliFlowHost.h"
+#include "app/cli/StopSignals.h"
 #include "files/ConnectionSettings.h"
+#include "files/SettingsFile.h"
 #include "ops/Download.h"
 #include "ops/FirmwareUpdate.h"
 #include "ops/Presets.h"
@@ -12,17 +14,22 @@
 #include <functional>
 #include <ostream>
 
+#include <unistd.h>
+
 namespace kelvo {
 
 namespace {
 
 // One command's run: the process state, the chosen board connection and the
-// terminal host, wired into a flow context.
+// terminal host, wired into a flow context, with SIGINT and SIGTERM asking
+// the board work to stop.
 class CliSession {
     CliContext& cli_;
 
 public:
-    explicit CliSession(CliContext& cli) : cli_(cli), host(cli) {}
+    explicit CliSession(CliContext& cli) : cli_(cli), host(cli), signals_(stop_, STDERR_FILENO) {
+        host.stop = &stop_;
+    }
 
     bool Open() {
         state.runOptions = cli_.options;
@@ -41,27 +48,33 @@ public:
             cli_.err << "kelvo-cli: " << error << "\n";
             return false;
         }
-        ctx_.emplace(FlowContext{state, host, connection_->port(), connection_->clock()});
+        ctx_.emplace(FlowContext{state, host, connection_->port(), connection_->clock(), &stop_});
         return true;
     }
 
     FlowContext& ctx() { return *ctx_; }
 
-    // Closes the connection (a simulated board is saved) and turns the
-    // command's outcome into the exit code.
-    int Finish(bool succeeded) {
+    // Closes the connection (a simulated board is saved as the board now
+    // is, also after a stop) and gives the exit code.
+    int Finish(int code) {
         std::string error;
-        if (!connection_->Close(error)) {
+        const bool closed = connection_->Close(error);
+        if (!closed)
             cli_.err << "kelvo-cli: " << error << "\n";
-            return 1;
+        if (const int signal = signals_.StoppedBy()) {
+            cli_.err << "kelvo-cli: stopped by signal " << signal
+                     << "; what was being written to the board may be incomplete.\n";
+            return 128 + signal;
         }
-        return succeeded ? 0 : 1;
+        return closed ? code : kExitFailed;
     }
 
     AppState state;
     CliFlowHost host;
 
 private:
+    StopRequest stop_;
+    StopSignals signals_;
     std::unique_ptr<BoardConnection> connection_;
     std::optional<FlowContext> ctx_;
 };
@@ -80,6 +93,23 @@ void PrintBoard(const CliSession& s, std::ostream& out) {
         out << "Entry " << i << ": " << s.state.settingsImage[i] << "\n";
 }
 
+// Upload Configuration is disabled for a board whose firmware is older than
+// 3.0; a command that writes settings obeys that like the button does.
+bool UploadAllowed(const CliSession& s, CliContext& cli) {
+    if (!s.state.uploadEnabled)
+        cli.err << "kelvo-cli: Upload Configuration is disabled for this board: its firmware "
+                   "must be updated first.\n";
+    return s.state.uploadEnabled;
+}
+
+// Values the desktop program's pages never produce load and are written as
+// they are; a script should still hear about them.
+void WarnAboutValuesOutsidePages(const CliSession& s, CliContext& cli, const std::string& file) {
+    for (const KeyOutsidePageRange& k : KeysOutsidePageRanges(s.state.settingsImage))
+        cli.err << "kelvo-cli: warning: key " << k.key << " of " << file << " is " << k.value
+                << ", which the desktop program's page does not offer (" << k.offered << ")\n";
+}
+
 bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
     if (cli.args.size() == count)
         return true;
@@ -87,111 +117,133 @@ bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
     return false;
 }
 
-// Opens the board, runs one command's flows on it and closes it again.
-int WithSession(CliContext& cli, const std::function<bool(CliSession&)>& body) {
+int ExitCode(bool done) {
+    return done ? kExitDone : kExitFailed;
+}
+
+// Opens the board, runs one command's flows on it and closes it again; the
+// body gives the exit code.
+int WithSession(CliContext& cli, const std::function<int(CliSession&)>& body) {
     CliSession s(cli);
     if (!s.Open())
-        return 1;
+        return kExitFailed;
     return s.Finish(body(s));
 }
 
 } // namespace
 
 int RunDownloadCommand(CliContext& cli) {
+    const char* usage = "kelvo-cli: usage: kelvo-cli [options] download [-o FILE.esf|-]\n";
     std::optional<std::string> output;
     for (std::size_t i = 0; i < cli.args.size(); ++i) {
         if (cli.args[i] == "-o" && i + 1 < cli.args.size()) {
             output = cli.args[++i];
         } else {
-            cli.err << "kelvo-cli: usage: kelvo-cli [options] download [-o FILE.esf]\n";
-            return 2;
+            cli.err << usage;
+            return kExitUsage;
         }
     }
-    return WithSession(cli, [&](CliSession& s) {
-        bool ok = Download(s);
-        if (ok) {
-            PrintBoard(s, cli.out);
-            if (output) {
-                s.host.saveFile = output;
-                ok = SaveConfiguration(s.ctx());
-            }
+    if (cli.options.pinTest) {
+        // The pin test takes the download's place and reads no board.
+        if (output) {
+            cli.err << "kelvo-cli: -o: under -pintest no board is read, so there is nothing "
+                       "to save\n";
+            return kExitUsage;
         }
-        return ok;
+        return RunPinTestCommand(cli);
+    }
+    if (output && cli.connection.simFile && *output != "-" &&
+        NamesSameFile(*output, *cli.connection.simFile)) {
+        cli.err << "kelvo-cli: -o names the simulated board's own file " << *output
+                << "; choose another\n";
+        return kExitUsage;
+    }
+    return WithSession(cli, [&](CliSession& s) {
+        if (!Download(s))
+            return kExitFailed;
+        // With "-o -" the settings file alone goes to stdout.
+        const bool toStdout = output && *output == "-";
+        PrintBoard(s, toStdout ? cli.err : cli.out);
+        if (toStdout) {
+            if (!ReadyToSave(s.ctx()))
+                return kExitFailed;
+            cli.out << FormatSettingsFile(s.state.settingsImage, s.state.boardInfo.dialogMode);
+        } else if (output) {
+            s.host.saveFile = output;
+            return ExitCode(SaveConfiguration(s.ctx()));
+        }
+        return kExitDone;
     });
 }
 
 int RunUploadCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "upload FILE.esf"))
-        return 2;
+        return kExitUsage;
     return WithSession(cli, [&](CliSession& s) {
-        bool ok = Download(s);
-        if (ok && !s.state.uploadEnabled) {
-            cli.err << "kelvo-cli: Upload Configuration is disabled for this board: its firmware "
-                       "must be updated first.\n";
-            ok = false;
-        }
-        if (ok) {
-            s.host.openFile = cli.args[0];
-            ok = OpenConfiguration(s.ctx()) && UploadConfiguration(s.ctx()) == 1;
-        }
-        return ok;
+        if (!Download(s) || !UploadAllowed(s, cli))
+            return kExitFailed;
+        s.host.openFile = cli.args[0];
+        if (!OpenConfiguration(s.ctx()))
+            return kExitFailed;
+        WarnAboutValuesOutsidePages(s, cli, cli.args[0]);
+        return ExitCode(UploadConfiguration(s.ctx()) == 1);
     });
 }
 
 int RunUpdateFirmwareCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "update-firmware FILE.efw"))
-        return 2;
+        return kExitUsage;
     return WithSession(cli, [&](CliSession& s) {
         // The board is read first so the firmware can be checked against it and
         // its settings written back afterwards.
         if (!s.state.runOptions.initProgramming)
             Download(s);
         s.host.openFile = cli.args[0];
-        const bool ok = UpdateFirmware(s.ctx());
-        if (s.host.downloadRequested)
-            Download(s);
-        return ok;
+        const FirmwareUpdate result = UpdateFirmware(s.ctx());
+        const bool readBack = !s.host.downloadRequested || Download(s);
+        if (result == FirmwareUpdate::NotWritten)
+            return kExitFailed;
+        // Written firmware is never reported as a failed write.
+        return result == FirmwareUpdate::Complete && readBack ? kExitDone : kExitFirmwareOnly;
     });
 }
 
 int RunFactoryDefaultsCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 0, "factory-defaults"))
-        return 2;
+        return kExitUsage;
     return WithSession(cli, [&](CliSession& s) {
         const bool ok = FactoryDefaults(s.ctx());
         if (ok)
             PrintBoard(s, cli.out);
-        return ok;
+        return ExitCode(ok);
     });
 }
 
 int RunPresetCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "preset conservative|normal|fast|extreme"))
-        return 2;
+        return kExitUsage;
     const std::optional<Preset> preset = PresetFromName(cli.args[0]);
     if (!preset) {
         cli.err << "kelvo-cli: unknown preset \"" << cli.args[0]
                 << "\" (use conservative, normal, fast or extreme)\n";
-        return 2;
+        return kExitUsage;
     }
     return WithSession(cli, [&](CliSession& s) {
-        bool ok = Download(s);
-        if (ok) {
-            ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
-            ok = UploadConfiguration(s.ctx()) == 1;
-        }
-        return ok;
+        if (!Download(s) || !UploadAllowed(s, cli))
+            return kExitFailed;
+        ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
+        return ExitCode(UploadConfiguration(s.ctx()) == 1);
     });
 }
 
 int RunPinTestCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 0, "pintest"))
-        return 2;
+        return kExitUsage;
     cli.options.pinTest = 1;
     return WithSession(cli, [&](CliSession& s) {
         s.host.waitForEnter = !cli.noWait;
         DownloadConfiguration(s.ctx());
-        return true;
+        return kExitDone;
     });
 }
 

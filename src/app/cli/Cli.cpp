@@ -4,6 +4,7 @@
 #include "app/Version.h"
 #include "link/HexPair.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace kelvo {
@@ -39,7 +40,16 @@ void PrintHelp(std::ostream& out) {
            "\nService switches (as for the desktop program):\n"
            "  -initprogramming -pintest -displaydatamemraw -bypassreadcheck\n"
            "  -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck\n"
-           "  -delaymultFACTOR -boardtypeNAME\n";
+           "  -delaymultFACTOR -boardtypeNAME\n"
+           "\nAn output file given as - goes to standard output.\n"
+           "\nExit codes:\n"
+           "  0    everything the command promised was done\n"
+           "  1    it failed (a message says why), or its output could not be written\n"
+           "  2    the command line was wrong\n"
+           "  3    update-firmware: the firmware was written, but the settings could not be\n"
+           "       written back or the board not read again (a board recovered without a\n"
+           "       readable board check included)\n"
+           "  130  stopped by Ctrl-C (SIGINT), 143 by SIGTERM: 128 + the signal's number\n";
 }
 
 bool ParsePortAddress(const std::string& text, std::uint16_t& port) {
@@ -60,8 +70,14 @@ bool ParsePortAddress(const std::string& text, std::uint16_t& port) {
 
 } // namespace
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    CliContext ctx(out, err);
+bool NamesSameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliContext& ctx) {
+    using Action = CliInvocation::Action;
+    std::ostream& err = ctx.err;
     CommandLineInfo switches(ctx.options);
     std::optional<std::string> command;
 
@@ -75,14 +91,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
             into = arguments[++i];
             return true;
         };
-        if (a == "--help" || a == "-h") {
-            PrintHelp(out);
-            return 0;
-        }
-        if (a == "--version") {
-            out << "kelvo-cli " << kVersion << "\n";
-            return 0;
-        }
+        if (a == "--help" || a == "-h")
+            return {Action::Help};
+        if (a == "--version")
+            return {Action::Version};
         if (a == "--yes") {
             ctx.yes = true;
         } else if (a == "--no-wait") {
@@ -90,24 +102,24 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         } else if (a == "--sim") {
             std::string file;
             if (!value(file))
-                return 2;
+                return {Action::Usage};
             ctx.connection.simFile = file;
         } else if (a == "--port") {
             std::string text;
             if (!value(text))
-                return 2;
+                return {Action::Usage};
             std::uint16_t port = 0;
             if (!ParsePortAddress(text, port)) {
                 err << "kelvo-cli: --port wants a hexadecimal I/O address from 1 to FFFF, such "
                        "as 378; got \""
                     << text << "\"\n";
-                return 2;
+                return {Action::Usage};
             }
             ctx.portOverride = port;
         } else if (a == "--port-driver") {
             std::string name;
             if (!value(name))
-                return 2;
+                return {Action::Usage};
             if (name == "ppdev")
                 ctx.connection.driver = PortDriver::Ppdev;
             else if (name == "direct")
@@ -117,7 +129,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
             else {
                 err << "kelvo-cli: unknown port driver \"" << name
                     << "\" (use ppdev, direct or inpout)\n";
-                return 2;
+                return {Action::Usage};
             }
         } else if (a.size() > 1 &&
                    ((a[0] == '-' && a[1] != '-') || (kSlashSwitches && a[0] == '/')) &&
@@ -129,20 +141,45 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
             ctx.args.push_back(a); // the command checks its own arguments
         } else {
             err << "kelvo-cli: unknown option \"" << a << "\" (see kelvo-cli --help)\n";
-            return 2;
+            return {Action::Usage};
         }
     }
     ctx.boardTypeName = switches.boardTypeName();
 
-    if (!command) {
-        PrintHelp(out);
-        return 0;
-    }
+    if (!command)
+        return {Action::Help};
     for (const CliCommand& c : CliCommands())
         if (c.name == *command)
-            return c.run(ctx);
+            return {Action::Run, &c};
     err << "kelvo-cli: unknown command \"" << *command << "\" (see kelvo-cli --help)\n";
-    return 2;
+    return {Action::Usage};
+}
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    CliContext ctx(out, err);
+    const CliInvocation what = ParseCliArguments(arguments, ctx);
+    int code = kExitDone;
+    switch (what.action) {
+    case CliInvocation::Action::Help:
+        PrintHelp(out);
+        break;
+    case CliInvocation::Action::Version:
+        out << "kelvo-cli " << kVersion << "\n";
+        break;
+    case CliInvocation::Action::Usage:
+        code = kExitUsage;
+        break;
+    case CliInvocation::Action::Run:
+        code = what.command->run(ctx);
+        break;
+    }
+    // Output that never arrived (a full disk, a closed pipe) is no success.
+    out.flush();
+    if (!out) {
+        err << "kelvo-cli: writing to standard output failed\n";
+        return code == kExitDone ? kExitFailed : code;
+    }
+    return code;
 }
 
 } // namespace kelvo

@@ -12,6 +12,14 @@
 
 namespace kelvo {
 
+// kelvo-cli's exit codes. A run stopped by SIGINT or SIGTERM ends with 128
+// plus the signal's number, as a shell reports a process the signal killed.
+inline constexpr int kExitDone = 0;         // everything the command promised was done
+inline constexpr int kExitFailed = 1;       // it failed; the message says why
+inline constexpr int kExitUsage = 2;        // the command line was wrong
+inline constexpr int kExitFirmwareOnly = 3; // firmware written, the settings or the
+                                            // read-back after it not
+
 // Everything kelvo-cli took from its command line before the command runs.
 struct CliContext {
     CliContext(std::ostream& o, std::ostream& e) : out(o), err(e) {}
@@ -35,6 +43,20 @@ struct CliCommand {
 };
 
 const std::vector<CliCommand>& CliCommands();
+
+// Whether two paths name one file (links followed); false when either does
+// not exist. An output must never be one of the command's inputs.
+bool NamesSameFile(const std::string& a, const std::string& b);
+
+// What the command line asks for, once parsed.
+struct CliInvocation {
+    enum class Action { Run, Help, Version, Usage } action;
+    const CliCommand* command = nullptr; // for Run
+};
+
+// Takes kelvo-cli's options into `ctx` and finds the command; what is wrong
+// with the command line goes to ctx.err. Runs nothing.
+CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliContext& ctx);
 
 // The whole of kelvo-cli; returns the exit code.
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

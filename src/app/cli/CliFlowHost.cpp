@@ -14,7 +14,7 @@ MessageAnswer CliFlowHost::ShowMessage(const std::string& text, const std::strin
         cli_.err << (cli_.yes ? "(answered Yes)\n" : "(answered No; give --yes to go on)\n");
         return cli_.yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
-    if (waitForEnter) {
+    if (waitForEnter && !(stop && stop->requested)) {
         cli_.err << "Press Enter to go on." << std::flush;
         std::string line;
         std::getline(std::cin, line);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/cli/Cli.h"
+#include "link/StopRequest.h"
 #include "ops/FlowHost.h"
 
 #include <iosfwd>
@@ -39,6 +40,7 @@ public:
     std::optional<std::string> saveFile;
     bool waitForEnter = false; // after each OK message (the pin test)
     bool downloadRequested = false;
+    const StopRequest* stop = nullptr; // no more waiting once a stop is asked for
 
 private:
     CliContext& cli_;

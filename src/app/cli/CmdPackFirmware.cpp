@@ -13,7 +13,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr const char* kUsage = "usage: kelvo-cli pack-firmware IN.hex --board CODE -o OUT.efw\n";
+constexpr const char* kUsage = "usage: kelvo-cli pack-firmware IN.hex --board CODE -o OUT.efw|-\n";
 
 // A board type code is one byte of the board's settings.
 std::optional<std::int32_t> ParseBoardCode(const std::string& text) {
@@ -65,6 +65,11 @@ int CmdPackFirmware(CliContext& ctx) {
         return 2;
     }
 
+    if (*output != "-" && NamesSameFile(*input, *output)) {
+        ctx.err << "kelvo-cli: pack-firmware: -o names the input file " << *input
+                << "; choose another output\n";
+        return 2;
+    }
     std::ifstream in;
     if (!OpenTextFile(*input, in)) {
         ctx.err << "kelvo-cli: pack-firmware: cannot open " << *input << "\n";
@@ -76,13 +81,19 @@ int CmdPackFirmware(CliContext& ctx) {
         return 1;
     }
     const std::vector<std::string> records = CutIntoRecords(image.memory);
-    const FileResult written = WriteFileReplacing(*output, FormatFirmwareImage(*board, records));
-    if (!written) {
+    const std::string file = FormatFirmwareImage(*board, records);
+    // With "-o -" the image alone goes to stdout.
+    const bool toStdout = *output == "-";
+    if (toStdout) {
+        ctx.out << file;
+    } else if (const FileResult written = WriteFileReplacing(*output, file); !written) {
         ctx.err << "kelvo-cli: pack-firmware: " << written.error << "\n";
         return 1;
     }
-    ctx.out << "Wrote " << *output << ": " << image.memory.size() << " bytes of firmware in "
-            << records.size() - 1 << " records, board code " << *board << "\n";
+    (toStdout ? ctx.err : ctx.out)
+        << "Wrote " << (toStdout ? "standard output" : *output) << ": " << image.memory.size()
+        << " bytes of firmware in " << records.size() - 1 << " records, board code " << *board
+        << "\n";
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "app/SimConnection.h"
 #include "app/cli/SimCommands.h"
+#include "files/TextParsing.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
 
@@ -95,20 +96,18 @@ bool ParseBitErrors(std::string_view text, SimFaults& faults) {
 
 } // namespace
 
-int RunSimCreate(CliContext& ctx) {
-    const auto usage = [&](const std::string& problem) {
-        ctx.err << "kelvo-cli sim-create: " << problem << "\nUsage: kelvo-cli sim-create "
-                << kSimCreateUsage << "\n";
-        return 2;
+bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequest& request,
+                             std::string& problem) {
+    const auto fail = [&](const std::string& why) {
+        problem = why;
+        return false;
     };
     std::optional<std::string> file;
     std::optional<Family> family;
     NewSimBoard board;
-    bool force = false;
     // Options that change the board after its memories are laid out.
     std::vector<std::pair<std::string, std::string>> later;
 
-    const std::vector<std::string>& args = ctx.args;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool takesValue = a == "--family" || a == "--board" || a == "--firmware" ||
@@ -117,7 +116,7 @@ int RunSimCreate(CliContext& ctx) {
                                 a == "--signature" || a == "--stuck-bit" || a == "--answer-from" ||
                                 a == "--bit-errors" || a == "--code" || a == "--pace";
         if (takesValue && i + 1 >= args.size())
-            return usage(a + " needs a value");
+            return fail(a + " needs a value");
         const std::string value = takesValue ? args[++i] : std::string();
         std::uint64_t n = 0;
         if (a == "--family") {
@@ -126,38 +125,43 @@ int RunSimCreate(CliContext& ctx) {
             else if (value == "8051")
                 family = Family::Mcs51;
             else
-                return usage("--family must be avr or 8051, not \"" + value + "\"");
+                return fail("--family must be avr or 8051, not \"" + value + "\"");
         } else if (a == "--board") {
             if (!ParseUnsigned(value, 255, n))
-                return usage("--board wants a board type code from 0 to 255");
+                return fail("--board wants a board type code from 0 to 255");
             board.boardTypeCode = static_cast<int>(n);
         } else if (a == "--firmware") {
             if (!ParseFirmware(value, board.firmwareMajor, board.firmwareMinor))
-                return usage("--firmware wants MAJOR.MINOR, each 0 to 255, such as 3.10");
+                return fail("--firmware wants MAJOR.MINOR, each 0 to 255, such as 3.10");
         } else if (a == "--battery") {
             if (!ParseBattery(value, board.batteryVolts, board.batteryFraction))
-                return usage("--battery wants volts from 0 to below 256, such as 9.4");
+                return fail("--battery wants volts from 0 to below 256, such as 9.4");
         } else if (a == "--halcyra-mode") {
             if (!ParseUnsigned(value, 1, n))
-                return usage("--halcyra-mode wants 0 (open bolt) or 1 (closed bolt)");
+                return fail("--halcyra-mode wants 0 (open bolt) or 1 (closed bolt)");
             board.halcyraMode = static_cast<int>(n);
+        } else if (a == "--code") {
+            request.codeFile = value;
         } else if (takesValue || a == "--eesave" || a == "--no-board" || a == "--no-power") {
             later.emplace_back(a, value);
         } else if (a == "--force") {
-            force = true;
+            request.force = true;
         } else if (!file && !a.empty() && a[0] != '-') {
             file = a;
         } else {
-            return usage("unexpected argument \"" + a + "\"");
+            return fail("unexpected argument \"" + a + "\"");
         }
     }
     if (!file)
-        return usage("name the state file to create");
+        return fail("name the state file to create");
     if (!family)
-        return usage("--family avr or --family 8051 is required");
+        return fail("--family avr or --family 8051 is required");
     board.family = *family;
+    request.file = *file;
+    request.board = board;
 
-    SimBoardState state = MakeNewSimBoard(board);
+    SimBoardState& state = request.state;
+    state = MakeNewSimBoard(board);
     for (const auto& [option, value] : later) {
         std::uint64_t n = 0;
         if (option == "--eesave") {
@@ -168,74 +172,95 @@ int RunSimCreate(CliContext& ctx) {
             state.faults.noPower = true;
         } else if (option == "--address") {
             if (!ParseUnsigned(value, 0xFFFF, n, 16) || n == 0)
-                return usage("--address wants a hexadecimal I/O address from 1 to FFFF");
+                return fail("--address wants a hexadecimal I/O address from 1 to FFFF");
             state.address = static_cast<std::uint16_t>(n);
         } else if (option == "--bus-cycle-ns") {
             if (!ParseUnsigned(value, 1000000000, n) || n == 0)
-                return usage("--bus-cycle-ns wants a whole number of nanoseconds, 1 or more");
+                return fail("--bus-cycle-ns wants a whole number of nanoseconds, 1 or more");
             state.busCycleNs = static_cast<std::uint32_t>(n);
         } else if (option == "--pace") {
             double pace = 0;
             if (!ParseDouble(value, pace) || !(pace > 0.0 && pace <= kSimMaxPace))
-                return usage("--pace wants how many times faster than real time the board runs, "
-                             "such as 1 or 10");
+                return fail("--pace wants how many times faster than real time the board runs, "
+                            "such as 1 or 10");
             state.pace = pace;
         } else if (option == "--floating-status") {
             if (!ParseUnsigned(value, 0xFF, n, 16))
-                return usage("--floating-status wants a hexadecimal byte such as FF");
+                return fail("--floating-status wants a hexadecimal byte such as FF");
             state.floatingStatus = static_cast<std::uint8_t>(n);
         } else if (option == "--signature") {
             if (*family != Family::Avr)
-                return usage("--signature is for AVR boards only");
+                return fail("--signature is for AVR boards only");
             if (value.size() != 6 || !ParseUnsigned(value, 0xFFFFFF, n, 16))
-                return usage("--signature wants six hexadecimal digits such as 1E9307");
+                return fail("--signature wants six hexadecimal digits such as 1E9307");
             state.signature = {static_cast<std::uint8_t>(n >> 16),
                                static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
         } else if (option == "--stuck-bit") {
             if (!ParseStuckBit(value, state.faults, state.data.size()))
-                return usage("--stuck-bit wants ADDRESS:BIT:LEVEL, such as 19:0:1");
+                return fail("--stuck-bit wants ADDRESS:BIT:LEVEL, such as 19:0:1");
         } else if (option == "--answer-from") {
             if (!ParseUnsigned(value, 1000000, n) || n == 0)
-                return usage("--answer-from wants the number of the first programming enable "
-                             "the board answers, 1 or more");
+                return fail("--answer-from wants the number of the first programming enable "
+                            "the board answers, 1 or more");
             state.faults.answerFromEnable = static_cast<std::uint32_t>(n);
         } else if (option == "--bit-errors") {
             if (!ParseBitErrors(value, state.faults))
-                return usage("--bit-errors wants a rate from 0 to 1, optionally :SEED");
-        } else if (option == "--code") {
-            std::ifstream in(value);
-            if (!in) {
-                ctx.err << "kelvo-cli sim-create: " << value << ": cannot be opened\n";
-                return 1;
-            }
-            const HexImage image = ReadIntelHex(in);
-            if (!image.ok()) {
-                ctx.err << "kelvo-cli sim-create: " << value << ": " << image.error << "\n";
-                return 1;
-            }
-            // The file replaces the built-in firmware.
-            state.code.assign(state.code.size(), 0xFF);
-            const std::size_t n = std::min(image.memory.size(), state.code.size());
-            std::copy_n(image.memory.begin(), n, state.code.begin());
+                return fail("--bit-errors wants a rate from 0 to 1, optionally :SEED");
         }
+    }
+    return true;
+}
+
+int RunSimCreate(CliContext& ctx) {
+    SimCreateRequest request;
+    std::string problem;
+    if (!ParseSimCreateArguments(ctx.args, request, problem)) {
+        ctx.err << "kelvo-cli sim-create: " << problem << "\nUsage: kelvo-cli sim-create "
+                << kSimCreateUsage << "\n";
+        return 2;
+    }
+    SimBoardState& state = request.state;
+    if (request.codeFile) {
+        const std::string& code = *request.codeFile;
+        if (NamesSameFile(code, request.file)) {
+            ctx.err << "kelvo-cli sim-create: --code names the state file " << code
+                    << " itself; choose another\n";
+            return 2;
+        }
+        std::ifstream in;
+        if (!OpenTextFile(code, in)) {
+            ctx.err << "kelvo-cli sim-create: " << code << ": cannot be opened as a file\n";
+            return 1;
+        }
+        const HexImage image = ReadIntelHex(in);
+        if (!image.ok()) {
+            ctx.err << "kelvo-cli sim-create: " << code << ": " << image.error << "\n";
+            return 1;
+        }
+        // The file replaces the built-in firmware.
+        state.code.assign(state.code.size(), 0xFF);
+        const std::size_t n = std::min(image.memory.size(), state.code.size());
+        std::copy_n(image.memory.begin(), n, state.code.begin());
     }
 
     std::error_code ec;
-    if (!force && std::filesystem::exists(*file, ec)) {
-        ctx.err << "kelvo-cli sim-create: " << *file
+    if (!request.force && std::filesystem::exists(request.file, ec)) {
+        ctx.err << "kelvo-cli sim-create: " << request.file
                 << " already exists; use --force to replace it\n";
         return 1;
     }
     std::string error;
-    if (!SaveSimState(*file, state, error)) {
+    if (!WriteSimStateFile(request.file, state, error)) {
         ctx.err << "kelvo-cli sim-create: " << error << "\n";
         return 1;
     }
-    ctx.out << "Created " << (*family == Family::Avr ? "an AVR" : "an 8051-family") << " board in "
-            << *file << ": board type " << board.boardTypeCode << ", firmware "
-            << board.firmwareMajor << "." << board.firmwareMinor << ", battery " << std::fixed
-            << std::setprecision(2) << board.batteryVolts + board.batteryFraction / 256.0
-            << " V, at port 0x" << std::hex << std::uppercase << state.address << std::dec << "\n";
+    const NewSimBoard& board = request.board;
+    ctx.out << "Created " << (board.family == Family::Avr ? "an AVR" : "an 8051-family")
+            << " board in " << request.file << ": board type " << board.boardTypeCode
+            << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor << ", battery "
+            << std::fixed << std::setprecision(2)
+            << board.batteryVolts + board.batteryFraction / 256.0 << " V, at port 0x" << std::hex
+            << std::uppercase << state.address << std::dec << "\n";
     return 0;
 }
 

@@ -7,7 +7,7 @@ namespace kelvo {
 
 const std::vector<CliCommand>& CliCommands() {
     static const std::vector<CliCommand> commands = {
-        {"download", "[-o FILE.esf]",
+        {"download", "[-o FILE.esf|-]",
          "read the board and print its type, firmware, battery and settings bytes",
          RunDownloadCommand},
         {"upload", "FILE.esf", "read the board, load the settings file and write it",
@@ -23,7 +23,7 @@ const std::vector<CliCommand>& CliCommands() {
          "raise the cable's pins 1 to 9 one at a time, then report inputs 10 to 13 (Enter "
          "between steps)",
          RunPinTestCommand},
-        {"pack-firmware", "IN.hex --board CODE -o OUT.efw",
+        {"pack-firmware", "IN.hex --board CODE -o OUT.efw|-",
          "make a firmware image file (.efw) from an Intel HEX file", CmdPackFirmware},
         {"sim-create", kSimCreateUsage, "write a new simulated board state file", RunSimCreate},
     };

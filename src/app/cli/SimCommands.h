@@ -1,12 +1,31 @@
 #pragma once
 
+#include "app/SimConnection.h"
 #include "app/cli/Cli.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace kelvo {
 
 // kelvo-cli sim-create FILE --family avr|8051 [options]: writes a new
 // simulated board state file.
 int RunSimCreate(CliContext& ctx);
+
+// What sim-create is asked to make.
+struct SimCreateRequest {
+    std::string file;
+    NewSimBoard board;
+    SimBoardState state; // the board, its code still erased
+    std::optional<std::string> codeFile;
+    bool force = false;
+};
+
+// Checks sim-create's arguments and lays out the board they describe;
+// touches no file. On false `problem` says what is wrong.
+bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequest& request,
+                             std::string& problem);
 
 inline constexpr std::string_view kSimCreateUsage =
     "FILE --family avr|8051 [--board CODE] [--firmware MAJOR.MINOR] [--battery VOLTS] "
