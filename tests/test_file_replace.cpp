@@ -95,3 +95,32 @@ TEST_F(FileReplace, AReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(Names(), std::vector<std::string>{"mine.esf"});
 }
 #endif
+
+TEST_F(FileReplace, ALockedFileRefusesASecondHolderThroughItsReplacements) {
+    const fs::path file = dir / "board.json";
+    ASSERT_TRUE(WriteFileReplacing(file, "one"));
+    FileResult result;
+    std::unique_ptr<LockedFile> held = LockedFile::Open(file, result);
+    ASSERT_TRUE(held) << result.error;
+    EXPECT_FALSE(LockedFile::Open(file, result));
+    EXPECT_NE(result.error.find("in use by another Kelvo run"), std::string::npos) << result.error;
+
+    ASSERT_TRUE(held->Replace("two"));
+    EXPECT_EQ(Bytes(file), "two");
+    EXPECT_FALSE(LockedFile::Open(file, result)); // the lock outlives the replacement
+    held.reset();
+    std::unique_ptr<LockedFile> next = LockedFile::Open(file, result);
+    ASSERT_TRUE(next) << result.error;
+    next.reset();
+    EXPECT_EQ(Names(), std::vector<std::string>{"board.json"}); // nothing left behind
+
+    EXPECT_FALSE(LockedFile::Open(dir / "absent.json", result));
+    fs::create_directory(dir / "dir.json");
+    EXPECT_FALSE(LockedFile::Open(dir / "dir.json", result));
+    const fs::path ro = dir / "ro.json";
+    ASSERT_TRUE(WriteFileReplacing(ro, "x"));
+    fs::permissions(ro, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(LockedFile::Open(ro, result));
+    EXPECT_NE(result.error.find("read-only"), std::string::npos) << result.error;
+    fs::permissions(ro, fs::perms::owner_write, fs::perm_options::add);
+}

@@ -165,11 +165,13 @@ TEST_F(FirmwareImageFile, OnlyASuccessfulReadReplacesTheText) {
     const auto malformed = fwtest::MalformedImageFiles();
     EXPECT_FALSE(
         FirmwareImageReader(Write("checksum.efw", malformed[0].second), firmwareImageText));
+#ifndef _WIN32
     // Not a regular file: the writers would count its tokens a second time.
     const fs::path fifo = dir_ / "fifo.efw";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(FirmwareImageReader(fifo, firmwareImageText));
     EXPECT_EQ(ReadHeaderBoardCode(fifo), 0);
+#endif
     EXPECT_EQ(firmwareImageText, "previous\n");
 
     ASSERT_TRUE(FirmwareImageReader(Write("a.efw", fwtest::ImageFile(a)), firmwareImageText));

@@ -246,8 +246,10 @@ TEST_F(PackFirmware, StdoutTakesTheImageAndTheInputIsNeverTheOutput) {
     const std::string hex((std::istreambuf_iterator<char>(original)), {});
     EXPECT_EQ(Run({in, "--board", "4", "-o", in}), 2);
     EXPECT_NE(err_.str().find("-o names the input file"), std::string::npos) << err_.str();
+#ifndef _WIN32
     fs::create_symlink(in, dir_ / "alias.hex");
     EXPECT_EQ(Run({in, "--board", "4", "-o", (dir_ / "alias.hex").string()}), 2);
+#endif
     std::ifstream after(in);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), hex);
 }

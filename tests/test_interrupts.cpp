@@ -22,7 +22,12 @@
 #include <sstream>
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 using namespace kelvo;
 using namespace kelvo::optest;
@@ -225,7 +230,7 @@ public:
     explicit CapturedStderr(const fs::path& file) : file_(file) {
         std::fflush(stderr);
         saved_ = ::dup(2);
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int fd = ::open(file.string().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(fd, 2);
         ::close(fd);
     }
@@ -279,15 +284,17 @@ protected:
         std::ostream err(&buffer);
         std::ostringstream out;
         CapturedStderr captured(dir_ / "fd2.txt");
-        struct sigaction before, now;
-        sigaction(SIGINT, nullptr, &before);
+        const auto before = Handler(SIGINT);
         const int exit = RunCli(args, out, err);
         // The run's handlers go with it.
-        for (int caught : {SIGINT, SIGTERM}) {
-            sigaction(caught, nullptr, &now);
-            EXPECT_EQ(now.sa_handler, before.sa_handler) << caught;
-        }
+        for (int caught : {SIGINT, SIGTERM})
+            EXPECT_EQ(Handler(caught), before) << caught;
         return {exit, buffer.str(), captured.Text()};
+    }
+    static void (*Handler(int signal))(int) {
+        const auto handler = std::signal(signal, SIG_DFL);
+        std::signal(signal, handler);
+        return handler;
     }
     std::vector<std::uint8_t> Code() const {
         SimBoardState s;

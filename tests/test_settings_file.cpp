@@ -436,6 +436,7 @@ TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {
     EXPECT_FALSE(result);
     EXPECT_NE(result.error.find("keep.esf is read-only"), std::string::npos) << result.error;
     EXPECT_EQ(Contents(file), before);
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 
     fs::create_directory(dir_ / "adir.esf");
     EXPECT_FALSE(SaveSettingsFile(dir_ / "adir.esf", changed, 1));

@@ -6,8 +6,9 @@
 //   repaints its bar while an 8 KB firmware write runs on its worker
 //   thread, and the longest the window's event loop went without turning
 //   (what a desktop would judge "not responding" by). The simulated board
-//   here is unpaced, so the write lasts a fraction of a second rather than
-//   the 10-30 s of a real bus.
+//   keeps pace with the wall clock at ten times a real bus's speed, so the
+//   worker waits as it would on a cable and the write takes a second or two
+//   rather than the 10-30 s of a real bus.
 #include "app/SimConnection.h"
 #include "link/Operation.h"
 #include "ops/BoardSearch.h"
@@ -102,7 +103,9 @@ void BM_ProgressWindowDuringFirmwareWrite(benchmark::State& state) {
     for (auto _ : state) {
         AppState app;
         FirmwareImageReader(file.string(), app.FirmwareImageText);
-        SimBoard board(MakeNewSimBoard(NewSimBoard{}));
+        SimBoardState paced = MakeNewSimBoard(NewSimBoard{});
+        paced.pace = 10;
+        SimBoard board(std::move(paced));
         FlowContext ctx{app, host, board, board};
         Watch watch;
         SetModalObserver(&watch);

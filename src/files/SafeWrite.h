@@ -18,16 +18,18 @@ struct FileResult {
 // lost file, and nothing but `path` is touched (symbolic links are followed):
 // - a regular file, or a new one, is written to a file created exclusively
 //   under a unique name in the same folder, given the old file's permissions
-//   (and owner, where the process may), then renamed over it; a read-only
-//   file is refused;
-// - a terminal, /dev/null or a pipe is written directly: replacing it would
-//   destroy it;
+//   (and owner, where the process may; on Windows the folder's), then renamed
+//   over it; a read-only file is refused;
+// - a terminal, /dev/null or a pipe (NUL, CON on Windows) is written
+//   directly: replacing it would destroy it;
+// On Windows lines end in CR LF, as text files there do.
 // - anything else (a folder, a disk device) is refused.
 FileResult WriteFileReplacing(const std::filesystem::path& path, std::string_view content);
 
-// A regular file held under an exclusive advisory lock from Open until the
-// object is destroyed, through every Replace: a second holder is refused at
-// once instead of waiting, in this process or any other.
+// A regular file held under an exclusive lock from Open until the object is
+// destroyed, through every Replace: a second holder is refused at once
+// instead of waiting, in this process or any other. The lock binds Kelvo
+// runs, not other programs.
 class LockedFile {
 public:
     // Locks the writable regular file at `path` (symbolic links followed).
@@ -46,10 +48,18 @@ public:
     FileResult Replace(std::string_view content);
 
 private:
-    LockedFile(std::filesystem::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+    // POSIX: the locked file's descriptor. Windows: the handle of a lock file
+    // beside it, which no one else may open while it is held.
+#ifdef _WIN32
+    using Handle = void*;
+#else
+    using Handle = int;
+#endif
+    LockedFile(std::filesystem::path path, Handle handle)
+        : path_(std::move(path)), handle_(handle) {}
 
     std::filesystem::path path_;
-    int fd_;
+    Handle handle_;
 };
 
 } // namespace kelvo

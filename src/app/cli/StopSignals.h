@@ -9,7 +9,8 @@ namespace kelvo {
 // board write runs, the first signal only warns that stopping would leave
 // the board without complete firmware or settings, and a second one stops;
 // otherwise the first one stops. The handler only sets flags and writes its
-// line to `messageFd` with write(2).
+// line to `messageFd` with write(2). On Windows, Ctrl-C in the console is
+// SIGINT.
 class StopSignals {
 public:
     StopSignals(StopRequest& stop, int messageFd);

@@ -147,27 +147,3 @@ TEST_F(SafeWrite, WritersOfOneFileNeverTripOverEachOther) {
     EXPECT_EQ(last, std::string(4000, last[0])); // one writer's text, whole
     EXPECT_EQ(Names(), (std::vector<std::string>{"shared.json"}));
 }
-
-TEST_F(SafeWrite, ALockedFileRefusesASecondHolderThroughItsReplacements) {
-    const fs::path file = Make("board.json", "one");
-    FileResult result;
-    std::unique_ptr<LockedFile> held = LockedFile::Open(file, result);
-    ASSERT_TRUE(held) << result.error;
-    EXPECT_FALSE(LockedFile::Open(file, result));
-    EXPECT_NE(result.error.find("in use by another Kelvo run"), std::string::npos) << result.error;
-
-    ASSERT_TRUE(held->Replace("two"));
-    EXPECT_EQ(Read(file), "two");
-    EXPECT_FALSE(LockedFile::Open(file, result)); // the lock moved to the new file
-    held.reset();
-    std::unique_ptr<LockedFile> next = LockedFile::Open(file, result);
-    ASSERT_TRUE(next) << result.error;
-
-    EXPECT_FALSE(LockedFile::Open(dir_ / "absent.json", result));
-    fs::create_directory(dir_ / "dir.json");
-    EXPECT_FALSE(LockedFile::Open(dir_ / "dir.json", result));
-    const fs::path ro = Make("ro.json", "x");
-    ASSERT_EQ(::chmod(ro.c_str(), 0444), 0);
-    EXPECT_FALSE(LockedFile::Open(ro, result));
-    EXPECT_NE(result.error.find("read-only"), std::string::npos) << result.error;
-}
