@@ -6,7 +6,7 @@ _kelvo_cli() {
     _init_completion || return
 
     local commands="download upload update-firmware factory-defaults preset pintest pack-firmware sim-create"
-    local options="--sim --port --port-driver --yes --no-wait --help --version"
+    local options="--sim --port --port-driver --yes --no-wait -q --quiet -v --verbose --help --version"
     local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -delaymult -boardtype"
     local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
 
@@ -35,7 +35,11 @@ _kelvo_cli() {
         _filedir '@(esf|efw)'
         return
         ;;
-    --port | --board | --firmware | --battery | --address | --bus-cycle-ns | --floating-status | \
+    --port)
+        COMPREPLY=($(compgen -W "378 278 3BC $(compgen -G '/dev/parport*')" -- "$cur"))
+        return
+        ;;
+    --board | --firmware | --battery | --address | --bus-cycle-ns | --floating-status | \
         --signature | --pace | --stuck-bit | --answer-from | --bit-errors)
         return
         ;;

@@ -119,21 +119,31 @@ int EntryOf(const std::string& out, int i) {
 
 } // namespace
 
-TEST_F(CliBoard, NoBoardFailsAfterFourAttempts) {
+TEST_F(CliBoard, NoBoardFailsAfterFourAttemptsOfOneLineEach) {
     Create({"--family", "avr", "--no-board"});
     const CliRun r = OnBoard({"download"});
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.Count("Searching for a board on port 0x378"), 4);
-    EXPECT_EQ(r.Count("Board Read Failed: Unable to read settings from board."), 1);
+    EXPECT_EQ(r.err, "kelvo-cli: simulated board " + board +
+                         ", no hardware is used\n"
+                         "Searching for a board on port 0x378, please wait...\n"
+                         "no answer as 8051\nno answer as AVR\nno answer as 8051\n"
+                         "no answer as AVR\n"
+                         "kelvo-cli: Board Read Failed: Unable to read settings from board. "
+                         "Make sure the programming cable is plugged in, and the power is on.    "
+                         "\n\nWhen you have verified the connections, press the \"Download "
+                         "Configuration\" button to try to again.\n");
     EXPECT_TRUE(r.out.empty());
 }
 
 TEST_F(CliBoard, FamilySwitchesLimitTheAttempts) {
     Create({"--family", "avr", "--no-board"});
-    EXPECT_EQ(OnBoard({"-AVRonly", "download"}).Count("Searching for a board"), 2);
+    const CliRun avr = OnBoard({"-AVRonly", "download"});
+    EXPECT_EQ(avr.Count("no answer as AVR\n"), 2);
+    EXPECT_EQ(avr.Count("no answer as"), 2);
     const CliRun r = OnBoard({"-AVRonly", "-8051only", "download"});
-    EXPECT_EQ(r.Count("Searching for a board on port 0x378, please wait...\n"), 2);
-    EXPECT_EQ(r.Count("Searching for a board"), 2);
+    EXPECT_EQ(r.Count("Searching for a board on port 0x378, please wait...\n"), 1);
+    EXPECT_EQ(r.Count("no answer as 8051\n"), 2);
+    EXPECT_EQ(r.Count("no answer as"), 2);
 }
 
 TEST_F(CliBoard, DownloadPrintsThePanelAndSavesTheFile) {
@@ -376,8 +386,11 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(Run({"-bogus", "download"}).exit, 2);
     EXPECT_EQ(Run({"--port", "xyz", "download"}).exit, 2);
     EXPECT_EQ(Run({"--port", "10000", "download"}).exit, 2);
-    const CliRun highest = Run({"-AVRonly", "--port", "FFFF", "download"});
-    EXPECT_EQ(highest.Count("Searching for a board on port 0xFFFF"), 2) << highest.err;
+    Create({"--family", "avr"});
+    const CliRun highest = OnBoard({"-AVRonly", "--port", "0xFFFF", "download"});
+    EXPECT_EQ(highest.Count("Searching for a board on port 0xFFFF, please wait...\n"), 1)
+        << highest.err;
+    EXPECT_EQ(highest.Count("no answer as AVR\n"), 2) << highest.err;
     EXPECT_EQ(Run({"preset", "wild"}).exit, 2);
     EXPECT_EQ(Run({"upload"}).exit, 2);
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});

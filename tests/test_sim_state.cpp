@@ -398,7 +398,9 @@ TEST_F(SimFiles, AnOpenBoardIsRefusedToEveryOtherRunUntilClosed) {
 
 TEST(SimConnectionDefault, FreshBoardIsAnAvrWithFirmwareThreeAt378) {
     std::string error;
-    auto conn = OpenSimulatedConnection(ConnectionRequest{}, 0x378, error);
+    ConnectionRequest fresh;
+    fresh.driver = PortDriver::Simulated;
+    auto conn = OpenSimulatedConnection(fresh, 0x378, error);
     ASSERT_TRUE(conn) << error;
     Pins p{dynamic_cast<SimBoard&>(conn->port())};
     AvrEnable(p);

@@ -1,17 +1,24 @@
 #include "app/cli/BoardCommands.h"
 
 #include "app/cli/CliFlowHost.h"
+#include "app/cli/SettingNames.h"
 #include "app/cli/StopSignals.h"
 #include "files/ConnectionSettings.h"
 #include "files/SettingsFile.h"
 #include "ops/Download.h"
+#include "ops/FirmwareImage.h"
+#include "ops/FirmwareImageHex.h"
 #include "ops/FirmwareUpdate.h"
 #include "ops/Presets.h"
 #include "ops/SettingsFileFlows.h"
 #include "ops/Upload.h"
+#include "settings/Validation.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <ostream>
 
 #include <unistd.h>
@@ -39,8 +46,8 @@ public:
         state.startDirectory = std::filesystem::current_path(ec).string();
         std::string customAddress;
         LoadConnectionSettings(state.startDirectory, state.link.portBase, customAddress);
-        if (cli_.portOverride)
-            state.link.portBase = *cli_.portOverride;
+        if (const std::optional<std::int32_t> base = RequestedPortBase(cli_.connection))
+            state.link.portBase = *base;
         std::string error;
         connection_ = OpenBoardConnection(cli_.connection,
                                           static_cast<std::uint16_t>(state.link.portBase), error);
@@ -48,7 +55,12 @@ public:
             cli_.err << "kelvo-cli: " << error << "\n";
             return false;
         }
-        ctx_.emplace(FlowContext{state, host, connection_->port(), connection_->clock(), &stop_});
+        // Never a believable board that is not there without saying so.
+        if (cli_.connection.simFile)
+            cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile) << "\n";
+        counter_.emplace(connection_->port());
+        host.board = {&state, &*counter_, connection_.get()};
+        ctx_.emplace(FlowContext{state, host, *counter_, connection_->clock(), &stop_});
         return true;
     }
 
@@ -69,6 +81,15 @@ public:
         return closed ? code : kExitFailed;
     }
 
+    // Bus time of the last successful operations of these codes.
+    std::uint64_t BusNsOf(std::initializer_list<int> operations) const {
+        for (auto r = host.operations.rbegin(); r != host.operations.rend(); ++r)
+            if (r->succeeded &&
+                std::find(operations.begin(), operations.end(), r->operation) != operations.end())
+                return r->busNs;
+        return 0;
+    }
+
     AppState state;
     CliFlowHost host;
 
@@ -76,8 +97,20 @@ private:
     StopRequest stop_;
     StopSignals signals_;
     std::unique_ptr<BoardConnection> connection_;
+    std::optional<CountingPort> counter_;
     std::optional<FlowContext> ctx_;
 };
+
+std::string Seconds(std::uint64_t ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ns) / 1e9);
+    return text;
+}
+
+// Entries a settings write sends: every page entry, not the board's own.
+std::size_t PageEntryCount() {
+    return kImageEntries - std::size(kReadOnlyEntries);
+}
 
 bool Download(CliSession& s) {
     DownloadConfiguration(s.ctx());
@@ -117,8 +150,15 @@ bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
     return false;
 }
 
-int ExitCode(bool done) {
-    return done ? kExitDone : kExitFailed;
+// What validation found wanting, in the user's words: the setting and the
+// file it came from.
+void NameFailedSetting(const CliSession& s, CliContext& cli, const std::string& file) {
+    const SettingsValidation result = ValidateSettings(
+        s.state.settingsImage, s.state.boardInfo.dialogMode, s.state.boardInfo.boardTypeName);
+    if (!result)
+        cli.err << "kelvo-cli: " << file << ": " << SettingName(result.failedEntry) << " (entry "
+                << result.failedEntry << ") is empty or out of range, so "
+                << "the settings were not written\n";
 }
 
 // Opens the board, runs one command's flows on it and closes it again; the
@@ -170,7 +210,9 @@ int RunDownloadCommand(CliContext& cli) {
             cli.out << FormatSettingsFile(s.state.settingsImage, s.state.boardInfo.dialogMode);
         } else if (output) {
             s.host.saveFile = output;
-            return ExitCode(SaveConfiguration(s.ctx()));
+            if (!SaveConfiguration(s.ctx()))
+                return kExitFailed;
+            s.host.Say("Settings saved to " + *output);
         }
         return kExitDone;
     });
@@ -179,30 +221,69 @@ int RunDownloadCommand(CliContext& cli) {
 int RunUploadCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "upload FILE.esf"))
         return kExitUsage;
+    const std::string& file = cli.args[0];
+    // The file first: a board is not searched for a file that cannot be
+    // read. It is read once, so a pipe (/dev/stdin) serves.
+    std::string why;
+    const std::optional<std::string> text = ReadSettingsFileText(file, why);
+    if (!text) {
+        cli.err << "kelvo-cli: " << file << ": " << why << "\n";
+        return kExitFailed;
+    }
     return WithSession(cli, [&](CliSession& s) {
         if (!Download(s) || !UploadAllowed(s, cli))
             return kExitFailed;
-        s.host.openFile = cli.args[0];
-        if (!OpenConfiguration(s.ctx()))
+        if (!OpenConfigurationText(s.ctx(), file, *text))
             return kExitFailed;
-        WarnAboutValuesOutsidePages(s, cli, cli.args[0]);
-        return ExitCode(UploadConfiguration(s.ctx()) == 1);
+        WarnAboutValuesOutsidePages(s, cli, file);
+        if (UploadConfiguration(s.ctx()) != 1) {
+            NameFailedSetting(s, cli, file);
+            return kExitFailed;
+        }
+        s.host.Say(std::to_string(PageEntryCount()) + " settings bytes from " + file +
+                   " written and verified in " + Seconds(s.BusNsOf({1, 5})));
+        return kExitDone;
     });
 }
 
 int RunUpdateFirmwareCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "update-firmware FILE.efw"))
         return kExitUsage;
+    const std::string& file = cli.args[0];
+    // The file first, whole: a board is neither searched for nor read for a
+    // file that could not be written.
+    const FirmwareImageCheck check = CheckFirmwareImageFile(file);
+    if (!check.text) {
+        if (check.line > 0) {
+            CliFlowHost host(cli);
+            ShowInvalidFirmware(host);
+            cli.err << "kelvo-cli: " << file << ": line " << check.line << ": " << check.reason
+                    << "\n";
+        } else {
+            cli.err << "kelvo-cli: " << file << ": " << check.reason << "\n";
+        }
+        return kExitFailed;
+    }
+    const std::size_t firmwareBytes =
+        static_cast<std::size_t>(std::count(check.text->begin(), check.text->end(), '\n') - 1) *
+        kImageRecordBytes;
     return WithSession(cli, [&](CliSession& s) {
         // The board is read first so the firmware can be checked against it and
         // its settings written back afterwards.
         if (!s.state.runOptions.initProgramming)
             Download(s);
-        s.host.openFile = cli.args[0];
+        s.host.openFile = file;
         const FirmwareUpdate result = UpdateFirmware(s.ctx());
         const bool readBack = !s.host.downloadRequested || Download(s);
         if (result == FirmwareUpdate::NotWritten)
             return kExitFailed;
+        const bool initial = s.state.runOptions.initProgramming != 0;
+        s.host.Say(std::to_string(firmwareBytes) + " bytes of firmware written and verified in " +
+                   Seconds(s.BusNsOf({3, 6})) +
+                   (initial                                        ? ""
+                    : result == FirmwareUpdate::SettingsNotWritten ? "; settings not written"
+                    : readBack                                     ? "; settings restored"
+                               : "; settings restored, the board not read again"));
         // Written firmware is never reported as a failed write.
         return result == FirmwareUpdate::Complete && readBack ? kExitDone : kExitFirmwareOnly;
     });
@@ -212,10 +293,14 @@ int RunFactoryDefaultsCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 0, "factory-defaults"))
         return kExitUsage;
     return WithSession(cli, [&](CliSession& s) {
-        const bool ok = FactoryDefaults(s.ctx());
-        if (ok)
-            PrintBoard(s, cli.out);
-        return ExitCode(ok);
+        if (!FactoryDefaults(s.ctx()))
+            return kExitFailed;
+        // The board as it reads back after the reset.
+        IdentifyBoard(s.state.settingsImage, s.state.boardInfo);
+        PrintBoard(s, cli.out);
+        s.host.Say("Factory settings restored on the board and read back in " +
+                   Seconds(s.BusNsOf({1, 5}) + s.BusNsOf({0, 4})));
+        return kExitDone;
     });
 }
 
@@ -232,7 +317,11 @@ int RunPresetCommand(CliContext& cli) {
         if (!Download(s) || !UploadAllowed(s, cli))
             return kExitFailed;
         ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
-        return ExitCode(UploadConfiguration(s.ctx()) == 1);
+        if (UploadConfiguration(s.ctx()) != 1)
+            return kExitFailed;
+        s.host.Say("Preset " + cli.args[0] + ": " + std::to_string(PageEntryCount()) +
+                   " settings bytes written and verified in " + Seconds(s.BusNsOf({1, 5})));
+        return kExitDone;
     });
 }
 
