@@ -2,6 +2,7 @@
 // board kept in a state file between commands.
 
 #include "FirmwareTestImages.h"
+#include "app/BoardConnection.h"
 #include "app/cli/Cli.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
@@ -89,8 +90,9 @@ void SetKeyLine(const std::string& path, int key, const std::string& line) {
 }
 
 // kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
-// nowhere; returns its exit status.
-int RunProgram(const std::vector<std::string>& args, const char* stdoutPath) {
+// `stderrPath`, stdin from `stdinPath`; returns its exit status.
+int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
+               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null") {
     std::vector<std::string> all = {KELVO_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -99,8 +101,9 @@ int RunProgram(const std::vector<std::string>& args, const char* stdoutPath) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 0, stdinPath, O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
@@ -417,4 +420,194 @@ TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(RunProgram({"--sim", board, "download"}, "/dev/full"), 1);
     EXPECT_EQ(RunProgram({"--sim", board, "download"}, "/dev/null"), 0);
     EXPECT_EQ(RunProgram({"--version"}, "/dev/full"), 1);
+}
+
+// Without --sim the real port is used, never a board that is not there; a
+// port that cannot be used says which, why and what to do.
+TEST_F(CliBoard, WithoutSimTheRealPortIsUsedAndItsProblemsAreExplained) {
+    ConnectionRequest fake;
+    fake.ppdevPaths = {Path("proc"), Path("dev")};
+    const auto run = [&](std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int code = RunCli(args, out, err, fake);
+        return CliRun{code, out.str(), err.str()};
+    };
+    const auto explained = [&](const CliRun& r, const std::string& why) {
+        EXPECT_EQ(r.exit, 1);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(r.Count("kelvo-cli: " + why), 1) << r.err;
+        EXPECT_EQ(r.Count("give --sim FILE"), 1) << r.err;
+        EXPECT_EQ(r.Count("A USB-to-parallel printer adapter cannot drive the cable's lines"), 1);
+        EXPECT_EQ(r.Count("Searching"), 0);
+        EXPECT_EQ(r.Count("simulated board"), 1) << "only in the advice";
+    };
+    explained(run({"download"}), "No parallel port is known to the kernel (" + Path("proc") +
+                                     " is missing). Load the driver with: sudo modprobe "
+                                     "parport_pc ppdev");
+
+    fs::create_directories(Path("proc/parport0"));
+    std::ofstream(Path("proc/parport0/base-addr")) << "888\t1912\n"; // 0x378
+    explained(run({"download"}), "The parallel port at 0x378 has no device node " +
+                                     Path("dev/parport0") +
+                                     ". Load the ppdev driver with: sudo "
+                                     "modprobe ppdev");
+    explained(run({"--port", "0x278", "download"}),
+              "No parallel port has the address 0x278 (found: parport0 at 0x378)");
+    // A node that is no parallel port cannot be claimed.
+    fs::create_directories(Path("dev"));
+    std::ofstream(Path("dev/parport0")) << "";
+    explained(run({"-q", "--port", Path("dev/parport0"), "download"}),
+              "Cannot claim " + Path("dev/parport0"));
+    explained(run({"--port", Path("dev/parport7"), "download"}),
+              "Cannot open " + Path("dev/parport7") +
+                  ": No such file or directory. Load the "
+                  "ppdev driver with: sudo modprobe ppdev");
+    explained(run({"--port-driver", "direct", "--port", Path("dev/parport0"), "download"}),
+              "--port " + Path("dev/parport0") +
+                  " names a ppdev device; it needs --port-driver ppdev.");
+
+    // A device named directly takes the address the kernel lists for it.
+    fake.device = Path("dev/parport0");
+    EXPECT_EQ(RequestedPortBase(fake), 0x378);
+    fake.device = Path("dev/parport3");
+    EXPECT_FALSE(RequestedPortBase(fake));
+}
+
+TEST_F(CliBoard, FilesAreCheckedBeforeTheBoardInTheUsersWords) {
+    Create({"--family", "avr", "--board", "3"});
+    const SimBoardState before = Board();
+    const CliRun missing = OnBoard({"update-firmware", Path("nofile.efw")});
+    EXPECT_EQ(missing.exit, 1);
+    EXPECT_EQ(missing.err, "kelvo-cli: " + Path("nofile.efw") + ": no such file\n");
+    const CliRun folder = OnBoard({"update-firmware", dir.string()});
+    EXPECT_EQ(folder.err, "kelvo-cli: " + dir.string() + ": not a regular file\n");
+
+    // A record the writers would refuse: the flow's words, then which line and why.
+    std::vector<std::string> records = CutIntoRecords(fwtest::PatternCode(64));
+    records[2] = ":10003000" + std::string(32, '0') + "C0"; // out of order
+    std::ofstream(Path("bad.efw")) << FormatFirmwareImage(3, records);
+    const CliRun bad = OnBoard({"update-firmware", Path("bad.efw")});
+    EXPECT_EQ(bad.exit, 1);
+    EXPECT_EQ(bad.err, "kelvo-cli: Bad Firmware File: The firmware you have selected does not "
+                       "appear valid.\n\nPlease make sure you have selected the correct firmware\n"
+                       "for your board, and try again.\n\nIf you downloaded it, try downloading "
+                       "it again.\nkelvo-cli: " +
+                           Path("bad.efw") + ": line 4: the record " + records[2] +
+                           " is out of order: expected address 32\n");
+    std::ofstream(Path("short.efw")) << FormatFirmwareImage(3, {records[0]});
+    EXPECT_EQ(OnBoard({"update-firmware", Path("short.efw")})
+                  .Count("kelvo-cli: " + Path("short.efw") + ": the end record is missing\n"),
+              1);
+
+    const CliRun noSettings = OnBoard({"upload", Path("none.esf")});
+    EXPECT_EQ(noSettings.exit, 1);
+    EXPECT_EQ(noSettings.err, "kelvo-cli: " + Path("none.esf") + ": no such file\n");
+    EXPECT_EQ(Board().data, before.data);
+    EXPECT_EQ(Board().code, before.code);
+
+    // A truncated file loads as the desktop program loads it; validation then
+    // names what it found missing.
+    std::ofstream(Path("cut.esf")) << "Ver:3.0\n0:0\n1:0\n2:1\n";
+    const CliRun cut = OnBoard({"upload", Path("cut.esf")});
+    EXPECT_EQ(cut.exit, 1);
+    EXPECT_EQ(cut.Count("kelvo-cli: Incomplete Settings: Invalid Settings Found."), 1) << cut.err;
+    EXPECT_EQ(cut.Count("kelvo-cli: " + Path("cut.esf") +
+                        ": Operation Mode (entry 16) is empty or out of range, so the settings "
+                        "were not written\n"),
+              1)
+        << cut.err;
+    SetKeyLine(Path("cut.esf"), 1, "1:0"); // keeps the file as short; key 6 still missing
+    EXPECT_EQ(Board().data, before.data);
+}
+
+TEST_F(CliBoard, SettingsComeThroughAPipeAndTheBoardSaysWhatItIs) {
+    Create({"--family", "8051", "--board", "3"});
+    ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    SetKeyLine(Path("s.esf"), 3, "3:21");
+    const std::string err = Path("err.txt");
+    ASSERT_EQ(RunProgram({"--sim", board, "upload", "/dev/stdin"}, "/dev/null", err.c_str(),
+                         Path("s.esf").c_str()),
+              0)
+        << ReadText(err);
+    EXPECT_EQ(Board().data[4 - 1], 21);
+    const std::string text = ReadText(err);
+    EXPECT_EQ(text.rfind("kelvo-cli: simulated board " + board + ", no hardware is used\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("\n8051-family board on port 0x378\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n29 settings bytes from /dev/stdin written and verified in "),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("\x1b"), std::string::npos) << "no escape codes into a file";
+
+    Create({"--family", "avr", "--board", "3", "--force"});
+    EXPECT_EQ(OnBoard({"download"}).Count("\nATmega8 board (signature 1E 93 07) on port 0x378\n"),
+              1);
+    const CliRun unchecked = OnBoard({"-bypassreadcheck", "-AVRonly", "download"});
+    EXPECT_EQ(unchecked.Count("\nAVR board (signature not checked) on port 0x378\n"), 1);
+    EXPECT_EQ(unchecked.Count("warning"), 0);
+    // Without a family the 8051 read, tried first, takes whatever it reads.
+    const CliRun anyBoard = OnBoard({"-bypassreadcheck", "download"});
+    EXPECT_EQ(anyBoard.Count("kelvo-cli: warning: -bypassreadcheck without -AVRonly or -8051only: "
+                             "the 8051 read, tried first, then \"succeeds\" on any board"),
+              1)
+        << anyBoard.err;
+    EXPECT_EQ(anyBoard.Count("\n8051-family board on port 0x378\n"), 1) << anyBoard.err;
+}
+
+TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
+    Create({"--family", "avr", "--board", "3"});
+    const CliRun quiet = OnBoard({"-q", "download"});
+    EXPECT_EQ(quiet.exit, 0);
+    EXPECT_EQ(quiet.err, "kelvo-cli: simulated board " + board + ", no hardware is used\n");
+    EXPECT_EQ(quiet.Count("Board Type: Tovar"), 0);
+    EXPECT_NE(quiet.out.find("Board Type: Tovar"), std::string::npos);
+
+    const CliRun verbose = OnBoard({"--verbose", "download"});
+    EXPECT_EQ(verbose.Count("no answer as 8051: settings read (operation 0), "), 1) << verbose.err;
+    EXPECT_EQ(verbose.Count(": settings read (operation 4), "), 1) << verbose.err;
+    EXPECT_EQ(verbose.Count(" port accesses, "), 2);
+    EXPECT_EQ(verbose.Count(" s on the bus\n"), 2);
+
+    std::ofstream(Path("fw.efw")) << FormatFirmwareImage(3,
+                                                         CutIntoRecords(fwtest::PatternCode(1000)));
+    const CliRun update = OnBoard({"update-firmware", Path("fw.efw")});
+    ASSERT_EQ(update.exit, 0) << update.err;
+    // 1000 bytes fill 63 records of 16, padded to whole 64-byte pages: 1024.
+    EXPECT_EQ(update.Count("\n1024 bytes of firmware written and verified in "), 1) << update.err;
+    EXPECT_EQ(update.Count(" s; settings restored\n"), 1) << update.err;
+    const CliRun quietUpdate = OnBoard({"-q", "update-firmware", Path("fw.efw")});
+    EXPECT_EQ(quietUpdate.Count("bytes of firmware"), 0);
+    EXPECT_EQ(quietUpdate.Count("Firmware Upload Complete"), 0);
+
+    const CliRun preset = OnBoard({"preset", "fast"});
+    EXPECT_EQ(preset.Count("\nPreset fast: 29 settings bytes written and verified in "), 1)
+        << preset.err;
+
+    // factory-defaults prints the board as it reads back after the reset.
+    const CliRun reset = OnBoard({"--yes", "factory-defaults"});
+    ASSERT_EQ(reset.exit, 0) << reset.err;
+    EXPECT_EQ(
+        reset.out.rfind("Board Type: Tovar\nFirmware Revision: v3.10\nBattery Voltage: N/A\n", 0),
+        0u)
+        << reset.out;
+    EXPECT_EQ(EntryOf(reset.out, 4), 10) << "the factory debounce, not the preset's 15";
+    EXPECT_EQ(reset.Count("\nFactory settings restored on the board and read back in "), 1);
+}
+
+TEST_F(CliBoard, EachCommandHasItsHelpAndNoHelpLineIsWiderThan80) {
+    std::vector<std::string> texts = {Run({"--help"}).out};
+    for (const CliCommand& c : CliCommands()) {
+        const CliRun help = Run({std::string(c.name), "--help"});
+        EXPECT_EQ(help.exit, 0);
+        EXPECT_EQ(help.out.rfind("Usage: kelvo-cli [options] " + std::string(c.name), 0), 0u)
+            << help.out;
+        EXPECT_NE(help.out.find("\n  3    update-firmware"), std::string::npos) << c.name;
+        texts.push_back(help.out);
+    }
+    for (const std::string& text : texts) {
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            EXPECT_LE(line.size(), 80u) << line;
+    }
+    EXPECT_EQ(WrapText("ab ", "cd efgh ij", 2, 8), "ab cd\n  efgh\n  ij\n");
 }

@@ -68,6 +68,6 @@ TEST(DesktopCommandLine, BadBoardChoicesAreErrors) {
     EXPECT_NE(ParseError({"--sim"}).find("--sim needs a value"), std::string::npos);
     EXPECT_NE(ParseError({"--port-driver", "lpt"}).find("unknown port driver \"lpt\""),
               std::string::npos);
-    for (const char* bad : {"0", "10000", "0x", "0x10000", "x378", "37g", "", "dev/parport0"})
+    for (const char* bad : {"0", "10000", "0x", "0x10000", "x378", "37g", "", "parport0"})
         EXPECT_NE(ParseError({"--port", bad}).find("--port wants"), std::string::npos) << bad;
 }

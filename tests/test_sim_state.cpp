@@ -308,7 +308,7 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     };
     for (const auto& [args, message] : bad) {
         EXPECT_EQ(Cli(args), 2) << args.back();
-        EXPECT_EQ(err_.str().rfind("kelvo-cli sim-create: " + message, 0), 0u) << err_.str();
+        EXPECT_EQ(err_.str().rfind("kelvo-cli: sim-create: " + message, 0), 0u) << err_.str();
     }
     EXPECT_FALSE(fs::exists(Path("x.json")));
 }

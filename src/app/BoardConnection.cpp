@@ -89,7 +89,7 @@ ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments,
             error = "unknown port driver \"" + value + "\" (use ppdev, direct or inpout)";
             return ConnectionOption::Bad;
         }
-    } else if (value.rfind("/dev/", 0) == 0) {
+    } else if (value.find_first_of("/\\") != std::string::npos) {
         request.device = value;
         request.portOverride.reset();
     } else {

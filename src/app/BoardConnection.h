@@ -42,7 +42,7 @@ struct ConnectionRequest {
 enum class ConnectionOption { NotOne, Taken, Bad };
 
 // Takes a connection option at arguments[i] (--sim FILE, --port-driver NAME,
-// --port HEX|0xHEX|/dev/parportN) into `request`, moving i past its value.
+// --port HEX|0xHEX|/dev/parportN, any path a device) into `request`, moving i past its value.
 // Both programs' parsers use it, so the options mean the same in both. Bad:
 // `error` says what is wrong.
 ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments, std::size_t& i,

@@ -104,8 +104,10 @@ FirmwareImageCheck CheckFirmwareImage(std::istream& in) {
         text += record;
         text.push_back('\n');
     }
-    if (!ended)
+    if (!ended) {
+        check.line = 0;
         return refuse(dataRecords == 0 ? "the file holds no records" : "the end record is missing");
+    }
     check.line = 0;
     check.text = std::move(text);
     return check;
@@ -120,6 +122,7 @@ FirmwareImageCheck CheckFirmwareImageFile(const std::filesystem::path& path) {
     // twice: a pipe or device would not.
     std::error_code ec;
     FirmwareImageCheck check;
+    check.unreadable = true;
     std::ifstream in;
     if (!std::filesystem::exists(path, ec))
         check.reason = "no such file";

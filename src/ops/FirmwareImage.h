@@ -80,6 +80,7 @@ struct FirmwareImageCheck {
     std::optional<std::string> text; // the decoded records when the image is sound
     int line = 0;                    // the refused line (1 is the header); 0 for the file
     std::string reason;              // why, in a user's words
+    bool unreadable = false;         // the file itself: missing, a folder, not readable
 };
 FirmwareImageCheck CheckFirmwareImage(std::istream& in);
 // Of the file at `path`, which must be a regular file.

@@ -58,6 +58,11 @@ public:
         // Never a believable board that is not there without saying so.
         if (cli_.connection.simFile)
             cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile) << "\n";
+        const RunOptions& o = state.runOptions;
+        if (o.bypassReadCheck && !o.avrOnly && !o.only8051)
+            cli_.err << "kelvo-cli: warning: -bypassreadcheck without -AVRonly or -8051only: the "
+                        "8051 read, tried first, then \"succeeds\" on any board, an AVR board or "
+                        "none at all, and gives what the cable happens to read\n";
         counter_.emplace(connection_->port());
         host.board = {&state, &*counter_, connection_.get()};
         ctx_.emplace(FlowContext{state, host, *counter_, connection_->clock(), &stop_});
@@ -254,14 +259,13 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
     // file that could not be written.
     const FirmwareImageCheck check = CheckFirmwareImageFile(file);
     if (!check.text) {
-        if (check.line > 0) {
+        if (!check.unreadable) {
             CliFlowHost host(cli);
             ShowInvalidFirmware(host);
-            cli.err << "kelvo-cli: " << file << ": line " << check.line << ": " << check.reason
-                    << "\n";
-        } else {
-            cli.err << "kelvo-cli: " << file << ": " << check.reason << "\n";
         }
+        cli.err << "kelvo-cli: " << file << ": "
+                << (check.line > 0 ? "line " + std::to_string(check.line) + ": " : "")
+                << check.reason << "\n";
         return kExitFailed;
     }
     const std::size_t firmwareBytes =

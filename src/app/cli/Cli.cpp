@@ -30,12 +30,12 @@ constexpr const char* kExitCodes =
 
 void PrintHelp(std::ostream& out) {
     out << "kelvo-cli " << kVersion
-        << " - reads, writes and updates a firing-control board through a parallel-port\n"
-           "programming cable, without windows.\n\n"
+        << " - reads, writes and updates a firing-control board through a\n"
+           "parallel-port programming cable, without windows.\n\n"
            "Usage: kelvo-cli [options] COMMAND [arguments]\n\nCommands:\n";
     for (const CliCommand& c : CliCommands())
         out << WrapText("  " + std::string(c.name) + (c.usage.empty() ? "" : " "), c.usage, 6)
-            << "      " << c.summary << "\n";
+            << WrapText("      ", c.summary, 6);
     out << "\n`kelvo-cli COMMAND --help` says more about one command.\n"
            "\nConnection (the real parallel port unless --sim is given):\n"
            "  --sim FILE             use the simulated board kept in FILE (make one with\n"
@@ -43,14 +43,15 @@ void PrintHelp(std::ostream& out) {
            "  --port HEX|DEVICE      parallel-port base address, e.g. 378 or 0x378\n"
            "                         (overrides ConnSettings.dat), or a ppdev device such as\n"
            "                         /dev/parport0\n"
-           "  --port-driver NAME     ppdev (Linux, /dev/parportN; the default there), direct\n"
-           "                         (Linux, root only) or inpout (Windows; the default there)\n"
+           "  --port-driver NAME     ppdev (Linux, /dev/parportN; the default there),\n"
+           "                         direct (Linux, root only) or inpout (Windows; the\n"
+           "                         default there)\n"
            "\nOther options:\n"
            "  --yes                  answer Yes to every question\n"
            "  --no-wait              pin test: go on without waiting for Enter\n"
            "  -q, --quiet            print errors only\n"
-           "  -v, --verbose          print every attempt and operation with its port accesses\n"
-           "                         and bus time\n"
+           "  -v, --verbose          print every attempt and operation with its port\n"
+           "                         accesses and bus time\n"
            "  --help, --version\n"
            "\nService switches (as for the desktop program):\n"
            "  -initprogramming -pintest -displaydatamemraw -bypassreadcheck\n"
@@ -65,7 +66,7 @@ void PrintCommandHelp(const CliCommand& c, std::ostream& out) {
                         (c.usage.empty() ? "" : " "),
                     c.usage, 6)
         << "\n"
-        << c.summary << ".\n";
+        << WrapText("", std::string(c.summary) + ".", 0);
     if (!c.details.empty())
         out << "\n" << c.details;
     out << "\n" << kExitCodes;

@@ -215,26 +215,26 @@ int RunSimCreate(CliContext& ctx) {
     SimCreateRequest request;
     std::string problem;
     if (!ParseSimCreateArguments(ctx.args, request, problem)) {
-        ctx.err << "kelvo-cli sim-create: " << problem << "\nUsage: kelvo-cli sim-create "
-                << kSimCreateUsage << "\n";
+        ctx.err << "kelvo-cli: sim-create: " << problem << "\n"
+                << WrapText("Usage: kelvo-cli sim-create ", kSimCreateUsage, 6);
         return 2;
     }
     SimBoardState& state = request.state;
     if (request.codeFile) {
         const std::string& code = *request.codeFile;
         if (NamesSameFile(code, request.file)) {
-            ctx.err << "kelvo-cli sim-create: --code names the state file " << code
+            ctx.err << "kelvo-cli: sim-create: --code names the state file " << code
                     << " itself; choose another\n";
             return 2;
         }
         std::ifstream in;
         if (!OpenTextFile(code, in)) {
-            ctx.err << "kelvo-cli sim-create: " << code << ": cannot be opened as a file\n";
+            ctx.err << "kelvo-cli: sim-create: " << code << ": cannot be opened as a file\n";
             return 1;
         }
         const HexImage image = ReadIntelHex(in);
         if (!image.ok()) {
-            ctx.err << "kelvo-cli sim-create: " << code << ": " << image.error << "\n";
+            ctx.err << "kelvo-cli: sim-create: " << code << ": " << image.error << "\n";
             return 1;
         }
         // The file replaces the built-in firmware.
@@ -245,13 +245,13 @@ int RunSimCreate(CliContext& ctx) {
 
     std::error_code ec;
     if (!request.force && std::filesystem::exists(request.file, ec)) {
-        ctx.err << "kelvo-cli sim-create: " << request.file
+        ctx.err << "kelvo-cli: sim-create: " << request.file
                 << " already exists; use --force to replace it\n";
         return 1;
     }
     std::string error;
     if (!WriteSimStateFile(request.file, state, error)) {
-        ctx.err << "kelvo-cli sim-create: " << error << "\n";
+        ctx.err << "kelvo-cli: sim-create: " << error << "\n";
         return 1;
     }
     const NewSimBoard& board = request.board;
