@@ -5,10 +5,10 @@ _kelvo_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="download upload update-firmware factory-defaults preset pintest pack-firmware sim-create"
+    local commands="download upload update-firmware read-firmware factory-defaults preset pintest pack-firmware sim-create"
     local options="--sim --port --port-driver --yes --no-wait -q --quiet -v --verbose --help --version"
     local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -delaymult -boardtype"
-    local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
+    local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --lock-bits --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
 
     case $prev in
     --sim)
@@ -32,7 +32,11 @@ _kelvo_cli() {
         return
         ;;
     -o)
-        _filedir '@(esf|efw)'
+        _filedir '@(esf|efw|hex)'
+        return
+        ;;
+    --backup)
+        _filedir efw
         return
         ;;
     --port)
@@ -40,7 +44,7 @@ _kelvo_cli() {
         return
         ;;
     --board | --firmware | --battery | --address | --bus-cycle-ns | --floating-status | \
-        --signature | --pace | --stuck-bit | --answer-from | --bit-errors)
+        --signature | --lock-bits | --pace | --stuck-bit | --answer-from | --bit-errors)
         return
         ;;
     esac
@@ -68,7 +72,14 @@ _kelvo_cli() {
         ;;
     download) COMPREPLY=($(compgen -W "-o" -- "$cur")) ;;
     upload) _filedir esf ;;
-    update-firmware) _filedir efw ;;
+    update-firmware)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--backup" -- "$cur"))
+        else
+            _filedir efw
+        fi
+        ;;
+    read-firmware) COMPREPLY=($(compgen -W "-o" -- "$cur")) ;;
     preset) COMPREPLY=($(compgen -W "conservative normal fast extreme" -- "$cur")) ;;
     pack-firmware)
         if [[ $cur == -* ]]; then

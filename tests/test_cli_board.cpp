@@ -611,3 +611,107 @@ TEST_F(CliBoard, EachCommandHasItsHelpAndNoHelpLineIsWiderThan80) {
     }
     EXPECT_EQ(WrapText("ab ", "cd efgh ij", 2, 8), "ab cd\n  efgh\n  ij\n");
 }
+
+// A backup taken before an update gives the old firmware back byte for byte.
+TEST_F(CliBoard, FirmwareBackupRestoresCodeMemoryOnBothFamilies) {
+    std::mt19937 rng(11);
+    std::vector<std::uint8_t> oldCode(3000), newCode(5000);
+    for (auto& b : oldCode)
+        b = static_cast<std::uint8_t>(rng());
+    for (auto& b : newCode)
+        b = static_cast<std::uint8_t>(rng());
+    oldCode.back() = 0xFF; // an erased byte inside the firmware stays in the copy
+    std::ofstream(Path("old.hex")) << [&] {
+        std::string text;
+        for (const std::string& r : CutIntoRecords(oldCode))
+            text += r + "\n";
+        return text;
+    }();
+    std::ofstream(Path("new.efw")) << FormatFirmwareImage(3, CutIntoRecords(newCode));
+    for (const char* family : {"avr", "8051"}) {
+        Create({"--family", family, "--board", "3", "--code", Path("old.hex"), "--force"});
+        const std::vector<std::uint8_t> original = Board().code;
+
+        const CliRun read = OnBoard({"read-firmware", "-o", Path("backup.efw")});
+        ASSERT_EQ(read.exit, 0) << family << read.err;
+        EXPECT_EQ(read.Count("\n8192 bytes of code memory read in "), 1) << read.err;
+        EXPECT_EQ(read.Count(" and written to " + Path("backup.efw") +
+                             " as a firmware image for board type 3\n"),
+                  1);
+        EXPECT_EQ(Board().code, original) << "reading changes nothing";
+        ASSERT_EQ(OnBoard({"read-firmware", "-o", Path("backup.hex")}).exit, 0);
+        std::ifstream hexIn(Path("backup.hex"));
+        const HexImage hex = ReadIntelHex(hexIn);
+        ASSERT_TRUE(hex.ok()) << hex.error;
+        EXPECT_TRUE(std::equal(hex.memory.begin(), hex.memory.end(), original.begin()));
+        EXPECT_EQ(hex.memory.size() % 64, 0u);
+        EXPECT_GE(hex.memory.size(), oldCode.size());
+
+        const CliRun update =
+            OnBoard({"update-firmware", "--backup", Path("again.efw"), Path("new.efw")});
+        ASSERT_EQ(update.exit, 0) << family << update.err;
+        EXPECT_EQ(ReadText(Path("again.efw")), ReadText(Path("backup.efw")));
+        EXPECT_TRUE(std::equal(newCode.begin(), newCode.end(), Board().code.begin()));
+
+        const CliRun restore = OnBoard({"update-firmware", Path("backup.efw")});
+        ASSERT_EQ(restore.exit, 0) << family << restore.err;
+        EXPECT_EQ(Board().code, original) << family;
+    }
+}
+
+TEST_F(CliBoard, ALockedOrBlankPartIsNeverBackedUp) {
+    std::ofstream(Path("new.efw"))
+        << FormatFirmwareImage(3, CutIntoRecords(fwtest::PatternCode(256)));
+    // AVR lock mode 3 (LB1 and LB2 programmed): the part reports it.
+    Create({"--family", "avr", "--board", "3", "--lock-bits", "FC"});
+    const std::vector<std::uint8_t> before = Board().code;
+    const CliRun locked = OnBoard({"read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(locked.exit, 1);
+    EXPECT_EQ(locked.Count("kelvo-cli: Firmware Read Refused: The board's lock bits forbid "
+                           "reading its firmware"),
+              1)
+        << locked.err;
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+    const CliRun noUpdate =
+        OnBoard({"update-firmware", "--backup", Path("b.efw"), Path("new.efw")});
+    EXPECT_EQ(noUpdate.exit, 1);
+    EXPECT_EQ(noUpdate.Count("kelvo-cli: --backup: no backup, so the firmware was not replaced\n"),
+              1);
+    EXPECT_EQ(Board().code, before);
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+    // Without a backup the chip erase of an update clears the lock bits.
+    ASSERT_EQ(OnBoard({"update-firmware", Path("new.efw")}).exit, 0);
+    EXPECT_EQ(Board().lockBits, 0xFF);
+
+    // The 8051-family part cannot report its lock bits; locked, it reads
+    // blank, and blank is refused too.
+    Create({"--family", "8051", "--board", "3", "--lock-bits", "FC", "--force"});
+    const CliRun blank = OnBoard({"read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(blank.exit, 1);
+    EXPECT_EQ(blank.Count("kelvo-cli: Firmware Read Refused: The board's code memory reads "
+                          "blank"),
+              1)
+        << blank.err;
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+
+    // Locked against programming only (LB1), the AVR part takes no settings.
+    Create({"--family", "avr", "--board", "3", "--lock-bits", "FE", "--force"});
+    const SimBoardState lockedBoard = Board();
+    const CliRun preset = OnBoard({"preset", "extreme"});
+    EXPECT_EQ(preset.exit, 1);
+    EXPECT_EQ(preset.Count("kelvo-cli: Settings Upload Failed"), 1) << preset.err;
+    EXPECT_EQ(Board().data, lockedBoard.data);
+    ASSERT_EQ(OnBoard({"read-firmware", "-o", Path("fe.efw")}).exit, 0) << "reading is allowed";
+
+    // A backup that cannot be written stops the update before the erase.
+    fs::create_directory(Path("folder.efw"));
+    const CliRun unwritable =
+        OnBoard({"update-firmware", "--backup", Path("folder.efw"), Path("new.efw")});
+    EXPECT_EQ(unwritable.exit, 1);
+    EXPECT_EQ(Board().code, lockedBoard.code);
+    EXPECT_EQ(OnBoard({"update-firmware", "--backup", Path("new.efw"), Path("new.efw")}).exit, 2);
+    EXPECT_EQ(
+        OnBoard({"-initprogramming", "update-firmware", "--backup", Path("x.efw"), Path("new.efw")})
+            .exit,
+        2);
+}

@@ -4,8 +4,10 @@
 #include "app/cli/SettingNames.h"
 #include "app/cli/StopSignals.h"
 #include "files/ConnectionSettings.h"
+#include "files/SafeWrite.h"
 #include "files/SettingsFile.h"
 #include "ops/Download.h"
+#include "ops/FirmwareBackup.h"
 #include "ops/FirmwareImage.h"
 #include "ops/FirmwareImageHex.h"
 #include "ops/FirmwareUpdate.h"
@@ -166,6 +168,31 @@ void NameFailedSetting(const CliSession& s, CliContext& cli, const std::string& 
                 << "the settings were not written\n";
 }
 
+// Reads the board's code memory and writes it to `output` ("-": stdout) in
+// the format its name asks for. The board must have been read (its type
+// goes into the file).
+bool WriteFirmwareBackup(CliSession& s, CliContext& cli, const std::string& output) {
+    if (ReadFirmware(s.ctx()) != FirmwareRead::Read)
+        return false;
+    const bool hex = output.size() > 4 && output.substr(output.size() - 4) == ".hex";
+    const std::int32_t boardCode = s.state.settingsImage[entry::boardTypeCode];
+    const std::string text =
+        FormatFirmwareBackup(s.state.codeRead.memory, boardCode,
+                             hex ? BackupFormat::IntelHex : BackupFormat::FirmwareImage);
+    if (output == "-") {
+        cli.out << text << std::flush;
+    } else if (const FileResult written = WriteFileReplacing(output, text); !written) {
+        cli.err << "kelvo-cli: " << written.error << "\n";
+        return false;
+    }
+    s.host.Say(std::to_string(s.state.codeRead.memory.size()) + " bytes of code memory read in " +
+               Seconds(s.BusNsOf({7, 8})) + " and written to " +
+               (output == "-" ? "standard output" : output) +
+               (hex ? " as Intel HEX"
+                    : " as a firmware image for board type " + std::to_string(boardCode)));
+    return true;
+}
+
 // Opens the board, runs one command's flows on it and closes it again; the
 // body gives the exit code.
 int WithSession(CliContext& cli, const std::function<int(CliSession&)>& body) {
@@ -251,10 +278,50 @@ int RunUploadCommand(CliContext& cli) {
     });
 }
 
-int RunUpdateFirmwareCommand(CliContext& cli) {
-    if (!ExpectArguments(cli, 1, "update-firmware FILE.efw"))
+int RunReadFirmwareCommand(CliContext& cli) {
+    if (cli.args.size() != 2 || cli.args[0] != "-o") {
+        cli.err << "kelvo-cli: usage: kelvo-cli [options] read-firmware -o FILE.efw|FILE.hex|-\n";
         return kExitUsage;
-    const std::string& file = cli.args[0];
+    }
+    const std::string& output = cli.args[1];
+    if (cli.connection.simFile && output != "-" && NamesSameFile(output, *cli.connection.simFile)) {
+        cli.err << "kelvo-cli: -o names the simulated board's own file " << output
+                << "; choose another\n";
+        return kExitUsage;
+    }
+    return WithSession(cli, [&](CliSession& s) {
+        if (!Download(s))
+            return kExitFailed;
+        return WriteFirmwareBackup(s, cli, output) ? kExitDone : kExitFailed;
+    });
+}
+
+int RunUpdateFirmwareCommand(CliContext& cli) {
+    std::optional<std::string> backup;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < cli.args.size(); ++i) {
+        if (cli.args[i] == "--backup" && i + 1 < cli.args.size())
+            backup = cli.args[++i];
+        else
+            files.push_back(cli.args[i]);
+    }
+    if (files.size() != 1 || (files[0].size() > 1 && files[0][0] == '-')) {
+        cli.err << "kelvo-cli: usage: kelvo-cli [options] update-firmware [--backup "
+                   "BACKUP.efw] FILE.efw\n";
+        return kExitUsage;
+    }
+    if (backup && cli.options.initProgramming) {
+        cli.err << "kelvo-cli: --backup reads the board first, which -initprogramming does not; "
+                   "take the backup with read-firmware\n";
+        return kExitUsage;
+    }
+    const std::string& file = files[0];
+    if (backup && (NamesSameFile(*backup, file) ||
+                   (cli.connection.simFile && NamesSameFile(*backup, *cli.connection.simFile)))) {
+        cli.err << "kelvo-cli: --backup names one of the command's own files, " << *backup
+                << "; choose another\n";
+        return kExitUsage;
+    }
     // The file first, whole: a board is neither searched for nor read for a
     // file that could not be written.
     const FirmwareImageCheck check = CheckFirmwareImageFile(file);
@@ -274,8 +341,20 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
     return WithSession(cli, [&](CliSession& s) {
         // The board is read first so the firmware can be checked against it and
         // its settings written back afterwards.
-        if (!s.state.runOptions.initProgramming)
-            Download(s);
+        const bool read = !s.state.runOptions.initProgramming && Download(s);
+        // The old firmware is gone for good after the erase: without its
+        // copy nothing is written.
+        if (backup) {
+            if (!read) {
+                cli.err << "kelvo-cli: --backup: the board could not be read, so no backup was "
+                           "taken and nothing was written\n";
+                return kExitFailed;
+            }
+            if (!WriteFirmwareBackup(s, cli, *backup)) {
+                cli.err << "kelvo-cli: --backup: no backup, so the firmware was not replaced\n";
+                return kExitFailed;
+            }
+        }
         s.host.openFile = file;
         const FirmwareUpdate result = UpdateFirmware(s.ctx());
         const bool readBack = !s.host.downloadRequested || Download(s);

@@ -2,6 +2,7 @@
 
 #include "app/CommandLineInfo.h"
 #include "app/Version.h"
+#include "ops/BoardTypes.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -69,6 +70,12 @@ void PrintCommandHelp(const CliCommand& c, std::ostream& out) {
         << WrapText("", std::string(c.summary) + ".", 0);
     if (!c.details.empty())
         out << "\n" << c.details;
+    if (c.listsBoardCodes) {
+        std::string codes;
+        for (int code = 0; const std::optional<BoardType> type = LookUpBoardType(code); ++code)
+            codes += (code ? ", " : "") + std::to_string(code) + "=" + std::string(type->name);
+        out << "\n" << WrapText("Board type codes: ", codes, 2);
+    }
     out << "\n" << kExitCodes;
 }
 
@@ -81,7 +88,13 @@ std::string WrapText(std::string_view first, std::string_view text, std::size_t 
     bool lineEmpty = true;
     std::size_t at = 0;
     while (at < text.size()) {
-        const std::size_t end = std::min(text.find(' ', at), text.size());
+        // An option and its value in brackets stay on one line.
+        std::size_t end = at;
+        int depth = 0;
+        while (end < text.size() && (text[end] != ' ' || depth > 0)) {
+            depth += text[end] == '[' ? 1 : text[end] == ']' ? -1 : 0;
+            ++end;
+        }
         const std::string_view word = text.substr(at, end - at);
         at = end + 1;
         if (word.empty())

@@ -42,6 +42,7 @@ struct CliCommand {
     std::string_view summary; // one line for --help
     int (*run)(CliContext&);
     std::string_view details = {}; // more for `kelvo-cli COMMAND --help`
+    bool listsBoardCodes = false;  // that help lists the board type codes
 };
 
 const std::vector<CliCommand>& CliCommands();

@@ -13,7 +13,7 @@ namespace {
 
 bool IsAvrOperation(int operation) {
     return operation == kOpReadAvrSettings || operation == kOpWriteAvrSettings ||
-           operation == kOpWriteAvrFirmware;
+           operation == kOpWriteAvrFirmware || operation == kOpReadAvrCode;
 }
 
 const char* OperationName(int operation) {
@@ -27,6 +27,9 @@ const char* OperationName(int operation) {
     case kOpWrite8051Firmware:
     case kOpWriteAvrFirmware:
         return "firmware write";
+    case kOpRead8051Code:
+    case kOpReadAvrCode:
+        return "firmware read";
     default:
         return "operation";
     }

@@ -114,7 +114,8 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
                                 a == "--battery" || a == "--halcyra-mode" || a == "--address" ||
                                 a == "--bus-cycle-ns" || a == "--floating-status" ||
                                 a == "--signature" || a == "--stuck-bit" || a == "--answer-from" ||
-                                a == "--bit-errors" || a == "--code" || a == "--pace";
+                                a == "--bit-errors" || a == "--code" || a == "--pace" ||
+                                a == "--lock-bits";
         if (takesValue && i + 1 >= args.size())
             return fail(a + " needs a value");
         const std::string value = takesValue ? args[++i] : std::string();
@@ -188,6 +189,11 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
             if (!ParseUnsigned(value, 0xFF, n, 16))
                 return fail("--floating-status wants a hexadecimal byte such as FF");
             state.floatingStatus = static_cast<std::uint8_t>(n);
+        } else if (option == "--lock-bits") {
+            if (!ParseUnsigned(value, 0xFF, n, 16))
+                return fail("--lock-bits wants the lock byte in hexadecimal, 0 programmed, such "
+                            "as FC (LB1 and LB2: no programming, no reading)");
+            state.lockBits = static_cast<std::uint8_t>(n);
         } else if (option == "--signature") {
             if (*family != Family::Avr)
                 return fail("--signature is for AVR boards only");
