@@ -70,7 +70,7 @@ _kelvo_cli() {
             COMPREPLY=($(compgen -W "$commands" -- "$cur"))
         fi
         ;;
-    download) COMPREPLY=($(compgen -W "-o" -- "$cur")) ;;
+    download) COMPREPLY=($(compgen -W "-o --raw --json" -- "$cur")) ;;
     upload) _filedir esf ;;
     update-firmware)
         if [[ $cur == -* ]]; then

@@ -8,6 +8,7 @@
 #include "sim/SimStateFile.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -151,7 +152,7 @@ TEST_F(CliBoard, FamilySwitchesLimitTheAttempts) {
 
 TEST_F(CliBoard, DownloadPrintsThePanelAndSavesTheFile) {
     Create({"--family", "8051", "--board", "10", "--firmware", "4.2", "--battery", "9.4"});
-    const CliRun r = OnBoard({"download", "-o", Path("s.esf")});
+    const CliRun r = OnBoard({"download", "--raw", "-o", Path("s.esf")});
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_NE(r.out.find("Board Type: Wyre\nFirmware Revision: v4.2\nBattery Voltage: 9.4 volts\n"),
               std::string::npos)
@@ -442,7 +443,8 @@ TEST_F(CliBoard, WithoutSimTheRealPortIsUsedAndItsProblemsAreExplained) {
         EXPECT_EQ(r.Count("simulated board"), 1) << "only in the advice";
     };
     explained(run({"download"}), "No parallel port is known to the kernel (" + Path("proc") +
-                                     " is missing). Load the driver with: sudo modprobe "
+                                     " is missing), so there is no " + Path("dev/parportN") +
+                                     " to open. Load the driver with: sudo modprobe "
                                      "parport_pc ppdev");
 
     fs::create_directories(Path("proc/parport0"));
@@ -590,7 +592,8 @@ TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
         reset.out.rfind("Board Type: Tovar\nFirmware Revision: v3.10\nBattery Voltage: N/A\n", 0),
         0u)
         << reset.out;
-    EXPECT_EQ(EntryOf(reset.out, 4), 10) << "the factory debounce, not the preset's 15";
+    EXPECT_NE(reset.out.find("\n  Trigger Debounce: 10 Mult.\n"), std::string::npos)
+        << "the factory debounce, not the preset's 15";
     EXPECT_EQ(reset.Count("\nFactory settings restored on the board and read back in "), 1);
 }
 
@@ -714,4 +717,75 @@ TEST_F(CliBoard, ALockedOrBlankPartIsNeverBackedUp) {
         OnBoard({"-initprogramming", "update-firmware", "--backup", Path("x.efw"), Path("new.efw")})
             .exit,
         2);
+}
+
+TEST_F(CliBoard, DownloadListsTheSettingsAsThePagesShowThemRawOrAsJson) {
+    Create({"--family", "avr", "--board", "3"});
+    const CliRun named = OnBoard({"download"});
+    ASSERT_EQ(named.exit, 0) << named.err;
+    EXPECT_NE(named.out.find("Battery Voltage: N/A\n\nFiring Options\n  Firing Mode: Semi Auto\n"
+                             "  Rate of Fire (ROF): 15 bps\n  AE Bypass ROF: 15 bps\n"
+                             "  Operation Mode: Standard\n  Solenoid Dwell: 7.5 ms\n"
+                             "  Trigger Debounce: 10 Mult.\n"),
+              std::string::npos)
+        << named.out;
+    for (const char* line : {"\nEye Options\n  After Eye Delay: 0 ms\n",
+                             "\nTimer Options\n  Timer Init: Button 1 Only\n  Timer Time: 10:00\n"
+                             "  Timer Mode: Timer Counts Down\n",
+                             "\nPower Options\n  Powersave Time: 30 Minutes\n"})
+        EXPECT_NE(named.out.find(line), std::string::npos) << line << named.out;
+    // Only the pages this board has.
+    EXPECT_EQ(named.out.find("Closed Bolt"), std::string::npos);
+    EXPECT_EQ(named.out.find("LCD"), std::string::npos);
+    EXPECT_EQ(named.out.find("Entry "), std::string::npos);
+
+    const CliRun raw = OnBoard({"download", "--raw"});
+    std::istringstream lines(raw.out);
+    std::string line;
+    for (int i = 0; i < 3; ++i)
+        std::getline(lines, line);
+    const SimBoardState state = Board();
+    for (int i = 0; i < 37; ++i) {
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, "Entry " + std::to_string(i) + ": " + std::to_string(state.data[i]));
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << "nothing after the bytes";
+
+    const CliRun json = OnBoard({"download", "--json"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    const nlohmann::json doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(doc["board"]["family"], "avr");
+    EXPECT_EQ(doc["board"]["boardType"], "Tovar");
+    EXPECT_EQ(doc["board"]["boardTypeCode"], 3);
+    EXPECT_EQ(doc["board"]["port"], "0x378");
+    ASSERT_EQ(doc["raw"].size(), 37u);
+    for (int i = 0; i < 37; ++i)
+        EXPECT_EQ(doc["raw"][i], state.data[i]) << i;
+    bool dwellSeen = false;
+    for (const auto& setting : doc["settings"]) {
+        for (std::size_t k = 0; k < setting["entries"].size(); ++k)
+            EXPECT_EQ(setting["raw"][k], doc["raw"][setting["entries"][k].get<int>()]);
+        if (setting["name"] == "Solenoid Dwell") {
+            dwellSeen = true;
+            EXPECT_EQ(setting["value"], "7.5 ms");
+            EXPECT_EQ(setting["page"], "Firing Options");
+        }
+    }
+    EXPECT_TRUE(dwellSeen);
+    EXPECT_EQ(OnBoard({"download", "--json", "-o", "-"}).exit, 2);
+    EXPECT_EQ(OnBoard({"download", "--json", "--raw"}).exit, 2);
+
+    // An LCD board lists its LCD pages; a closed-bolt one its closed-bolt page.
+    Create({"--family", "8051", "--board", "10", "--force"});
+    const CliRun lcd = OnBoard({"download"});
+    EXPECT_NE(lcd.out.find("\nLCD Display Options\n  Section 1 Display: Timer\n"),
+              std::string::npos)
+        << lcd.out;
+    EXPECT_NE(lcd.out.find("\nLCD Menu Options\n  Menu Items: Firing Mode, Rate Of Fire, "),
+              std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(OnBoard({"download", "--json"}).out)["board"]["family"],
+              "8051");
+    Create({"--family", "avr", "--board", "6", "--force"});
+    EXPECT_NE(OnBoard({"download"}).out.find("\nClosed Bolt Options\n  Bolt Delay Offset: 5 ms\n"),
+              std::string::npos);
 }

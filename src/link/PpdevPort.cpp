@@ -36,7 +36,8 @@ std::string FindParportDevice(std::uint16_t portBase, const PpdevPaths& paths, s
     std::error_code ec;
     if (!fs::is_directory(paths.procRoot, ec)) {
         error = "No parallel port is known to the kernel (" + paths.procRoot +
-                " is missing). Load the driver with: sudo modprobe parport_pc ppdev";
+                " is missing), so there is no " + (fs::path(paths.devDir) / "parportN").string() +
+                " to open. Load the driver with: sudo modprobe parport_pc ppdev";
         return {};
     }
     std::string found;

@@ -2,6 +2,7 @@
 
 #include "app/cli/CliFlowHost.h"
 #include "app/cli/SettingNames.h"
+#include "app/cli/SettingsListing.h"
 #include "app/cli/StopSignals.h"
 #include "files/ConnectionSettings.h"
 #include "files/SafeWrite.h"
@@ -124,13 +125,28 @@ bool Download(CliSession& s) {
     return s.state.operationSucceeded == 1 && s.state.boardInfo.boardLoaded == 1;
 }
 
-void PrintBoard(const CliSession& s, std::ostream& out) {
+enum class Listing { Named, Raw };
+
+// The board panel, then the settings by page (or, raw, the bytes as
+// "Entry N: value").
+void PrintBoard(const CliSession& s, std::ostream& out, Listing listing = Listing::Named) {
     const BoardInfo& info = s.state.boardInfo;
     out << "Board Type: " << info.boardTypeName << "\n"
         << "Firmware Revision: " << info.firmwareRevisionText << "\n"
         << "Battery Voltage: " << info.batteryVoltageText << "\n";
-    for (std::size_t i = 0; i < kImageEntries; ++i)
-        out << "Entry " << i << ": " << s.state.settingsImage[i] << "\n";
+    if (listing == Listing::Raw) {
+        for (std::size_t i = 0; i < kImageEntries; ++i)
+            out << "Entry " << i << ": " << s.state.settingsImage[i] << "\n";
+        return;
+    }
+    std::string page;
+    for (const SettingLine& line : ListSettings(s.state.settingsImage, info)) {
+        if (line.page != page) {
+            page = line.page;
+            out << "\n" << page << "\n";
+        }
+        out << "  " << line.name << ": " << line.value << "\n";
+    }
 }
 
 // Upload Configuration is disabled for a board whose firmware is older than
@@ -205,15 +221,26 @@ int WithSession(CliContext& cli, const std::function<int(CliSession&)>& body) {
 } // namespace
 
 int RunDownloadCommand(CliContext& cli) {
-    const char* usage = "kelvo-cli: usage: kelvo-cli [options] download [-o FILE.esf|-]\n";
+    const char* usage =
+        "kelvo-cli: usage: kelvo-cli [options] download [--raw|--json] [-o FILE.esf|-]\n";
     std::optional<std::string> output;
+    bool raw = false, json = false;
     for (std::size_t i = 0; i < cli.args.size(); ++i) {
         if (cli.args[i] == "-o" && i + 1 < cli.args.size()) {
             output = cli.args[++i];
+        } else if (cli.args[i] == "--raw") {
+            raw = true;
+        } else if (cli.args[i] == "--json") {
+            json = true;
         } else {
             cli.err << usage;
             return kExitUsage;
         }
+    }
+    if ((raw && json) || (json && output && *output == "-")) {
+        cli.err << "kelvo-cli: download: --json is the whole of standard output; give it alone\n"
+                << usage;
+        return kExitUsage;
     }
     if (cli.options.pinTest) {
         // The pin test takes the download's place and reads no board.
@@ -235,7 +262,11 @@ int RunDownloadCommand(CliContext& cli) {
             return kExitFailed;
         // With "-o -" the settings file alone goes to stdout.
         const bool toStdout = output && *output == "-";
-        PrintBoard(s, toStdout ? cli.err : cli.out);
+        if (json)
+            cli.out << SettingsJson(s.state.settingsImage, s.state.boardInfo, s.host.answeredFamily,
+                                    s.state.link.portBase);
+        else
+            PrintBoard(s, toStdout ? cli.err : cli.out, raw ? Listing::Raw : Listing::Named);
         if (toStdout) {
             if (!ReadyToSave(s.ctx()))
                 return kExitFailed;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 namespace kelvo {
 
@@ -64,8 +65,10 @@ void CliFlowHost::Say(const std::string& line) {
 MessageAnswer CliFlowHost::ShowMessage(const std::string& text, const std::string& caption,
                                        MessageIcon icon, MessageButtons buttons) {
     const bool problem = icon != MessageIcon::None;
+    // The flows' texts as they are, without the blank lines some end in.
+    const std::string_view shown(text.data(), text.find_last_not_of('\n') + 1);
     if (problem || buttons == MessageButtons::YesNo || !cli_.quiet)
-        cli_.err << (problem ? "kelvo-cli: " : "") << caption << ": " << text << "\n";
+        cli_.err << (problem ? "kelvo-cli: " : "") << caption << ": " << shown << "\n";
     if (buttons == MessageButtons::YesNo) {
         cli_.err << (cli_.yes ? "(answered Yes)\n" : "(answered No; give --yes to go on)\n");
         return cli_.yes ? MessageAnswer::Yes : MessageAnswer::No;
@@ -111,6 +114,7 @@ void CliFlowHost::RunInProgressWindow(const OperationRequest& request,
     const char* family = IsAvrOperation(request.operation) ? "AVR" : "8051";
     std::string line;
     if (record.succeeded) {
+        answeredFamily = IsAvrOperation(request.operation) ? "avr" : "8051";
         const bool checked = !(request.operation == kOpReadAvrSettings && board.state &&
                                board.state->runOptions.bypassReadCheck);
         line = AnsweringBoardText(request.operation, portBase, checked);

@@ -69,6 +69,7 @@ public:
     const StopRequest* stop = nullptr; // no more waiting once a stop is asked for
     CliBoardView board;
     std::vector<OperationRecord> operations; // every operation run, in order
+    std::string answeredFamily;              // "avr" or "8051": the last board that answered
 
 private:
     CliContext& cli_;

@@ -7,13 +7,15 @@ namespace kelvo {
 
 const std::vector<CliCommand>& CliCommands() {
     static const std::vector<CliCommand> commands = {
-        {"download", "[-o FILE.esf|-]",
-         "read the board and print its type, firmware, battery and settings bytes",
-         RunDownloadCommand,
-         "Prints \"Board Type:\", \"Firmware Revision:\", \"Battery Voltage:\" and the 37\n"
-         "settings bytes as \"Entry N: value\". -o also saves a settings file; with\n"
-         "-o - the file goes to standard output and the listing to standard error.\n"
-         "Under -pintest the cable pin test runs instead.\n",
+        {"download", "[--raw|--json] [-o FILE.esf|-]",
+         "read the board and print its type, firmware, battery and settings", RunDownloadCommand,
+         "Prints \"Board Type:\", \"Firmware Revision:\", \"Battery Voltage:\" and the\n"
+         "settings by name, grouped and in the units of the option pages. --raw prints\n"
+         "the 37 settings bytes as \"Entry N: value\" instead; --json prints the board\n"
+         "information and the settings (names, values, raw bytes) as one JSON\n"
+         "document. -o also saves a settings file; with -o - the file goes to\n"
+         "standard output and the listing to standard error. Under -pintest the\n"
+         "cable pin test runs instead.\n",
          true},
         {"upload", "FILE.esf", "read the board, load the settings file and write it",
          RunUploadCommand,
