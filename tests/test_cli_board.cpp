@@ -692,9 +692,25 @@ TEST_F(CliBoard, ALockedOrBlankPartIsNeverBackedUp) {
     const CliRun blank = OnBoard({"read-firmware", "-o", Path("b.efw")});
     EXPECT_EQ(blank.exit, 1);
     EXPECT_EQ(blank.Count("kelvo-cli: Firmware Read Refused: The board's code memory reads "
-                          "blank"),
+                          "blank: it holds no firmware, or its lock bits forbid reading it (an "
+                          "8051-family part cannot report its lock bits and reads blank when "
+                          "locked). No copy has been made.\n"),
               1)
         << blank.err;
+
+    // A board whose settings read but whose code read does not: the
+    // revision byte the code read checks is damaged, and only the settings
+    // read was told to look past it.
+    Create({"--family", "8051", "--board", "3", "--stuck-bit", "19:7:1", "--force"});
+    const CliRun unread =
+        OnBoard({"-8051only", "-bypassreadcheck", "read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(unread.exit, 1);
+    EXPECT_EQ(unread.Count("kelvo-cli: Firmware Read Failed: Unable to read the firmware from "
+                           "the board. Make sure the programming cable is plugged in, and the "
+                           "power is on.\n"),
+              1)
+        << unread.err;
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
     EXPECT_FALSE(fs::exists(Path("b.efw")));
 
     // Locked against programming only (LB1), the AVR part takes no settings.
@@ -778,7 +794,9 @@ TEST_F(CliBoard, DownloadListsTheSettingsAsThePagesShowThemRawOrAsJson) {
     // An LCD board lists its LCD pages; a closed-bolt one its closed-bolt page.
     Create({"--family", "8051", "--board", "10", "--force"});
     const CliRun lcd = OnBoard({"download"});
-    EXPECT_NE(lcd.out.find("\nLCD Display Options\n  Section 1 Display: Timer\n"),
+    EXPECT_NE(lcd.out.find("\nLCD Display Options\n  Section 1 Display: Timer\n"
+                           "  Section 1-B Display: Shot Count\n  Section 2 Display: ROF Setting\n"
+                           "  Section 2-B Display: Battery Voltage\n"),
               std::string::npos)
         << lcd.out;
     EXPECT_NE(lcd.out.find("\nLCD Menu Options\n  Menu Items: Firing Mode, Rate Of Fire, "),

@@ -51,6 +51,8 @@ TEST(TerminalProgress, PlainOutputIsTheStatusAndOneBarGrowingToItsEnd) {
     TerminalProgress q(cut, ProgressStyle::Plain);
     q.SetStatus("Downloading settings from your board, please wait...");
     q.SetRange(100);
+    q.SetPosition(1); // the first step shows the board has answered
+    EXPECT_TRUE(q.Started());
     q.SetPosition(20);
     q.SetStatus("Verifying");
     q.SetPosition(40);
