@@ -712,6 +712,15 @@ TEST_F(CliBoard, ALockedOrBlankPartIsNeverBackedUp) {
         << unread.err;
     EXPECT_FALSE(fs::exists(Path("b.efw")));
     EXPECT_FALSE(fs::exists(Path("b.efw")));
+    // An AVR part with another signature is never read, whatever the
+    // settings read was told.
+    Create({"--family", "avr", "--board", "3", "--signature", "1E9308", "--force"});
+    const CliRun foreign =
+        OnBoard({"-AVRonly", "-bypassreadcheck", "read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(foreign.exit, 1);
+    EXPECT_EQ(foreign.Count("no answer as AVR\n"), 2) << foreign.err;
+    EXPECT_EQ(foreign.Count("kelvo-cli: Firmware Read Failed"), 1);
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
 
     // Locked against programming only (LB1), the AVR part takes no settings.
     Create({"--family", "avr", "--board", "3", "--lock-bits", "FE", "--force"});
