@@ -39,6 +39,7 @@ TEST(DesktopCommandLine, RealPortByDefaultSimulatedBoardOnlyWhenAsked) {
     EXPECT_EQ(Parse({"--port", "3bc"}).connection.portOverride, 0x3BC);
     EXPECT_EQ(Parse({"--port", "0x3BC"}).connection.portOverride, 0x3BC);
     EXPECT_EQ(Parse({"--port", "0XFFFF"}).connection.portOverride, 0xFFFF);
+    EXPECT_EQ(Parse({"--port", "0x5"}).connection.portOverride, 0x5);
     // A device named directly replaces an address given before it, and the
     // other way round.
     const DesktopCommandLine device = Parse({"--port", "278", "--port", "/dev/parport1"});

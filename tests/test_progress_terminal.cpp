@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,3 +141,30 @@ TEST(TerminalProgress, TerminalRedrawsTheBlockInPlaceAndLeavesTheFullBar) {
     q.Finish(false);
     EXPECT_EQ(failed.str().substr(drawn), "\x1b[4F\x1b[J") << "the block is taken away";
 }
+
+#ifndef _WIN32
+// A terminal is one only when TERM does not say it cannot move the cursor.
+TEST(TerminalProgress, TermDumbIsNoTerminal) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::FILE* slave = std::fopen(ptsname(master), "w");
+    ASSERT_NE(slave, nullptr);
+    const char* before = std::getenv("TERM");
+    const std::string saved = before ? before : "";
+    setenv("TERM", "xterm", 1);
+    EXPECT_TRUE(IsTerminal(slave));
+    setenv("TERM", "dumb", 1);
+    EXPECT_FALSE(IsTerminal(slave));
+    if (before)
+        setenv("TERM", saved.c_str(), 1);
+    else
+        unsetenv("TERM");
+    std::FILE* file = std::tmpfile();
+    EXPECT_FALSE(IsTerminal(file));
+    std::fclose(file);
+    std::fclose(slave);
+    close(master);
+}
+#endif
