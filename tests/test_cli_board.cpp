@@ -619,7 +619,7 @@ TEST_F(CliBoard, EachCommandHasItsHelpAndNoHelpLineIsWiderThan80) {
     }
     EXPECT_EQ(WrapText("ab ", "cd efgh ij", 2, 8), "ab cd\n  efgh\n  ij\n");
     EXPECT_EQ(WrapText("", "abcd efg", 0, 8), "abcd efg\n") << "a line may fill the width";
-    EXPECT_EQ(WrapText("", "[-a X] [-b Y]", 2, 8), "[-a X]\n  [-b Y]\n")
+    EXPECT_EQ(WrapText("", "[-a XY] b", 2, 5), "[-a XY]\n  b\n")
         << "an option stays with its value";
 }
 
