@@ -5,10 +5,10 @@ _kelvo_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="download upload update-firmware factory-defaults preset pintest pack-firmware sim-create"
-    local options="--sim --port --port-driver --yes --no-wait --help --version"
+    local commands="download upload update-firmware read-firmware factory-defaults preset pintest pack-firmware sim-create"
+    local options="--sim --port --port-driver --yes --no-wait -q --quiet -v --verbose --help --version"
     local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -delaymult -boardtype"
-    local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
+    local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --lock-bits --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
 
     case $prev in
     --sim)
@@ -32,11 +32,19 @@ _kelvo_cli() {
         return
         ;;
     -o)
-        _filedir '@(esf|efw)'
+        _filedir '@(esf|efw|hex)'
         return
         ;;
-    --port | --board | --firmware | --battery | --address | --bus-cycle-ns | --floating-status | \
-        --signature | --pace | --stuck-bit | --answer-from | --bit-errors)
+    --backup)
+        _filedir efw
+        return
+        ;;
+    --port)
+        COMPREPLY=($(compgen -W "378 278 3BC $(compgen -G '/dev/parport*')" -- "$cur"))
+        return
+        ;;
+    --board | --firmware | --battery | --address | --bus-cycle-ns | --floating-status | \
+        --signature | --lock-bits | --pace | --stuck-bit | --answer-from | --bit-errors)
         return
         ;;
     esac
@@ -62,9 +70,16 @@ _kelvo_cli() {
             COMPREPLY=($(compgen -W "$commands" -- "$cur"))
         fi
         ;;
-    download) COMPREPLY=($(compgen -W "-o" -- "$cur")) ;;
+    download) COMPREPLY=($(compgen -W "-o --raw --json" -- "$cur")) ;;
     upload) _filedir esf ;;
-    update-firmware) _filedir efw ;;
+    update-firmware)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--backup" -- "$cur"))
+        else
+            _filedir efw
+        fi
+        ;;
+    read-firmware) COMPREPLY=($(compgen -W "-o" -- "$cur")) ;;
     preset) COMPREPLY=($(compgen -W "conservative normal fast extreme" -- "$cur")) ;;
     pack-firmware)
         if [[ $cur == -* ]]; then

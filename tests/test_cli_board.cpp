@@ -2,11 +2,13 @@
 // board kept in a state file between commands.
 
 #include "FirmwareTestImages.h"
+#include "app/BoardConnection.h"
 #include "app/cli/Cli.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -92,8 +94,9 @@ void SetKeyLine(const std::string& path, int key, const std::string& line) {
 
 #ifndef _WIN32
 // kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
-// nowhere; returns its exit status.
-int RunProgram(const std::vector<std::string>& args, const char* stdoutPath) {
+// `stderrPath`, stdin from `stdinPath`; returns its exit status.
+int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
+               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null") {
     std::vector<std::string> all = {KELVO_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -102,8 +105,9 @@ int RunProgram(const std::vector<std::string>& args, const char* stdoutPath) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 0, stdinPath, O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
@@ -123,26 +127,36 @@ int EntryOf(const std::string& out, int i) {
 
 } // namespace
 
-TEST_F(CliBoard, NoBoardFailsAfterFourAttempts) {
+TEST_F(CliBoard, NoBoardFailsAfterFourAttemptsOfOneLineEach) {
     Create({"--family", "avr", "--no-board"});
     const CliRun r = OnBoard({"download"});
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.Count("Searching for a board on port 0x378"), 4);
-    EXPECT_EQ(r.Count("Board Read Failed: Unable to read settings from board."), 1);
+    EXPECT_EQ(r.err, "kelvo-cli: simulated board " + board +
+                         ", no hardware is used\n"
+                         "Searching for a board on port 0x378, please wait...\n"
+                         "no answer as 8051\nno answer as AVR\nno answer as 8051\n"
+                         "no answer as AVR\n"
+                         "kelvo-cli: Board Read Failed: Unable to read settings from board. "
+                         "Make sure the programming cable is plugged in, and the power is on.    "
+                         "\n\nWhen you have verified the connections, press the \"Download "
+                         "Configuration\" button to try to again.\n");
     EXPECT_TRUE(r.out.empty());
 }
 
 TEST_F(CliBoard, FamilySwitchesLimitTheAttempts) {
     Create({"--family", "avr", "--no-board"});
-    EXPECT_EQ(OnBoard({"-AVRonly", "download"}).Count("Searching for a board"), 2);
+    const CliRun avr = OnBoard({"-AVRonly", "download"});
+    EXPECT_EQ(avr.Count("no answer as AVR\n"), 2);
+    EXPECT_EQ(avr.Count("no answer as"), 2);
     const CliRun r = OnBoard({"-AVRonly", "-8051only", "download"});
-    EXPECT_EQ(r.Count("Searching for a board on port 0x378, please wait...\n"), 2);
-    EXPECT_EQ(r.Count("Searching for a board"), 2);
+    EXPECT_EQ(r.Count("Searching for a board on port 0x378, please wait...\n"), 1);
+    EXPECT_EQ(r.Count("no answer as 8051\n"), 2);
+    EXPECT_EQ(r.Count("no answer as"), 2);
 }
 
 TEST_F(CliBoard, DownloadPrintsThePanelAndSavesTheFile) {
     Create({"--family", "8051", "--board", "10", "--firmware", "4.2", "--battery", "9.4"});
-    const CliRun r = OnBoard({"download", "-o", Path("s.esf")});
+    const CliRun r = OnBoard({"download", "--raw", "-o", Path("s.esf")});
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_NE(r.out.find("Board Type: Wyre\nFirmware Revision: v4.2\nBattery Voltage: 9.4 volts\n"),
               std::string::npos)
@@ -381,8 +395,11 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(Run({"-bogus", "download"}).exit, 2);
     EXPECT_EQ(Run({"--port", "xyz", "download"}).exit, 2);
     EXPECT_EQ(Run({"--port", "10000", "download"}).exit, 2);
-    const CliRun highest = Run({"-AVRonly", "--port", "FFFF", "download"});
-    EXPECT_EQ(highest.Count("Searching for a board on port 0xFFFF"), 2) << highest.err;
+    Create({"--family", "avr"});
+    const CliRun highest = OnBoard({"-AVRonly", "--port", "0xFFFF", "download"});
+    EXPECT_EQ(highest.Count("Searching for a board on port 0xFFFF, please wait...\n"), 1)
+        << highest.err;
+    EXPECT_EQ(highest.Count("no answer as AVR\n"), 2) << highest.err;
     EXPECT_EQ(Run({"preset", "wild"}).exit, 2);
     EXPECT_EQ(Run({"upload"}).exit, 2);
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});
@@ -411,4 +428,409 @@ TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(RunProgram({"--sim", board, "download"}, "/dev/null"), 0);
     EXPECT_EQ(RunProgram({"--version"}, "/dev/full"), 1);
 #endif
+}
+
+// Without --sim the real port is used, never a board that is not there; a
+// port that cannot be used says which, why and what to do.
+TEST_F(CliBoard, WithoutSimTheRealPortIsUsedAndItsProblemsAreExplained) {
+    ConnectionRequest fake;
+    fake.ppdevPaths = {Path("proc"), Path("dev")};
+    const auto run = [&](std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int code = RunCli(args, out, err, fake);
+        return CliRun{code, out.str(), err.str()};
+    };
+    const auto explained = [&](const CliRun& r, const std::string& why) {
+        EXPECT_EQ(r.exit, 1);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(r.Count("kelvo-cli: " + why), 1) << r.err;
+        EXPECT_EQ(r.Count("give --sim FILE"), 1) << r.err;
+        EXPECT_EQ(r.Count("A USB-to-parallel printer adapter cannot drive the cable's lines"), 1);
+        EXPECT_EQ(r.Count("Searching"), 0);
+        EXPECT_EQ(r.Count("simulated board"), 1) << "only in the advice";
+    };
+    explained(run({"download"}), "No parallel port is known to the kernel (" + Path("proc") +
+                                     " is missing), so there is no " + Path("dev/parportN") +
+                                     " to open. Load the driver with: sudo modprobe "
+                                     "parport_pc ppdev");
+
+    fs::create_directories(Path("proc/parport0"));
+    std::ofstream(Path("proc/parport0/base-addr")) << "888\t1912\n"; // 0x378
+    explained(run({"download"}), "The parallel port at 0x378 has no device node " +
+                                     Path("dev/parport0") +
+                                     ". Load the ppdev driver with: sudo "
+                                     "modprobe ppdev");
+    explained(run({"--port", "0x278", "download"}),
+              "No parallel port has the address 0x278 (found: parport0 at 0x378)");
+    // A node that is no parallel port cannot be claimed.
+    fs::create_directories(Path("dev"));
+    std::ofstream(Path("dev/parport0")) << "";
+    explained(run({"-q", "--port", Path("dev/parport0"), "download"}),
+              "Cannot claim " + Path("dev/parport0"));
+    explained(run({"--port", Path("dev/parport7"), "download"}),
+              "Cannot open " + Path("dev/parport7") +
+                  ": No such file or directory. Load the "
+                  "ppdev driver with: sudo modprobe ppdev");
+    explained(run({"--port-driver", "direct", "--port", Path("dev/parport0"), "download"}),
+              "--port " + Path("dev/parport0") +
+                  " names a ppdev device; it needs --port-driver ppdev.");
+
+    // A device named directly takes the address the kernel lists for it.
+    fake.device = Path("dev/parport0");
+    EXPECT_EQ(RequestedPortBase(fake), 0x378);
+    fake.device = Path("dev/parport3");
+    EXPECT_FALSE(RequestedPortBase(fake));
+}
+
+TEST_F(CliBoard, FilesAreCheckedBeforeTheBoardInTheUsersWords) {
+    Create({"--family", "avr", "--board", "3"});
+    const SimBoardState before = Board();
+    const CliRun missing = OnBoard({"update-firmware", Path("nofile.efw")});
+    EXPECT_EQ(missing.exit, 1);
+    EXPECT_EQ(missing.err, "kelvo-cli: " + Path("nofile.efw") + ": no such file\n");
+    const CliRun folder = OnBoard({"update-firmware", dir.string()});
+    EXPECT_EQ(folder.err, "kelvo-cli: " + dir.string() + ": not a regular file\n");
+
+    // A record the writers would refuse: the flow's words, then which line and why.
+    std::vector<std::string> records = CutIntoRecords(fwtest::PatternCode(64));
+    records[2] = ":10003000" + std::string(32, '0') + "C0"; // out of order
+    std::ofstream(Path("bad.efw")) << FormatFirmwareImage(3, records);
+    const CliRun bad = OnBoard({"update-firmware", Path("bad.efw")});
+    EXPECT_EQ(bad.exit, 1);
+    EXPECT_EQ(bad.err, "kelvo-cli: Bad Firmware File: The firmware you have selected does not "
+                       "appear valid.\n\nPlease make sure you have selected the correct firmware\n"
+                       "for your board, and try again.\n\nIf you downloaded it, try downloading "
+                       "it again.\nkelvo-cli: " +
+                           Path("bad.efw") + ": line 4: the record " + records[2] +
+                           " is out of order: expected address 32\n");
+    std::ofstream(Path("short.efw")) << FormatFirmwareImage(3, {records[0]});
+    EXPECT_EQ(OnBoard({"update-firmware", Path("short.efw")})
+                  .Count("kelvo-cli: " + Path("short.efw") + ": the end record is missing\n"),
+              1);
+
+    const CliRun noSettings = OnBoard({"upload", Path("none.esf")});
+    EXPECT_EQ(noSettings.exit, 1);
+    EXPECT_EQ(noSettings.err, "kelvo-cli: " + Path("none.esf") + ": no such file\n");
+    EXPECT_EQ(Board().data, before.data);
+    EXPECT_EQ(Board().code, before.code);
+
+    // A truncated file loads as the desktop program loads it; validation then
+    // names what it found missing.
+    std::ofstream(Path("cut.esf")) << "Ver:3.0\n0:0\n1:0\n2:1\n";
+    const CliRun cut = OnBoard({"upload", Path("cut.esf")});
+    EXPECT_EQ(cut.exit, 1);
+    EXPECT_EQ(cut.Count("kelvo-cli: Incomplete Settings: Invalid Settings Found."), 1) << cut.err;
+    EXPECT_EQ(cut.Count("kelvo-cli: " + Path("cut.esf") +
+                        ": Operation Mode (entry 16) is empty or out of range, so the settings "
+                        "were not written\n"),
+              1)
+        << cut.err;
+    SetKeyLine(Path("cut.esf"), 1, "1:0"); // keeps the file as short; key 6 still missing
+    EXPECT_EQ(Board().data, before.data);
+}
+
+TEST_F(CliBoard, SettingsComeThroughAPipeAndTheBoardSaysWhatItIs) {
+    Create({"--family", "8051", "--board", "3"});
+    ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
+    SetKeyLine(Path("s.esf"), 3, "3:21");
+    const std::string err = Path("err.txt");
+    ASSERT_EQ(RunProgram({"--sim", board, "upload", "/dev/stdin"}, "/dev/null", err.c_str(),
+                         Path("s.esf").c_str()),
+              0)
+        << ReadText(err);
+    EXPECT_EQ(Board().data[4 - 1], 21);
+    const std::string text = ReadText(err);
+    EXPECT_EQ(text.rfind("kelvo-cli: simulated board " + board + ", no hardware is used\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("\n8051-family board on port 0x378\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n29 settings bytes from /dev/stdin written and verified in "),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("\x1b"), std::string::npos) << "no escape codes into a file";
+
+    Create({"--family", "avr", "--board", "3", "--force"});
+    EXPECT_EQ(OnBoard({"download"}).Count("\nATmega8 board (signature 1E 93 07) on port 0x378\n"),
+              1);
+    const CliRun unchecked = OnBoard({"-bypassreadcheck", "-AVRonly", "download"});
+    EXPECT_EQ(unchecked.Count("\nAVR board (signature not checked) on port 0x378\n"), 1);
+    EXPECT_EQ(unchecked.Count("warning"), 0);
+    // Without a family the 8051 read, tried first, takes whatever it reads.
+    const CliRun anyBoard = OnBoard({"-bypassreadcheck", "download"});
+    EXPECT_EQ(anyBoard.Count("kelvo-cli: warning: -bypassreadcheck without -AVRonly or -8051only: "
+                             "the 8051 read, tried first, then \"succeeds\" on any board"),
+              1)
+        << anyBoard.err;
+    EXPECT_EQ(anyBoard.Count("\n8051-family board on port 0x378\n"), 1) << anyBoard.err;
+}
+
+TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
+    Create({"--family", "avr", "--board", "3"});
+    const CliRun quiet = OnBoard({"-q", "download"});
+    EXPECT_EQ(quiet.exit, 0);
+    EXPECT_EQ(quiet.err, "kelvo-cli: simulated board " + board + ", no hardware is used\n");
+    EXPECT_EQ(quiet.Count("Board Type: Tovar"), 0);
+    EXPECT_NE(quiet.out.find("Board Type: Tovar"), std::string::npos);
+
+    const CliRun verbose = OnBoard({"--verbose", "download"});
+    EXPECT_EQ(verbose.Count("no answer as 8051: settings read (operation 0), "), 1) << verbose.err;
+    EXPECT_EQ(verbose.Count(": settings read (operation 4), "), 1) << verbose.err;
+    EXPECT_EQ(verbose.Count(" port accesses, "), 2);
+    EXPECT_EQ(verbose.Count(" s on the bus\n"), 2);
+
+    std::ofstream(Path("fw.efw")) << FormatFirmwareImage(3,
+                                                         CutIntoRecords(fwtest::PatternCode(1000)));
+    const CliRun update = OnBoard({"update-firmware", Path("fw.efw")});
+    ASSERT_EQ(update.exit, 0) << update.err;
+    // 1000 bytes fill 63 records of 16, padded to whole 64-byte pages: 1024.
+    EXPECT_EQ(update.Count("\n1024 bytes of firmware written and verified in "), 1) << update.err;
+    EXPECT_EQ(update.Count(" s; settings restored\n"), 1) << update.err;
+    const CliRun quietUpdate = OnBoard({"-q", "update-firmware", Path("fw.efw")});
+    EXPECT_EQ(quietUpdate.Count("bytes of firmware"), 0);
+    EXPECT_EQ(quietUpdate.Count("Firmware Upload Complete"), 0);
+
+    const CliRun preset = OnBoard({"preset", "fast"});
+    EXPECT_EQ(preset.Count("\nPreset fast: 29 settings bytes written and verified in "), 1)
+        << preset.err;
+    // The board line once, or under -v once per operation with its cost.
+    EXPECT_EQ(preset.Count("ATmega8 board (signature 1E 93 07) on port 0x378"), 1);
+    EXPECT_EQ(OnBoard({"-v", "preset", "fast"})
+                  .Count("ATmega8 board (signature 1E 93 07) on port 0x378: settings "),
+              2);
+
+    // factory-defaults prints the board as it reads back after the reset.
+    const CliRun reset = OnBoard({"--yes", "factory-defaults"});
+    ASSERT_EQ(reset.exit, 0) << reset.err;
+    EXPECT_EQ(
+        reset.out.rfind("Board Type: Tovar\nFirmware Revision: v3.10\nBattery Voltage: N/A\n", 0),
+        0u)
+        << reset.out;
+    EXPECT_NE(reset.out.find("\n  Trigger Debounce: 10 Mult.\n"), std::string::npos)
+        << "the factory debounce, not the preset's 15";
+    EXPECT_EQ(reset.Count("\nFactory settings restored on the board and read back in "), 1);
+}
+
+TEST_F(CliBoard, EachCommandHasItsHelpAndNoHelpLineIsWiderThan80) {
+    std::vector<std::string> texts = {Run({"--help"}).out};
+    for (const CliCommand& c : CliCommands()) {
+        const CliRun help = Run({std::string(c.name), "--help"});
+        EXPECT_EQ(help.exit, 0);
+        EXPECT_EQ(help.out.rfind("Usage: kelvo-cli [options] " + std::string(c.name), 0), 0u)
+            << help.out;
+        EXPECT_NE(help.out.find("\n  3    update-firmware"), std::string::npos) << c.name;
+        texts.push_back(help.out);
+    }
+    for (const std::string& text : texts) {
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            EXPECT_LE(line.size(), 80u) << line;
+    }
+    EXPECT_EQ(WrapText("ab ", "cd efgh ij", 2, 8), "ab cd\n  efgh\n  ij\n");
+    EXPECT_EQ(WrapText("", "abcd efg", 0, 8), "abcd efg\n") << "a line may fill the width";
+    EXPECT_EQ(WrapText("", "[-a XY] b", 2, 5), "[-a XY]\n  b\n")
+        << "an option stays with its value";
+}
+
+// A backup taken before an update gives the old firmware back byte for byte.
+TEST_F(CliBoard, FirmwareBackupRestoresCodeMemoryOnBothFamilies) {
+    std::mt19937 rng(11);
+    std::vector<std::uint8_t> oldCode(3000), newCode(5000);
+    for (auto& b : oldCode)
+        b = static_cast<std::uint8_t>(rng());
+    for (auto& b : newCode)
+        b = static_cast<std::uint8_t>(rng());
+    oldCode.back() = 0xFF; // an erased byte inside the firmware stays in the copy
+    std::ofstream(Path("old.hex")) << [&] {
+        std::string text;
+        for (const std::string& r : CutIntoRecords(oldCode))
+            text += r + "\n";
+        return text;
+    }();
+    std::ofstream(Path("new.efw")) << FormatFirmwareImage(3, CutIntoRecords(newCode));
+    for (const char* family : {"avr", "8051"}) {
+        Create({"--family", family, "--board", "3", "--code", Path("old.hex"), "--force"});
+        const std::vector<std::uint8_t> original = Board().code;
+
+        const CliRun read = OnBoard({"read-firmware", "-o", Path("backup.efw")});
+        ASSERT_EQ(read.exit, 0) << family << read.err;
+        EXPECT_EQ(read.Count("\n8192 bytes of code memory read in "), 1) << read.err;
+        EXPECT_EQ(read.Count(" and written to " + Path("backup.efw") +
+                             " as a firmware image for board type 3\n"),
+                  1);
+        EXPECT_EQ(Board().code, original) << "reading changes nothing";
+        ASSERT_EQ(OnBoard({"read-firmware", "-o", Path("backup.hex")}).exit, 0);
+        std::ifstream hexIn(Path("backup.hex"));
+        const HexImage hex = ReadIntelHex(hexIn);
+        ASSERT_TRUE(hex.ok()) << hex.error;
+        EXPECT_TRUE(std::equal(hex.memory.begin(), hex.memory.end(), original.begin()));
+        // Up to the last page that holds firmware; the erased rest is left out.
+        EXPECT_EQ(hex.memory.size(), 47u * 64u);
+
+        const CliRun update =
+            OnBoard({"update-firmware", "--backup", Path("again.efw"), Path("new.efw")});
+        ASSERT_EQ(update.exit, 0) << family << update.err;
+        EXPECT_EQ(ReadText(Path("again.efw")), ReadText(Path("backup.efw")));
+        EXPECT_TRUE(std::equal(newCode.begin(), newCode.end(), Board().code.begin()));
+
+        const CliRun restore = OnBoard({"update-firmware", Path("backup.efw")});
+        ASSERT_EQ(restore.exit, 0) << family << restore.err;
+        EXPECT_EQ(Board().code, original) << family;
+    }
+}
+
+TEST_F(CliBoard, ALockedOrBlankPartIsNeverBackedUp) {
+    std::ofstream(Path("new.efw"))
+        << FormatFirmwareImage(3, CutIntoRecords(fwtest::PatternCode(256)));
+    // AVR lock mode 3 (LB1 and LB2 programmed): the part reports it.
+    Create({"--family", "avr", "--board", "3", "--lock-bits", "FC"});
+    const std::vector<std::uint8_t> before = Board().code;
+    const CliRun locked = OnBoard({"read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(locked.exit, 1);
+    EXPECT_EQ(locked.Count("kelvo-cli: Firmware Read Refused: The board's lock bits forbid "
+                           "reading its firmware"),
+              1)
+        << locked.err;
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+    const CliRun noUpdate =
+        OnBoard({"update-firmware", "--backup", Path("b.efw"), Path("new.efw")});
+    EXPECT_EQ(noUpdate.exit, 1);
+    EXPECT_EQ(noUpdate.Count("kelvo-cli: --backup: no backup, so the firmware was not replaced\n"),
+              1);
+    EXPECT_EQ(Board().code, before);
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+    // Without a backup the chip erase of an update clears the lock bits.
+    ASSERT_EQ(OnBoard({"update-firmware", Path("new.efw")}).exit, 0);
+    EXPECT_EQ(Board().lockBits, 0xFF);
+
+    // The 8051-family part cannot report its lock bits; locked, it reads
+    // blank, and blank is refused too.
+    Create({"--family", "8051", "--board", "3", "--lock-bits", "FC", "--force"});
+    Create({"--family", "8051", "--board", "3", "--lock-bits", "FD", "--force"});
+    EXPECT_EQ(OnBoard({"read-firmware", "-o", Path("fd.efw")}).exit, 0) << "LB2 alone is no mode";
+    Create({"--family", "8051", "--board", "3", "--lock-bits", "FC", "--force"});
+    const CliRun blank = OnBoard({"read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(blank.exit, 1);
+    EXPECT_EQ(blank.Count("kelvo-cli: Firmware Read Refused: The board's code memory reads "
+                          "blank: it holds no firmware, or its lock bits forbid reading it (an "
+                          "8051-family part cannot report its lock bits and reads blank when "
+                          "locked). No copy has been made.\n"),
+              1)
+        << blank.err;
+
+    // A board whose settings read but whose code read does not: the
+    // revision byte the code read checks is damaged, and only the settings
+    // read was told to look past it.
+    Create({"--family", "8051", "--board", "3", "--stuck-bit", "19:7:1", "--force"});
+    const CliRun unread =
+        OnBoard({"-8051only", "-bypassreadcheck", "read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(unread.exit, 1);
+    EXPECT_EQ(unread.Count("kelvo-cli: Firmware Read Failed: Unable to read the firmware from "
+                           "the board. Make sure the programming cable is plugged in, and the "
+                           "power is on.\n"),
+              1)
+        << unread.err;
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+    // An AVR part with another signature is never read, whatever the
+    // settings read was told.
+    Create({"--family", "avr", "--board", "3", "--signature", "1E9308", "--force"});
+    const CliRun foreign =
+        OnBoard({"-AVRonly", "-bypassreadcheck", "read-firmware", "-o", Path("b.efw")});
+    EXPECT_EQ(foreign.exit, 1);
+    EXPECT_EQ(foreign.Count("no answer as AVR\n"), 2) << foreign.err;
+    EXPECT_EQ(foreign.Count("kelvo-cli: Firmware Read Failed"), 1);
+    EXPECT_FALSE(fs::exists(Path("b.efw")));
+
+    // Locked against programming only (LB1), the AVR part takes no settings.
+    Create({"--family", "avr", "--board", "3", "--lock-bits", "FE", "--force"});
+    const SimBoardState lockedBoard = Board();
+    const CliRun preset = OnBoard({"preset", "extreme"});
+    EXPECT_EQ(preset.exit, 1);
+    EXPECT_EQ(preset.Count("kelvo-cli: Settings Upload Failed"), 1) << preset.err;
+    EXPECT_EQ(Board().data, lockedBoard.data);
+    ASSERT_EQ(OnBoard({"read-firmware", "-o", Path("fe.efw")}).exit, 0) << "reading is allowed";
+
+    // A backup that cannot be written stops the update before the erase.
+    fs::create_directory(Path("folder.efw"));
+    const CliRun unwritable =
+        OnBoard({"update-firmware", "--backup", Path("folder.efw"), Path("new.efw")});
+    EXPECT_EQ(unwritable.exit, 1);
+    EXPECT_EQ(Board().code, lockedBoard.code);
+    EXPECT_EQ(OnBoard({"update-firmware", "--backup", Path("new.efw"), Path("new.efw")}).exit, 2);
+    EXPECT_EQ(
+        OnBoard({"-initprogramming", "update-firmware", "--backup", Path("x.efw"), Path("new.efw")})
+            .exit,
+        2);
+}
+
+TEST_F(CliBoard, DownloadListsTheSettingsAsThePagesShowThemRawOrAsJson) {
+    Create({"--family", "avr", "--board", "3"});
+    const CliRun named = OnBoard({"download"});
+    ASSERT_EQ(named.exit, 0) << named.err;
+    EXPECT_NE(named.out.find("Battery Voltage: N/A\n\nFiring Options\n  Firing Mode: Semi Auto\n"
+                             "  Rate of Fire (ROF): 15 bps\n  AE Bypass ROF: 15 bps\n"
+                             "  Operation Mode: Standard\n  Solenoid Dwell: 7.5 ms\n"
+                             "  Trigger Debounce: 10 Mult.\n"),
+              std::string::npos)
+        << named.out;
+    for (const char* line : {"\nEye Options\n  After Eye Delay: 0 ms\n",
+                             "\nTimer Options\n  Timer Init: Button 1 Only\n  Timer Time: 10:00\n"
+                             "  Timer Mode: Timer Counts Down\n",
+                             "\nPower Options\n  Powersave Time: 30 Minutes\n"})
+        EXPECT_NE(named.out.find(line), std::string::npos) << line << named.out;
+    // Only the pages this board has.
+    EXPECT_EQ(named.out.find("Closed Bolt"), std::string::npos);
+    EXPECT_EQ(named.out.find("LCD"), std::string::npos);
+    EXPECT_EQ(named.out.find("Entry "), std::string::npos);
+
+    const CliRun raw = OnBoard({"download", "--raw"});
+    std::istringstream lines(raw.out);
+    std::string line;
+    for (int i = 0; i < 3; ++i)
+        std::getline(lines, line);
+    const SimBoardState state = Board();
+    for (int i = 0; i < 37; ++i) {
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, "Entry " + std::to_string(i) + ": " + std::to_string(state.data[i]));
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << "nothing after the bytes";
+
+    const CliRun json = OnBoard({"download", "--json"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    const nlohmann::json doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(doc["board"]["family"], "avr");
+    EXPECT_EQ(doc["board"]["boardType"], "Tovar");
+    EXPECT_EQ(doc["board"]["boardTypeCode"], 3);
+    EXPECT_EQ(doc["board"]["port"], "0x378");
+    ASSERT_EQ(doc["raw"].size(), 37u);
+    for (int i = 0; i < 37; ++i)
+        EXPECT_EQ(doc["raw"][i], state.data[i]) << i;
+    bool dwellSeen = false;
+    for (const auto& setting : doc["settings"]) {
+        for (std::size_t k = 0; k < setting["entries"].size(); ++k)
+            EXPECT_EQ(setting["raw"][k], doc["raw"][setting["entries"][k].get<int>()]);
+        if (setting["name"] == "Solenoid Dwell") {
+            dwellSeen = true;
+            EXPECT_EQ(setting["value"], "7.5 ms");
+            EXPECT_EQ(setting["page"], "Firing Options");
+        }
+    }
+    EXPECT_TRUE(dwellSeen);
+    EXPECT_EQ(OnBoard({"download", "--json", "-o", "-"}).exit, 2);
+    EXPECT_EQ(OnBoard({"download", "--json", "--raw"}).exit, 2);
+
+    // An LCD board lists its LCD pages; a closed-bolt one its closed-bolt page.
+    Create({"--family", "8051", "--board", "10", "--force"});
+    const CliRun lcd = OnBoard({"download"});
+    EXPECT_NE(lcd.out.find("\nLCD Display Options\n  Section 1 Display: Timer\n"
+                           "  Section 1-B Display: Shot Count\n  Section 2 Display: ROF Setting\n"
+                           "  Section 2-B Display: Battery Voltage\n"),
+              std::string::npos)
+        << lcd.out;
+    EXPECT_NE(lcd.out.find("\nLCD Menu Options\n  Menu Items: Firing Mode, Rate Of Fire, "),
+              std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(OnBoard({"download", "--json"}).out)["board"]["family"],
+              "8051");
+    Create({"--family", "avr", "--board", "6", "--force"});
+    EXPECT_NE(OnBoard({"download"}).out.find("\nClosed Bolt Options\n  Bolt Delay Offset: 5 ms\n"),
+              std::string::npos);
 }

@@ -27,7 +27,7 @@ TEST(DesktopCommandLine, RealPortByDefaultSimulatedBoardOnlyWhenAsked) {
     EXPECT_EQ(plain.connection.driver, DefaultPortDriver());
     EXPECT_NE(plain.connection.driver, PortDriver::Simulated);
     EXPECT_FALSE(plain.connection.simFile);
-    EXPECT_FALSE(plain.portOverride);
+    EXPECT_FALSE(plain.connection.portOverride);
 
     const DesktopCommandLine sim = Parse({"--port-driver", "direct", "--sim", "board.json"});
     EXPECT_EQ(sim.connection.driver, PortDriver::Simulated);
@@ -36,7 +36,18 @@ TEST(DesktopCommandLine, RealPortByDefaultSimulatedBoardOnlyWhenAsked) {
     EXPECT_EQ(Parse({"--port-driver", "direct"}).connection.driver, PortDriver::Direct);
     EXPECT_EQ(Parse({"--port-driver", "inpout"}).connection.driver, PortDriver::Inpout);
     EXPECT_EQ(Parse({"--port-driver", "ppdev"}).connection.driver, PortDriver::Ppdev);
-    EXPECT_EQ(Parse({"--port", "3bc"}).portOverride, 0x3BC);
+    EXPECT_EQ(Parse({"--port", "3bc"}).connection.portOverride, 0x3BC);
+    EXPECT_EQ(Parse({"--port", "0x3BC"}).connection.portOverride, 0x3BC);
+    EXPECT_EQ(Parse({"--port", "0XFFFF"}).connection.portOverride, 0xFFFF);
+    EXPECT_EQ(Parse({"--port", "0x5"}).connection.portOverride, 0x5);
+    // A device named directly replaces an address given before it, and the
+    // other way round.
+    const DesktopCommandLine device = Parse({"--port", "278", "--port", "/dev/parport1"});
+    EXPECT_EQ(device.connection.device, "/dev/parport1");
+    EXPECT_FALSE(device.connection.portOverride);
+    const DesktopCommandLine address = Parse({"--port", "/dev/parport1", "--port", "278"});
+    EXPECT_FALSE(address.connection.device);
+    EXPECT_EQ(address.connection.portOverride, 0x278);
 }
 
 TEST(DesktopCommandLine, ServiceSwitchesTakeDashOrSlashAndUnknownOnesAreIgnored) {
@@ -58,6 +69,6 @@ TEST(DesktopCommandLine, BadBoardChoicesAreErrors) {
     EXPECT_NE(ParseError({"--sim"}).find("--sim needs a value"), std::string::npos);
     EXPECT_NE(ParseError({"--port-driver", "lpt"}).find("unknown port driver \"lpt\""),
               std::string::npos);
-    for (const char* bad : {"0", "10000", "0x378", "37g", ""})
+    for (const char* bad : {"0", "10000", "0x", "0x10000", "x378", "37g", "", "parport0"})
         EXPECT_NE(ParseError({"--port", bad}).find("--port wants"), std::string::npos) << bad;
 }

@@ -311,7 +311,8 @@ protected:
 } // namespace
 
 TEST_F(CliSignals, OneInterruptDuringAWriteOnlyWarns) {
-    const Run fw = RunWith({"update-firmware", firmware_}, "Uploading firmware", " 30%", SIGINT, 1);
+    const Run fw =
+        RunWith({"update-firmware", firmware_}, "Uploading firmware", "[#########", SIGINT, 1);
     EXPECT_EQ(fw.exit, kExitDone) << fw.err;
     EXPECT_NE(fw.handler.find("stopping now would leave the board without complete firmware. "
                               "Interrupt again to stop anyway"),
@@ -319,14 +320,16 @@ TEST_F(CliSignals, OneInterruptDuringAWriteOnlyWarns) {
         << fw.handler;
     EXPECT_TRUE(std::equal(code_.begin(), code_.end(), Code().begin()));
 
-    const Run settings = RunWith({"preset", "fast"}, "Uploading settings", " 30%", SIGTERM, 1);
+    const Run settings =
+        RunWith({"preset", "fast"}, "Uploading settings", "[#########", SIGTERM, 1);
     EXPECT_EQ(settings.exit, kExitDone) << settings.err;
     EXPECT_NE(settings.handler.find("without complete settings"), std::string::npos)
         << settings.handler;
 }
 
 TEST_F(CliSignals, ASecondInterruptStopsAndTheBoardIsSavedAsItIsNow) {
-    const Run r = RunWith({"update-firmware", firmware_}, "Uploading firmware", " 30%", SIGINT, 2);
+    const Run r =
+        RunWith({"update-firmware", firmware_}, "Uploading firmware", "[#########", SIGINT, 2);
     EXPECT_EQ(r.exit, 128 + SIGINT);
     EXPECT_NE(r.handler.find("kelvo-cli: stopping"), std::string::npos) << r.handler;
     EXPECT_NE(r.err.find("kelvo-cli: stopped by signal 2"), std::string::npos) << r.err;
@@ -336,13 +339,13 @@ TEST_F(CliSignals, ASecondInterruptStopsAndTheBoardIsSavedAsItIsNow) {
     EXPECT_TRUE(std::equal(code_.begin(), code_.begin() + 512, code.begin()));
     EXPECT_EQ(code[code_.size() - 1], 0xFF);
 
-    const Run term =
-        RunWith({"update-firmware", firmware_}, "Uploading firmware", " 50%", SIGTERM, 2);
+    const Run term = RunWith({"update-firmware", firmware_}, "Uploading firmware",
+                             "[###############", SIGTERM, 2);
     EXPECT_EQ(term.exit, 128 + SIGTERM);
 }
 
 TEST_F(CliSignals, OutsideAWriteTheFirstInterruptStops) {
-    const Run r = RunWith({"download"}, "Downloading settings", " 30%", SIGINT, 1);
+    const Run r = RunWith({"download"}, "Downloading settings", "[#########", SIGINT, 1);
     EXPECT_EQ(r.exit, 128 + SIGINT);
     EXPECT_EQ(r.handler.find("Interrupt again"), std::string::npos) << r.handler;
     // The read stopped and no other attempt followed it.

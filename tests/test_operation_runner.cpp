@@ -12,7 +12,7 @@ using Event = RecordingProgressSink::Event;
 using Texts = std::vector<std::string>;
 
 TEST(OperationRunner, UnassignedCodesRunNothingAndKeepTheFlag) {
-    for (std::int32_t code : {2, 7, -1, 1000}) {
+    for (std::int32_t code : {2, 9, -1, 1000}) {
         for (std::int32_t before : {0, 1}) {
             OperationRig rig;
             std::int32_t succeeded = before;

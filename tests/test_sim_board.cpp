@@ -280,6 +280,33 @@ TEST(SimBoard8051, CodeByteWriteAndRead) {
     EXPECT_EQ(Mcs51Read(p, 19, 5), 0x80);
 }
 
+TEST(SimBoard8051, LockModesStopProgrammingThenVerifyingUntilAnErase) {
+    SimBoardState state = Mcs51Board();
+    state.code[0x40] = 0x5A;
+    for (std::uint8_t lock : {0xFE, 0xFD, 0xFC}) {
+        state.lockBits = lock;
+        SimBoard board(state);
+        Pins p{board};
+        Mcs51Enable(p);
+        // LB1 (mode 2, and mode 3 with LB2): no code write; data still takes one.
+        p.Send({H(0x41, 2), 0x41, 0x00});
+        p.WaitUs(2500);
+        EXPECT_EQ(board.state().code[0x41], (lock & 0x01) ? 0x00 : 0xFF) << int(lock);
+        p.Send({H(19, 6), 19, 0x33});
+        p.WaitUs(2500);
+        EXPECT_EQ(board.state().data[19], 0x33) << int(lock);
+        // LB1 and LB2 (mode 3): no verification; LB2 alone is no mode.
+        EXPECT_EQ(Mcs51Read(p, 0x40, 1), lock == 0xFC ? 0xFF : 0x5A) << int(lock);
+        // A finished chip erase clears the lock bits.
+        p.Send({0xAC, 0x04, 0x00});
+        p.WaitUs(16000);
+        EXPECT_EQ(board.state().lockBits, 0xFF);
+        p.Send({H(0x41, 2), 0x41, 0x00});
+        p.WaitUs(2500);
+        EXPECT_EQ(board.state().code[0x41], 0x00);
+    }
+}
+
 TEST(SimBoard8051, DataWriteReadNeedsResetHighAndEnable) {
     SimBoard board(Mcs51Board());
     Pins p{board};

@@ -313,7 +313,7 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
     };
     for (const auto& [args, message] : bad) {
         EXPECT_EQ(Cli(args), 2) << args.back();
-        EXPECT_EQ(err_.str().rfind("kelvo-cli sim-create: " + message, 0), 0u) << err_.str();
+        EXPECT_EQ(err_.str().rfind("kelvo-cli: sim-create: " + message, 0), 0u) << err_.str();
     }
     EXPECT_FALSE(fs::exists(Path("x.json")));
 }
@@ -403,7 +403,9 @@ TEST_F(SimFiles, AnOpenBoardIsRefusedToEveryOtherRunUntilClosed) {
 
 TEST(SimConnectionDefault, FreshBoardIsAnAvrWithFirmwareThreeAt378) {
     std::string error;
-    auto conn = OpenSimulatedConnection(ConnectionRequest{}, 0x378, error);
+    ConnectionRequest fresh;
+    fresh.driver = PortDriver::Simulated;
+    auto conn = OpenSimulatedConnection(fresh, 0x378, error);
     ASSERT_TRUE(conn) << error;
     Pins p{dynamic_cast<SimBoard&>(conn->port())};
     AvrEnable(p);

@@ -20,7 +20,9 @@ public:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     AppState state;
-    DesktopBoardAccess board(ConnectionRequest{});
+    ConnectionRequest fresh;
+    fresh.driver = PortDriver::Simulated; // a board for this run only
+    DesktopBoardAccess board(fresh);
     NoHelp help;
     CKelvoAppDlg window(state, board, help);
     window.show();

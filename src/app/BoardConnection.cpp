@@ -1,7 +1,9 @@
 #include "app/BoardConnection.h"
 
 #include "app/SimConnection.h"
-#include "link/PortBackends.h"
+#include "files/ConnectionSettings.h"
+
+#include <chrono>
 
 namespace kelvo {
 
@@ -14,16 +16,28 @@ public:
     Port& port() override { return *port_; }
     Clock& clock() override { return clock_; }
     bool Save(std::string&) override { return true; }
+    std::uint64_t BusTimeNs() override {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
 
 private:
     std::unique_ptr<Port> port_;
     SystemClock clock_;
 };
 
-std::unique_ptr<Port> OpenRealPort(PortDriver driver, std::uint16_t portBase, std::string& error) {
-    switch (driver) {
+std::unique_ptr<Port> OpenRealPort(const ConnectionRequest& request, std::uint16_t portBase,
+                                   std::string& error) {
+    if (request.device && request.driver != PortDriver::Ppdev) {
+        error =
+            "--port " + *request.device + " names a ppdev device; it needs --port-driver ppdev.";
+        return nullptr;
+    }
+    switch (request.driver) {
     case PortDriver::Ppdev:
-        return OpenPpdevPort(portBase, error);
+        return request.device ? OpenPpdevDevice(*request.device, portBase, error)
+                              : OpenPpdevPort(portBase, error, request.ppdevPaths);
     case PortDriver::Direct:
         return OpenDirectIoPort(portBase, error);
     case PortDriver::Inpout:
@@ -39,15 +53,88 @@ std::unique_ptr<Port> OpenRealPort(PortDriver driver, std::uint16_t portBase, st
     return nullptr;
 }
 
+bool ParseHexAddress(std::string text, std::int32_t& port) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.erase(0, 2);
+    const std::optional<std::int32_t> value = PortAddressFromToken(text);
+    if (!value || text.empty() || text.size() > 4 ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    port = *value;
+    return true;
+}
+
 } // namespace
+
+ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments, std::size_t& i,
+                                      ConnectionRequest& request, std::string& error) {
+    const std::string& a = arguments[i];
+    if (a != "--sim" && a != "--port-driver" && a != "--port")
+        return ConnectionOption::NotOne;
+    if (i + 1 >= arguments.size()) {
+        error = a + " needs a value";
+        return ConnectionOption::Bad;
+    }
+    const std::string& value = arguments[++i];
+    if (a == "--sim") {
+        request.simFile = value;
+    } else if (a == "--port-driver") {
+        if (value == "ppdev") {
+            request.driver = PortDriver::Ppdev;
+        } else if (value == "direct") {
+            request.driver = PortDriver::Direct;
+        } else if (value == "inpout") {
+            request.driver = PortDriver::Inpout;
+        } else {
+            error = "unknown port driver \"" + value + "\" (use ppdev, direct or inpout)";
+            return ConnectionOption::Bad;
+        }
+    } else if (value.find_first_of("/\\") != std::string::npos) {
+        request.device = value;
+        request.portOverride.reset();
+    } else {
+        std::int32_t port = 0;
+        if (!ParseHexAddress(value, port)) {
+            error = "--port wants a hexadecimal I/O address from 1 to FFFF, such as 378 or "
+                    "0x378, or a device such as /dev/parport0; got \"" +
+                    value + "\"";
+            return ConnectionOption::Bad;
+        }
+        request.portOverride = port;
+        request.device.reset();
+    }
+    // --sim chooses the simulated board whatever --port-driver says.
+    if (request.simFile)
+        request.driver = PortDriver::Simulated;
+    return ConnectionOption::Taken;
+}
+
+std::optional<std::int32_t> RequestedPortBase(const ConnectionRequest& request) {
+    if (request.device) {
+        if (const std::optional<std::uint16_t> base =
+                ParportDeviceBase(*request.device, request.ppdevPaths))
+            return *base;
+        return std::nullopt;
+    }
+    return request.portOverride;
+}
+
+std::string SimulatedBoardNotice(const std::string& file) {
+    return "simulated board " + file + ", no hardware is used";
+}
 
 std::unique_ptr<BoardConnection> OpenBoardConnection(const ConnectionRequest& request,
                                                      std::uint16_t portBase, std::string& error) {
     if (request.driver == PortDriver::Simulated)
         return OpenSimulatedConnection(request, portBase, error);
-    std::unique_ptr<Port> port = OpenRealPort(request.driver, portBase, error);
-    if (!port)
+    std::unique_ptr<Port> port = OpenRealPort(request, portBase, error);
+    if (!port) {
+        error += "\nTo try Kelvo without hardware, give --sim FILE: a simulated board (kelvo-cli "
+                 "sim-create FILE --family avr makes one).\nA USB-to-parallel printer adapter "
+                 "cannot drive the cable's lines; a motherboard, PCI or PCIe parallel port (any "
+                 "base address) can.";
         return nullptr;
+    }
     return std::make_unique<RealConnection>(std::move(port));
 }
 

@@ -1,54 +1,20 @@
 #include "app/DesktopCommandLine.h"
 
 #include "app/CommandLineInfo.h"
-#include "files/ConnectionSettings.h"
 
 namespace kelvo {
 
-PortDriver DefaultPortDriver() {
-#ifdef _WIN32
-    return PortDriver::Inpout;
-#else
-    return PortDriver::Ppdev;
-#endif
-}
-
 bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopCommandLine& out,
                              std::string& error) {
-    out.connection.driver = DefaultPortDriver();
     CommandLineInfo switches(out.options);
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        const bool takesValue = a == "--sim" || a == "--port-driver" || a == "--port";
-        if (takesValue && i + 1 >= arguments.size()) {
-            error = a + " needs a value";
+        const ConnectionOption connection =
+            TakeConnectionOption(arguments, i, out.connection, error);
+        if (connection == ConnectionOption::Bad)
             return false;
-        }
-        if (a == "--sim") {
-            out.connection.driver = PortDriver::Simulated;
-            out.connection.simFile = arguments[++i];
-        } else if (a == "--port-driver") {
-            const std::string& name = arguments[++i];
-            if (name == "ppdev") {
-                out.connection.driver = PortDriver::Ppdev;
-            } else if (name == "direct") {
-                out.connection.driver = PortDriver::Direct;
-            } else if (name == "inpout") {
-                out.connection.driver = PortDriver::Inpout;
-            } else {
-                error = "unknown port driver \"" + name + "\" (use ppdev, direct or inpout)";
-                return false;
-            }
-        } else if (a == "--port") {
-            const std::string& text = arguments[++i];
-            const std::optional<std::int32_t> port = PortAddressFromToken(text);
-            if (!port || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-                error = "--port wants a hexadecimal I/O address from 1 to FFFF, such as 378; "
-                        "got \"" +
-                        text + "\"";
-                return false;
-            }
-            out.portOverride = *port;
+        if (connection == ConnectionOption::Taken) {
+            continue;
         } else if (a == "--user-folder") {
             out.userFolder = true;
         } else if (a == "--help" || a == "-h") {
@@ -59,9 +25,6 @@ bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopC
             switches.ParseArgument(a); // unknown parameters are ignored silently
         }
     }
-    // --sim chooses the simulated board whatever --port-driver says.
-    if (out.connection.simFile)
-        out.connection.driver = PortDriver::Simulated;
     out.boardTypeName = switches.boardTypeName();
     return true;
 }
@@ -75,8 +38,8 @@ std::string DesktopUsage() {
            "  --port-driver NAME   the real port's driver: ppdev (Linux, the default there),\n"
            "                       direct (Linux, root only) or inpout (Windows, the default\n"
            "                       there)\n"
-           "  --port HEX           parallel-port base address, e.g. 378 (wins over\n"
-           "                       ConnSettings.dat)\n"
+           "  --port HEX|DEVICE    parallel-port base address, e.g. 378 or 0x378 (wins over\n"
+           "                       ConnSettings.dat), or a ppdev device such as /dev/parport0\n"
            "  --user-folder        start in the per-user folder ($XDG_CONFIG_HOME/kelvo,\n"
            "                       created when missing) instead of the current one, so\n"
            "                       ConnSettings.dat is kept there (the menu entry does this)\n"

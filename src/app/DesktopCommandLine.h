@@ -16,14 +16,10 @@ struct DesktopCommandLine {
     RunOptions options;
     std::optional<std::string> boardTypeName; // -boardtypeNAME
     ConnectionRequest connection;             // the real port unless --sim
-    std::optional<std::int32_t> portOverride; // --port HEX
     bool userFolder = false;                  // --user-folder: start in the per-user folder
     bool showHelp = false;
     bool showVersion = false;
 };
-
-// The real port driver of this platform: ppdev on Linux, inpout on Windows.
-PortDriver DefaultPortDriver();
 
 // Parses the arguments after the program name. Service switches may start
 // with "-" or "/" and anything unknown is ignored; only a bad value of

@@ -22,6 +22,7 @@ public:
 
     Port& port() override { return board_; }
     Clock& clock() override { return board_; }
+    std::uint64_t BusTimeNs() override { return board_.nowNs(); }
 
     bool Save(std::string& error) override {
         if (!fromFile_)

@@ -215,13 +215,6 @@ SettingsVersion CheckSettingsVersion(std::istream& in) {
     return CheckSettingsVersionLine(line);
 }
 
-SettingsVersion CheckSettingsFileVersion(const std::filesystem::path& path) {
-    std::ifstream in;
-    if (!OpenTextFile(path, in))
-        return SettingsVersion::CannotOpen;
-    return CheckSettingsVersion(in);
-}
-
 std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSettingsImage& image,
                                                      std::int32_t& dialogMode) {
     BoardSettingsImage loaded = image;
@@ -245,14 +238,33 @@ std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSett
     return std::nullopt;
 }
 
-SettingsFileLoad LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
-                                  std::int32_t& dialogMode) {
+std::optional<std::string> ReadSettingsFileText(const std::filesystem::path& path,
+                                                std::string& why) {
+    // Thirty lines of 255 characters, with room to spare for long lines.
+    constexpr std::size_t kLimit = 1 << 20;
+    std::error_code ec;
     std::ifstream in;
-    if (!OpenTextFile(path, in))
-        return {SettingsFileLoad::Status::CannotOpen, {}};
-    if (const auto problem = ReadSettingsFile(in, image, dialogMode))
-        return {SettingsFileLoad::Status::ValueDoesNotFit, *problem};
-    return {};
+    if (!std::filesystem::exists(path, ec)) {
+        why = "no such file";
+        return std::nullopt;
+    }
+    if (!OpenTextFile(path, in)) {
+        why = std::filesystem::is_directory(path, ec) ? "a folder, not a file"
+                                                      : "cannot be opened for reading";
+        return std::nullopt;
+    }
+    std::string text(kLimit + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kLimit) {
+        why = "larger than 1 MB, so not a settings file";
+        return std::nullopt;
+    }
+    if (in.bad()) {
+        why = "cannot be read";
+        return std::nullopt;
+    }
+    return text;
 }
 
 std::vector<KeyOutsidePageRange> KeysOutsidePageRanges(const BoardSettingsImage& image) {

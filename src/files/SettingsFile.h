@@ -33,14 +33,12 @@ enum class SettingsVersion {
     Accepted,  // "Ver:" and 3.0 or newer
     Older,     // "Ver:" and older than 3.0
     NoVersion, // no "Ver:" in the first line
-    CannotOpen,
 };
 
 // Judges a first line (trailing white space is ignored).
 SettingsVersion CheckSettingsVersionLine(std::string_view firstLine);
 // Judges the first line of a stream or file.
 SettingsVersion CheckSettingsVersion(std::istream& in);
-SettingsVersion CheckSettingsFileVersion(const std::filesystem::path& path);
 
 // A key whose value does not fit what it is stored in: a setting is one
 // byte (0 to 255, or -1 for an empty field), the LCD menu key two (0 to
@@ -58,14 +56,11 @@ struct SettingsValueProblem {
 std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSettingsImage& image,
                                                      std::int32_t& dialogMode);
 
-struct SettingsFileLoad {
-    enum class Status { Loaded, CannotOpen, ValueDoesNotFit } status = Status::Loaded;
-    SettingsValueProblem problem; // for ValueDoesNotFit
-};
-
-// As above from a file; nothing changes unless it loads.
-SettingsFileLoad LoadSettingsFile(const std::filesystem::path& path, BoardSettingsImage& image,
-                                  std::int32_t& dialogMode);
+// The whole text of a settings file, read once, so that a pipe such as
+// /dev/stdin loads too; nothing, and `why`, when it cannot be read. The
+// reader takes no more than a settings file could sensibly hold.
+std::optional<std::string> ReadSettingsFileText(const std::filesystem::path& path,
+                                                std::string& why);
 
 // A key whose value, as loaded, is one the desktop program's page control
 // for it never produces; `offered` says what the control offers.

@@ -325,4 +325,40 @@ int WriteAvrFirmware(OperationContext& ctx) {
     return 1;
 }
 
+std::uint8_t IspAvrReadLockBits(Link& link) {
+    link.SendByte(kAvr, 0x58);
+    link.SendByte(kAvr, 0x00);
+    link.SendByte(kAvr, 0x00);
+    return link.ReceiveByte(kAvr);
+}
+
+int ReadAvrCode(OperationContext& ctx) {
+    Link& link = ctx.link;
+    StartSettingsOperation(ctx, kTextReadingFirmware);
+    if (!ctx.codeRead || IspAvrReadSignature(link) != kAvrSignature) {
+        link.ReleaseResetAvr();
+        return 0;
+    }
+    CodeRead& read = *ctx.codeRead;
+    read.memory.clear();
+    read.locked = (IspAvrReadLockBits(link) & kAvrLockBitLb2) == 0;
+    if (read.locked) {
+        EndSettingsRead(link);
+        return 1;
+    }
+    constexpr std::uint32_t kWords = kAvrCodeBytes / 2;
+    ctx.progress.SetRange(static_cast<int>(kWords));
+    for (std::uint32_t word = 0; word < kWords; ++word) {
+        if (ctx.StopRequested()) {
+            EndSettingsRead(link);
+            return 0;
+        }
+        read.memory.push_back(ReadCodeByte(link, 0x20, word));
+        read.memory.push_back(ReadCodeByte(link, 0x28, word));
+        ctx.progress.SetPosition(static_cast<int>(word + 1));
+    }
+    EndSettingsRead(link);
+    return 1;
+}
+
 } // namespace kelvo

@@ -39,4 +39,13 @@ int ReadAvrSettings(OperationContext& ctx);
 int WriteAvrSettings(OperationContext& ctx);
 int WriteAvrFirmware(OperationContext& ctx);
 
+// Lock bit LB2 programmed (lock mode 3): the part refuses to be read.
+inline constexpr std::uint8_t kAvrLockBitLb2 = 0x02;
+std::uint8_t IspAvrReadLockBits(Link& link);
+
+// Board operation 8: reads the whole flash into ctx.codeRead, word by word
+// with the instructions the verification uses, after the signature check;
+// a part locked against reading is left unread. 1 when a part answered.
+int ReadAvrCode(OperationContext& ctx);
+
 } // namespace kelvo

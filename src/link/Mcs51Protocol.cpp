@@ -102,9 +102,7 @@ RecordResult Isp8051ProgramRecord(Link& link, std::string_view line) {
         sum += d;
         Send(link, High(address, 0x02), Low(address), d);
         link.CalibratedDelay();
-        link.SendByte(k8051, High(address, 0x01));
-        link.SendByte(k8051, Low(address));
-        if (link.ReceiveByte(k8051) != d) {
+        if (Isp8051ReadCodeByte(link, address) != d) {
             ReleaseBoard(link);
             return kRecordFailed;
         }
@@ -229,6 +227,35 @@ int Write8051Firmware(OperationContext& ctx) {
         }
     }
     Isp8051Finish(link);
+    ReleaseBoard(link);
+    return 1;
+}
+
+std::uint8_t Isp8051ReadCodeByte(Link& link, std::uint32_t address) {
+    link.SendByte(k8051, High(address, 0x01));
+    link.SendByte(k8051, Low(address));
+    return link.ReceiveByte(k8051);
+}
+
+int Read8051Code(OperationContext& ctx) {
+    Link& link = ctx.link;
+    StartSettingsOperation(ctx, kTextReadingFirmware);
+    if (!ctx.codeRead || !RevisionIsValid(link)) {
+        ReleaseBoard(link);
+        return 0;
+    }
+    CodeRead& read = *ctx.codeRead;
+    read.memory.clear();
+    read.locked = false;
+    ctx.progress.SetRange(static_cast<int>(k8051CodeBytes));
+    for (std::uint32_t a = 0; a < k8051CodeBytes; ++a) {
+        if (ctx.StopRequested()) {
+            ReleaseBoard(link);
+            return 0;
+        }
+        read.memory.push_back(Isp8051ReadCodeByte(link, a));
+        ctx.progress.SetPosition(static_cast<int>(a + 1));
+    }
     ReleaseBoard(link);
     return 1;
 }

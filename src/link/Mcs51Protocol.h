@@ -36,4 +36,13 @@ int Read8051Settings(OperationContext& ctx);
 int Write8051Settings(OperationContext& ctx);
 int Write8051Firmware(OperationContext& ctx);
 
+std::uint8_t Isp8051ReadCodeByte(Link& link, std::uint32_t address);
+
+// Board operation 7: reads the whole code memory into ctx.codeRead, byte by
+// byte with the instruction the verification uses, once the revision byte
+// shows a board answers. The part has no instruction that reads its lock
+// bits: a part locked against verification reads as blank. 1 when a board
+// answered.
+int Read8051Code(OperationContext& ctx);
+
 } // namespace kelvo

@@ -26,6 +26,12 @@ void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operat
     case kOpWriteAvrFirmware:
         operation = WriteAvrFirmware;
         break;
+    case kOpRead8051Code:
+        operation = Read8051Code;
+        break;
+    case kOpReadAvrCode:
+        operation = ReadAvrCode;
+        break;
     }
     if (!operation)
         return;

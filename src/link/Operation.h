@@ -17,6 +17,8 @@ enum OperationCode : std::int32_t {
     kOpReadAvrSettings = 4,
     kOpWriteAvrSettings = 5,
     kOpWriteAvrFirmware = 6,
+    kOpRead8051Code = 7,
+    kOpReadAvrCode = 8,
 };
 
 // Runs the operation and records its outcome in operationSucceeded: 1 when it

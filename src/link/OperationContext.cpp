@@ -12,6 +12,10 @@ std::string FormatTimeLeft(std::int32_t seconds) {
     return text;
 }
 
+void ProgressSink::SetTimeLeftSeconds(std::int32_t seconds) {
+    SetTimeLeft(FormatTimeLeft(seconds));
+}
+
 void OperationContext::UpdateTimeLeft() {
     if (lastEstimateTime_ <= 0) {
         lastEstimateTime_ = link.clock().NowSeconds();
@@ -28,7 +32,7 @@ void OperationContext::UpdateTimeLeft() {
         const float estimate = std::trunc(stepsRemaining / rate);
         // An estimate beyond 32 bits cannot be shown honestly; leave the line.
         if (estimate >= 0.0f && estimate < 2147483648.0f)
-            progress.SetTimeLeft(FormatTimeLeft(static_cast<std::int32_t>(estimate)));
+            progress.SetTimeLeftSeconds(static_cast<std::int32_t>(estimate));
     }
     stepsInWindow_ = 0.0f;
     lastEstimateTime_ = now;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvo {
 
@@ -14,6 +15,8 @@ inline constexpr char kTextDownloadingSettings[] =
     "Downloading settings from your board, please wait...";
 inline constexpr char kTextUploadingSettings[] = "Uploading settings to your board, please wait...";
 inline constexpr char kTextUploadingFirmware[] = "Uploading firmware to your board, please wait...";
+inline constexpr char kTextReadingFirmware[] =
+    "Reading the firmware from your board, please wait...";
 inline constexpr char kTextTimeLeftCalculating[] = "Time Left: Calculating...";
 inline constexpr char kTextOperationWarning[] =
     "Do not turn off the power or disconnect the programming cable.";
@@ -21,6 +24,13 @@ inline constexpr char kTextOperationWarning[] =
 // "Time Left: MM:SS" for an estimate in seconds; whole hours are dropped, so
 // the line only ever shows minutes of the hour.
 std::string FormatTimeLeft(std::int32_t seconds);
+
+// What a code memory read found: the whole memory, or that the part's lock
+// bits forbid reading it.
+struct CodeRead {
+    std::vector<std::uint8_t> memory;
+    bool locked = false;
+};
 
 // Every entry of the settings image, as a mask of entry numbers.
 inline constexpr std::uint64_t kEveryImageEntry = (std::uint64_t{1} << 37) - 1;
@@ -49,6 +59,9 @@ struct OperationContext {
     std::uint64_t entriesToWrite = kEveryImageEntry;
 
     bool WritesEntry(std::size_t entry) const { return (entriesToWrite >> entry) & 1u; }
+
+    // Where the code memory reads put what they read; null for the others.
+    CodeRead* codeRead = nullptr;
 
     // Checked between steps; null when nothing can ask for a stop.
     StopRequest* stop = nullptr;

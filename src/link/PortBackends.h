@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kelvo {
@@ -23,6 +24,14 @@ std::string FindParportDevice(std::uint16_t portBase, const PpdevPaths& paths, s
 // and a message naming the fix when the port cannot be used.
 std::unique_ptr<Port> OpenPpdevPort(std::uint16_t portBase, std::string& error,
                                     const PpdevPaths& paths = {});
+
+// The same for a device named directly; the link addresses its registers
+// from portBase.
+std::unique_ptr<Port> OpenPpdevDevice(const std::string& device, std::uint16_t portBase,
+                                      std::string& error);
+
+// The base address the kernel lists for a /dev/parportN, when it lists one.
+std::optional<std::uint16_t> ParportDeviceBase(const std::string& device, const PpdevPaths& paths);
 
 // Linux direct I/O through ioperm and outb/inb: the exact bus timing of the
 // cable protocols, root only.

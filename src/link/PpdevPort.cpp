@@ -36,7 +36,8 @@ std::string FindParportDevice(std::uint16_t portBase, const PpdevPaths& paths, s
     std::error_code ec;
     if (!fs::is_directory(paths.procRoot, ec)) {
         error = "No parallel port is known to the kernel (" + paths.procRoot +
-                " is missing). Load the driver with: sudo modprobe parport_pc ppdev";
+                " is missing), so there is no " + (fs::path(paths.devDir) / "parportN").string() +
+                " to open. Load the driver with: sudo modprobe parport_pc ppdev";
         return {};
     }
     std::string found;
@@ -64,6 +65,14 @@ std::string FindParportDevice(std::uint16_t portBase, const PpdevPaths& paths, s
         return {};
     }
     return device;
+}
+
+std::optional<std::uint16_t> ParportDeviceBase(const std::string& device, const PpdevPaths& paths) {
+    std::ifstream in(fs::path(paths.procRoot) / fs::path(device).filename() / "base-addr");
+    unsigned long base = 0;
+    if (!(in >> base) || base == 0 || base > 0xFFFF)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(base);
 }
 
 #ifdef __linux__
@@ -123,6 +132,11 @@ std::unique_ptr<Port> OpenPpdevPort(std::uint16_t portBase, std::string& error,
     const std::string device = FindParportDevice(portBase, paths, error);
     if (device.empty())
         return nullptr;
+    return OpenPpdevDevice(device, portBase, error);
+}
+
+std::unique_ptr<Port> OpenPpdevDevice(const std::string& device, std::uint16_t portBase,
+                                      std::string& error) {
     const int fd = open(device.c_str(), O_RDWR);
     if (fd < 0) {
         const int err = errno;
@@ -131,7 +145,8 @@ std::unique_ptr<Port> OpenPpdevPort(std::uint16_t portBase, std::string& error,
             error = "No permission to use " + device + ". Add yourself to its group with: sudo " +
                     "usermod -aG " + group + " $USER (then log in again).";
         } else {
-            error = "Cannot open " + device + ": " + std::strerror(err);
+            error = "Cannot open " + device + ": " + std::strerror(err) +
+                    (err == ENOENT ? ". Load the ppdev driver with: sudo modprobe ppdev" : "");
         }
         return nullptr;
     }
@@ -147,6 +162,11 @@ std::unique_ptr<Port> OpenPpdevPort(std::uint16_t portBase, std::string& error,
 #else
 
 std::unique_ptr<Port> OpenPpdevPort(std::uint16_t, std::string& error, const PpdevPaths&) {
+    error = "The ppdev port driver exists on Linux only.";
+    return nullptr;
+}
+
+std::unique_ptr<Port> OpenPpdevDevice(const std::string&, std::uint16_t, std::string& error) {
     error = "The ppdev port driver exists on Linux only.";
     return nullptr;
 }

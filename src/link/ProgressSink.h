@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ public:
     virtual void SetPosition(int position) = 0;
     virtual void SetStatus(const std::string& text) = 0;
     virtual void SetTimeLeft(const std::string& text) = 0;
+    // The estimate as a number of seconds; by default the window's
+    // "Time Left: MM:SS".
+    virtual void SetTimeLeftSeconds(std::int32_t seconds);
     virtual void SetWarning(const std::string& text) = 0;
 };
 

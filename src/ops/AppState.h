@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Link.h"
+#include "link/OperationContext.h"
 #include "ops/RunOptions.h"
 #include "settings/BoardSettingsImage.h"
 
@@ -29,6 +30,7 @@ struct AppState {
     int operationSucceeded = 0;
     float stepsRemaining = 0.0f;
     std::string FirmwareImageText;
+    CodeRead codeRead; // the code memory read last (a firmware backup)
     std::string startDirectory;
     // The "Upload Configuration" button: a board with too old firmware
     // disables it until a download of a newer one.

@@ -37,6 +37,7 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.delayMultiplier = ctx.state.runOptions.delayMultiplier;
         op.entriesToWrite = EntriesToWrite(entries);
         op.stop = ctx.stop;
+        op.codeRead = &ctx.state.codeRead;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
     });

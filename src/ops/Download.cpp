@@ -26,6 +26,35 @@ void RunPinTestFlow(FlowContext& ctx) {
 
 } // namespace
 
+bool BatteryUsable(const BoardInfo& info) {
+    return info.batteryVoltage < 15.0f && info.batteryVoltage > 1.0f && info.hasBatteryReading == 1;
+}
+
+void IdentifyBoard(const BoardSettingsImage& image, BoardInfo& info) {
+    info.batteryVoltage = static_cast<float>(image[entry::batteryVolts]) +
+                          static_cast<float>(image[entry::batteryFraction]) / 256.0f;
+    info.boardLoaded = 1;
+    const int major = image[entry::firmwareMajor];
+    if (major == 0) {
+        info.boardTypeName = info.firmwareRevisionText = info.batteryVoltageText = "Unknown";
+        info.dialogMode = 0;
+        return;
+    }
+    info.firmwareRevisionText =
+        "v" + std::to_string(major) + "." + std::to_string(image[entry::firmwareMinor]);
+    if (const std::optional<BoardType> type = LookUpBoardType(image[entry::boardTypeCode])) {
+        info.boardTypeName = std::string(type->name);
+        info.hasBatteryReading = type->hasBatteryReading;
+        info.dialogMode = type->dialogModeFromBoard ? image[entry::halcyraMode] : 0;
+    } else {
+        info.boardTypeName = "Unknown";
+        info.hasBatteryReading = 0;
+        info.dialogMode = 0;
+    }
+    info.batteryVoltageText =
+        BatteryUsable(info) ? FormatFixed(info.batteryVoltage, 1) + " volts" : "N/A";
+}
+
 void ShowBoardReadFailed(FlowContext& ctx) {
     ctx.host.ShowMessage(
         "Unable to read settings from board. Make sure the programming cable is plugged in, "
@@ -59,40 +88,22 @@ void DownloadConfiguration(FlowContext& ctx) {
     }
 
     ctx.host.RebuildOptionsList();
-    info.batteryVoltage = static_cast<float>(image[entry::batteryVolts]) +
-                          static_cast<float>(image[entry::batteryFraction]) / 256.0f;
-    info.boardLoaded = 1;
+    IdentifyBoard(image, info);
     const int major = image[entry::firmwareMajor];
     const int minor = image[entry::firmwareMinor];
     if (major == 0) {
-        ShowUnknownBoard(ctx);
+        WritePanel(ctx);
         return;
     }
-    info.firmwareRevisionText = "v" + std::to_string(major) + "." + std::to_string(minor);
-
     if (const std::optional<BoardType> type = LookUpBoardType(image[entry::boardTypeCode])) {
         ctx.host.KeepOnlyPages(type->pages);
-        info.boardTypeName = std::string(type->name);
-        info.hasBatteryReading = type->hasBatteryReading;
-        info.dialogMode = type->dialogModeFromBoard ? image[entry::halcyraMode] : 0;
     } else {
-        info.boardTypeName = "Unknown";
-        info.hasBatteryReading = 0;
-        info.dialogMode = 0;
         ctx.host.ShowMessage(
             "The board type is unrecognized by this version of the Kelvo software.\n\nUsing a "
             "version of this software that doesn't directly support your board\nmay cause "
             "undesired settings results. It is recommended you change to a\nversion of the "
             "software that does support it.",
             "New Firmware Required", MessageIcon::Error, MessageButtons::Ok);
-    }
-
-    const bool batteryUsable =
-        info.batteryVoltage < 15.0f && info.batteryVoltage > 1.0f && info.hasBatteryReading == 1;
-    if (batteryUsable) {
-        info.batteryVoltageText = FormatFixed(info.batteryVoltage, 1) + " volts";
-    } else {
-        info.batteryVoltageText = "N/A";
     }
     WritePanel(ctx);
 
@@ -114,7 +125,7 @@ void DownloadConfiguration(FlowContext& ctx) {
         ctx.host.SetUploadEnabled(true);
     }
 
-    if (info.batteryVoltage < LowBatteryThreshold && batteryUsable)
+    if (info.batteryVoltage < LowBatteryThreshold && BatteryUsable(info))
         ctx.host.ShowMessage(
             "Your battery voltage is reading below 6.5 volts.\n\nUsing a low battery can cause "
             "problems while changing settings or updating firmware,\nas well as operational "

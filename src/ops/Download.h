@@ -12,6 +12,10 @@ inline constexpr float LowBatteryThreshold = 6.5f;
 // runs the cable pin test instead.
 void DownloadConfiguration(FlowContext& ctx);
 
+// What a settings image read from a board says about it: type, firmware
+// revision, battery, dialog mode (the board panel's texts); tells no one.
+void IdentifyBoard(const BoardSettingsImage& image, BoardInfo& info);
+
 // "Board Read Failed": no board answered a settings read.
 void ShowBoardReadFailed(FlowContext& ctx);
 

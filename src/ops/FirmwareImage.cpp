@@ -47,59 +47,99 @@ std::optional<std::vector<std::uint8_t>> RecordBytes(std::string_view record) {
 
 } // namespace
 
-std::optional<std::string> ReadFirmwareImage(std::istream& in) {
+FirmwareImageCheck CheckFirmwareImage(std::istream& in) {
+    FirmwareImageCheck check;
+    const auto refuse = [&](std::string reason) {
+        check.reason = std::move(reason);
+        return check;
+    };
     std::string token;
     bool tooLong = false;
-    if (!ReadLimitedToken(in, token, kMaxImageTokenLength, &tooLong) || tooLong)
-        return std::nullopt;
+    check.line = 1;
+    if (!ReadLimitedToken(in, token, kMaxImageTokenLength, &tooLong))
+        return refuse("the file is empty: no header");
+    if (tooLong)
+        return refuse("the header is longer than 255 characters");
 
     // Both writers rely on one shape: 16-byte data records contiguous from
     // address 0 inside code memory, then the end record, then nothing. Every
-    // record is checked here, before any board is erased.
+    // record is checked here, before any board is erased. Tokens are counted
+    // as lines: the format puts one on each.
     std::string text;
     std::size_t dataRecords = 0;
     bool ended = false;
     while (ReadLimitedToken(in, token, kMaxImageTokenLength, &tooLong)) {
-        if (ended || tooLong || token.size() <= kRecordTokenPrefix ||
-            token[kRecordTokenPrefix] != kEncodedRecordMark)
-            return std::nullopt;
+        ++check.line;
+        if (ended)
+            return refuse("a record follows the end record");
+        if (tooLong)
+            return refuse("the record is longer than 255 characters");
+        if (token.size() <= kRecordTokenPrefix || token[kRecordTokenPrefix] != kEncodedRecordMark)
+            return refuse("not an encoded record: its fourth character is not the record mark");
         std::string record;
         for (std::size_t i = kRecordTokenPrefix; i < token.size(); ++i)
             record.push_back(DecodeRecordCharacter(token[i]));
         const std::optional<std::vector<std::uint8_t>> bytes = RecordBytes(record);
         if (!bytes)
-            return std::nullopt;
+            return refuse("the record " + record +
+                          " is damaged (digits, byte count or checksum do not agree)");
         const std::uint8_t count = (*bytes)[0];
         const std::size_t address = (*bytes)[1] * 256u + (*bytes)[2];
         const std::uint8_t type = (*bytes)[3];
         if (type == kTypeEnd && count == 0 && dataRecords > 0) {
             ended = true;
-        } else if (type == kTypeData && count == kImageRecordBytes &&
-                   address == dataRecords * kImageRecordBytes &&
-                   address + kImageRecordBytes <= kCodeMemorySize) {
-            ++dataRecords;
+        } else if (type == kTypeEnd && count == 0) {
+            return refuse("the end record comes before any data");
+        } else if (type != kTypeData || count != kImageRecordBytes) {
+            return refuse("the record " + record +
+                          " is not a 16-byte data record, the only kind the board's writers take");
+        } else if (address != dataRecords * kImageRecordBytes) {
+            return refuse("the record " + record + " is out of order: expected address " +
+                          std::to_string(dataRecords * kImageRecordBytes));
+        } else if (address + kImageRecordBytes > kCodeMemorySize) {
+            return refuse("the record " + record + " lies beyond the 8 KB code memory");
         } else {
-            return std::nullopt;
+            ++dataRecords;
         }
         text += record;
         text.push_back('\n');
     }
-    if (!ended)
-        return std::nullopt;
-    return text;
+    if (!ended) {
+        check.line = 0;
+        return refuse(dataRecords == 0 ? "the file holds no records" : "the end record is missing");
+    }
+    check.line = 0;
+    check.text = std::move(text);
+    return check;
 }
 
-bool FirmwareImageReader(const std::filesystem::path& path, std::string& firmwareImageText) {
+std::optional<std::string> ReadFirmwareImage(std::istream& in) {
+    return CheckFirmwareImage(in).text;
+}
+
+FirmwareImageCheck CheckFirmwareImageFile(const std::filesystem::path& path) {
     // The writers count the file's tokens again, so it must read the same
     // twice: a pipe or device would not.
     std::error_code ec;
+    FirmwareImageCheck check;
+    check.unreadable = true;
     std::ifstream in;
-    if (!std::filesystem::is_regular_file(path, ec) || !OpenTextFile(path, in))
+    if (!std::filesystem::exists(path, ec))
+        check.reason = "no such file";
+    else if (!std::filesystem::is_regular_file(path, ec))
+        check.reason = "not a regular file";
+    else if (!OpenTextFile(path, in))
+        check.reason = "cannot be opened for reading";
+    else
+        return CheckFirmwareImage(in);
+    return check;
+}
+
+bool FirmwareImageReader(const std::filesystem::path& path, std::string& firmwareImageText) {
+    FirmwareImageCheck check = CheckFirmwareImageFile(path);
+    if (!check.text)
         return false;
-    std::optional<std::string> text = ReadFirmwareImage(in);
-    if (!text)
-        return false;
-    firmwareImageText = std::move(*text);
+    firmwareImageText = std::move(*check.text);
     return true;
 }
 

@@ -75,6 +75,17 @@ inline constexpr std::size_t kHeaderPrefix = 9;
 // address 0 inside code memory, then one end record, then nothing.
 std::optional<std::string> ReadFirmwareImage(std::istream& in);
 
+// The same with the reason for a refusal.
+struct FirmwareImageCheck {
+    std::optional<std::string> text; // the decoded records when the image is sound
+    int line = 0;                    // the refused line (1 is the header); 0 for the file
+    std::string reason;              // why, in a user's words
+    bool unreadable = false;         // the file itself: missing, a folder, not readable
+};
+FirmwareImageCheck CheckFirmwareImage(std::istream& in);
+// Of the file at `path`, which must be a regular file.
+FirmwareImageCheck CheckFirmwareImageFile(const std::filesystem::path& path);
+
 // Reads the image in the regular file at `path`. Only a successful read
 // replaces `firmwareImageText`; a failed one leaves it untouched.
 bool FirmwareImageReader(const std::filesystem::path& path, std::string& firmwareImageText);

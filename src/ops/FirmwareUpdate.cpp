@@ -5,14 +5,14 @@
 
 namespace kelvo {
 
-namespace {
-
-void ShowInvalidFirmware(FlowContext& ctx) {
-    ctx.host.ShowMessage("The firmware you have selected does not appear valid.\n\nPlease make "
-                         "sure you have selected the correct firmware\nfor your board, and try "
-                         "again.\n\nIf you downloaded it, try downloading it again.",
-                         "Bad Firmware File", MessageIcon::Error, MessageButtons::Ok);
+void ShowInvalidFirmware(FlowHost& host) {
+    host.ShowMessage("The firmware you have selected does not appear valid.\n\nPlease make "
+                     "sure you have selected the correct firmware\nfor your board, and try "
+                     "again.\n\nIf you downloaded it, try downloading it again.",
+                     "Bad Firmware File", MessageIcon::Error, MessageButtons::Ok);
 }
+
+namespace {
 
 void ShowFirmwareUploadFailed(FlowContext& ctx) {
     ctx.host.ShowMessage(
@@ -43,7 +43,7 @@ FirmwareUpdate UpdateFirmware(FlowContext& ctx) {
         return FirmwareUpdate::NotWritten;
     }
     if (!FirmwareImageReader(*path, state.FirmwareImageText)) {
-        ShowInvalidFirmware(ctx);
+        ShowInvalidFirmware(ctx.host);
         return FirmwareUpdate::NotWritten;
     }
     // Firmware for another board can leave this one unusable; without a read
@@ -91,7 +91,7 @@ bool InitialProgrammingFirmware(FlowContext& ctx) {
     }
     if (chosen) {
         if (!FirmwareImageReader(state.rememberedFirmwarePath, state.FirmwareImageText)) {
-            ShowInvalidFirmware(ctx);
+            ShowInvalidFirmware(ctx.host);
         } else if (const AttemptResult r =
                        BoardAttemptSequence(ctx, 3, 6, state.rememberedFirmwarePath);
                    !Succeeded(r)) {

@@ -18,6 +18,9 @@ enum class FirmwareUpdate {
 // when the firmware was written).
 FirmwareUpdate UpdateFirmware(FlowContext& ctx);
 
+// "Bad Firmware File": the file is not a sound firmware image.
+void ShowInvalidFirmware(FlowHost& host);
+
 // A bare firmware write for programming new boards one after another from
 // the file chosen first; a double beep says it is done.
 bool InitialProgrammingFirmware(FlowContext& ctx);

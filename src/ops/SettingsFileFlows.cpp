@@ -4,6 +4,8 @@
 #include "ops/EyeBypass.h"
 #include "ops/Upload.h"
 
+#include <sstream>
+
 namespace kelvo {
 
 namespace {
@@ -56,10 +58,18 @@ bool OpenConfiguration(FlowContext& ctx) {
     const std::optional<std::string> path = ctx.host.ChooseOpenFile(FileKind::Settings);
     if (!path)
         return false;
-    switch (CheckSettingsFileVersion(*path)) {
-    case SettingsVersion::CannotOpen:
+    std::string why;
+    const std::optional<std::string> text = ReadSettingsFileText(*path, why);
+    if (!text) {
         ShowCannotOpen(ctx, *path);
         return false;
+    }
+    return OpenConfigurationText(ctx, *path, *text);
+}
+
+bool OpenConfigurationText(FlowContext& ctx, const std::string& path, const std::string& text) {
+    std::istringstream first(text);
+    switch (CheckSettingsVersion(first)) {
     case SettingsVersion::NoVersion:
         if (ctx.host.ShowMessage(
                 "The selected settings file does not appear to be compatible with this version "
@@ -81,17 +91,11 @@ bool OpenConfiguration(FlowContext& ctx) {
     case SettingsVersion::Accepted:
         break;
     }
-    const SettingsFileLoad load =
-        LoadSettingsFile(*path, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode);
-    switch (load.status) {
-    case SettingsFileLoad::Status::CannotOpen:
-        ShowCannotOpen(ctx, *path);
+    std::istringstream in(text);
+    if (const std::optional<SettingsValueProblem> problem =
+            ReadSettingsFile(in, ctx.state.settingsImage, ctx.state.boardInfo.dialogMode)) {
+        ShowValueDoesNotFit(ctx, path, *problem);
         return false;
-    case SettingsFileLoad::Status::ValueDoesNotFit:
-        ShowValueDoesNotFit(ctx, *path, load.problem);
-        return false;
-    case SettingsFileLoad::Status::Loaded:
-        break;
     }
     SetEyeBypassFromDelay(ctx.state.settingsImage);
     ctx.host.ReloadPageOnScreen();

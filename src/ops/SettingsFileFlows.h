@@ -18,4 +18,8 @@ bool SaveConfiguration(FlowContext& ctx);
 // file was loaded; a cancelled dialog or an unreadable file change nothing.
 bool OpenConfiguration(FlowContext& ctx);
 
+// Its second half, for a file already read: `text` is the content of the
+// file at `path`.
+bool OpenConfigurationText(FlowContext& ctx, const std::string& path, const std::string& text);
+
 } // namespace kelvo

@@ -2,6 +2,7 @@
 
 #include "settings/BoardSettingsImage.h"
 
+#include <cstddef>
 #include <string_view>
 
 namespace kelvo {
@@ -17,6 +18,7 @@ struct SettingsValidation {
     int failedRule = 0; // 1..9, the first rule that failed; 0 when passed
     std::string_view message;
     std::string_view caption;
+    std::size_t failedEntry = 0; // the entry the failed rule found empty or out of range
 
     explicit operator bool() const { return passed; }
 };

@@ -338,6 +338,8 @@ void SimBoard::StartErase(std::uint64_t durationNs, bool data) {
 void SimBoard::FinishWrite() {
     for (const Cell& c : pending_.cells)
         CellRef(c) = c.value;
+    if (pending_.erase)
+        state_.lockBits = 0xFF;
     if (pending_.memory != Memory::Data)
         state_.codeCutShort = false;
     pending_.active = false;
@@ -382,12 +384,16 @@ void SimBoard::OnAvrByte(std::uint8_t value) {
         if (op == 0x30) {
             const unsigned index = frame_[2] & 0x03;
             nextOut_ = index < 3 ? state_.signature[index] : 0xFF;
+        } else if (op == 0x58 && frame_[1] == 0x00) {
+            nextOut_ = static_cast<std::uint8_t>(0xC0 | (state_.lockBits & 0x3F));
         } else if (op == 0xA0) {
             const std::size_t address = ((frame_[1] & 0x01u) << 8) | frame_[2];
             nextOut_ = ReadWhileBusy(Memory::Data, ReadData(address));
         } else if (op == 0x20 || op == 0x28) {
             const std::size_t word = ((frame_[1] & 0x0Fu) << 8) | frame_[2];
-            nextOut_ = ReadWhileBusy(Memory::Code, state_.code[word * 2 + (op == 0x28)]);
+            nextOut_ =
+                ReadWhileBusy(Memory::Code, VerifyLocked() ? std::uint8_t{0xFF}
+                                                           : state_.code[word * 2 + (op == 0x28)]);
         }
         return;
     }
@@ -406,6 +412,9 @@ void SimBoard::OnAvrByte(std::uint8_t value) {
         return;
     }
     if (!enabled_)
+        return;
+    // Locked against programming, the part takes no EEPROM or flash write.
+    if (ProgrammingLocked() && (op == 0xC0 || op == 0x4C))
         return;
     switch (op) {
     case 0xAC:
@@ -450,7 +459,9 @@ void SimBoard::On8051Byte(std::uint8_t value) {
         if (!enabled_)
             return;
         if (op == 1)
-            nextOut_ = ReadWhileBusy(Memory::Code, state_.code[address % k8051CodeSize]);
+            nextOut_ =
+                ReadWhileBusy(Memory::Code, VerifyLocked() ? std::uint8_t{0xFF}
+                                                           : state_.code[address % k8051CodeSize]);
         else if (op == 5)
             nextOut_ = ReadWhileBusy(Memory::Data, ReadData(address % k8051DataSize));
         return;
@@ -474,7 +485,7 @@ void SimBoard::On8051Byte(std::uint8_t value) {
     }
     if (!enabled_)
         return;
-    if (op == 2) {
+    if (op == 2 && !ProgrammingLocked()) {
         // Code cells only go from 1 to 0 without a chip erase.
         const auto a = static_cast<std::uint32_t>(address % k8051CodeSize);
         StartWrite(Memory::Code, k8051ByteWriteNs,

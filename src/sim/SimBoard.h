@@ -81,6 +81,11 @@ public:
 private:
     enum class Memory { Data, Code, All };
 
+    // Lock mode 2 (LB1 programmed): no further programming. Mode 3 (LB1 and
+    // LB2): no verification either. The same bits on both parts.
+    bool ProgrammingLocked() const { return (state_.lockBits & 0x01) == 0; }
+    bool VerifyLocked() const { return (state_.lockBits & 0x03) == 0; }
+
     // One self-timed write or erase: the cells it changes and their values.
     struct Cell {
         bool code;

@@ -62,6 +62,12 @@ struct SimBoardState {
     // A code write or chip erase was cut short and no complete one followed:
     // the firmware cannot run.
     bool codeCutShort = false;
+    // Lock bits, 1 unprogrammed and 0 programmed, as the part keeps them. AVR:
+    // the lock byte (bit 0 LB1, bit 1 LB2, bits 2..5 the boot lock bits);
+    // 8051 family: bit 0 LB1, bit 1 LB2, bit 2 LB3. LB1 stops further
+    // programming, LB2 verification too (code memory then reads 0xFF); a
+    // completed chip erase clears them all.
+    std::uint8_t lockBits = 0xFF;
     // Virtual time paced to the wall clock: 1 real time, 10 ten times faster;
     // 0 runs as fast as it can.
     double pace = 0.0;

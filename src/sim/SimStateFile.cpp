@@ -204,6 +204,7 @@ std::string FormatSimState(const SimBoardState& s) {
     j["floatingStatus"] = ToHex(&s.floatingStatus, 1);
     j["pace"] = s.pace;
     j["codeCutShort"] = s.codeCutShort;
+    j["lockBits"] = ToHex(&s.lockBits, 1);
     nlohmann::ordered_json faults;
     faults["noBoard"] = s.faults.noBoard;
     faults["noPower"] = s.faults.noPower;
@@ -237,7 +238,7 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
     }
     r.OnlyKeys(j,
                {"family", "signature", "eesave", "address", "busCycleNs", "floatingStatus", "pace",
-                "codeCutShort", "faults", "factorySettings", "data", "code"},
+                "codeCutShort", "lockBits", "faults", "factorySettings", "data", "code"},
                "");
     for (const char* required : {"family", "data", "code"})
         if (!j.contains(required))
@@ -290,6 +291,8 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
     if (r.ok() && j.contains("floatingStatus") &&
         r.HexNumber(j["floatingStatus"], "floatingStatus", 0, 0xFF, number))
         s.floatingStatus = static_cast<std::uint8_t>(number);
+    if (r.ok() && j.contains("lockBits") && r.HexNumber(j["lockBits"], "lockBits", 0, 0xFF, number))
+        s.lockBits = static_cast<std::uint8_t>(number);
     std::int64_t cycle = 0;
     if (r.ok() && j.contains("busCycleNs") &&
         r.Integer(j["busCycleNs"], "busCycleNs", 1, 1000000000, cycle))

@@ -1,17 +1,27 @@
 #include "app/cli/BoardCommands.h"
 
 #include "app/cli/CliFlowHost.h"
+#include "app/cli/SettingNames.h"
+#include "app/cli/SettingsListing.h"
 #include "app/cli/StopSignals.h"
 #include "files/ConnectionSettings.h"
+#include "files/SafeWrite.h"
 #include "files/SettingsFile.h"
 #include "ops/Download.h"
+#include "ops/FirmwareBackup.h"
+#include "ops/FirmwareImage.h"
+#include "ops/FirmwareImageHex.h"
 #include "ops/FirmwareUpdate.h"
 #include "ops/Presets.h"
 #include "ops/SettingsFileFlows.h"
 #include "ops/Upload.h"
+#include "settings/Validation.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <ostream>
 
 #include <unistd.h>
@@ -39,8 +49,8 @@ public:
         state.startDirectory = std::filesystem::current_path(ec).string();
         std::string customAddress;
         LoadConnectionSettings(state.startDirectory, state.link.portBase, customAddress);
-        if (cli_.portOverride)
-            state.link.portBase = *cli_.portOverride;
+        if (const std::optional<std::int32_t> base = RequestedPortBase(cli_.connection))
+            state.link.portBase = *base;
         std::string error;
         connection_ = OpenBoardConnection(cli_.connection,
                                           static_cast<std::uint16_t>(state.link.portBase), error);
@@ -48,7 +58,17 @@ public:
             cli_.err << "kelvo-cli: " << error << "\n";
             return false;
         }
-        ctx_.emplace(FlowContext{state, host, connection_->port(), connection_->clock(), &stop_});
+        // Never a believable board that is not there without saying so.
+        if (cli_.connection.simFile)
+            cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile) << "\n";
+        const RunOptions& o = state.runOptions;
+        if (o.bypassReadCheck && !o.avrOnly && !o.only8051)
+            cli_.err << "kelvo-cli: warning: -bypassreadcheck without -AVRonly or -8051only: the "
+                        "8051 read, tried first, then \"succeeds\" on any board, an AVR board or "
+                        "none at all, and gives what the cable happens to read\n";
+        counter_.emplace(connection_->port());
+        host.board = {&state, &*counter_, connection_.get()};
+        ctx_.emplace(FlowContext{state, host, *counter_, connection_->clock(), &stop_});
         return true;
     }
 
@@ -69,6 +89,23 @@ public:
         return closed ? code : kExitFailed;
     }
 
+    // Bus time of the last successful operations of these codes.
+    std::uint64_t BusNsOf(std::initializer_list<int> operations) const {
+        for (auto r = host.operations.rbegin(); r != host.operations.rend(); ++r)
+            if (r->succeeded &&
+                std::find(operations.begin(), operations.end(), r->operation) != operations.end())
+                return r->busNs;
+        return 0;
+    }
+
+    // Bus time of every operation run so far.
+    std::uint64_t TotalBusNs() const {
+        std::uint64_t ns = 0;
+        for (const OperationRecord& r : host.operations)
+            ns += r.busNs;
+        return ns;
+    }
+
     AppState state;
     CliFlowHost host;
 
@@ -76,21 +113,48 @@ private:
     StopRequest stop_;
     StopSignals signals_;
     std::unique_ptr<BoardConnection> connection_;
+    std::optional<CountingPort> counter_;
     std::optional<FlowContext> ctx_;
 };
+
+std::string Seconds(std::uint64_t ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ns) / 1e9);
+    return text;
+}
+
+// Entries a settings write sends: every page entry, not the board's own.
+std::size_t PageEntryCount() {
+    return kImageEntries - std::size(kReadOnlyEntries);
+}
 
 bool Download(CliSession& s) {
     DownloadConfiguration(s.ctx());
     return s.state.operationSucceeded == 1 && s.state.boardInfo.boardLoaded == 1;
 }
 
-void PrintBoard(const CliSession& s, std::ostream& out) {
+enum class Listing { Named, Raw };
+
+// The board panel, then the settings by page (or, raw, the bytes as
+// "Entry N: value").
+void PrintBoard(const CliSession& s, std::ostream& out, Listing listing = Listing::Named) {
     const BoardInfo& info = s.state.boardInfo;
     out << "Board Type: " << info.boardTypeName << "\n"
         << "Firmware Revision: " << info.firmwareRevisionText << "\n"
         << "Battery Voltage: " << info.batteryVoltageText << "\n";
-    for (std::size_t i = 0; i < kImageEntries; ++i)
-        out << "Entry " << i << ": " << s.state.settingsImage[i] << "\n";
+    if (listing == Listing::Raw) {
+        for (std::size_t i = 0; i < kImageEntries; ++i)
+            out << "Entry " << i << ": " << s.state.settingsImage[i] << "\n";
+        return;
+    }
+    std::string page;
+    for (const SettingLine& line : ListSettings(s.state.settingsImage, info)) {
+        if (line.page != page) {
+            page = line.page;
+            out << "\n" << page << "\n";
+        }
+        out << "  " << line.name << ": " << line.value << "\n";
+    }
 }
 
 // Upload Configuration is disabled for a board whose firmware is older than
@@ -117,8 +181,40 @@ bool ExpectArguments(CliContext& cli, std::size_t count, const char* usage) {
     return false;
 }
 
-int ExitCode(bool done) {
-    return done ? kExitDone : kExitFailed;
+// What validation found wanting, in the user's words: the setting and the
+// file it came from.
+void NameFailedSetting(const CliSession& s, CliContext& cli, const std::string& file) {
+    const SettingsValidation result = ValidateSettings(
+        s.state.settingsImage, s.state.boardInfo.dialogMode, s.state.boardInfo.boardTypeName);
+    if (!result)
+        cli.err << "kelvo-cli: " << file << ": " << SettingName(result.failedEntry) << " (entry "
+                << result.failedEntry << ") is empty or out of range, so "
+                << "the settings were not written\n";
+}
+
+// Reads the board's code memory and writes it to `output` ("-": stdout) in
+// the format its name asks for. The board must have been read (its type
+// goes into the file).
+bool WriteFirmwareBackup(CliSession& s, CliContext& cli, const std::string& output) {
+    if (ReadFirmware(s.ctx()) != FirmwareRead::Read)
+        return false;
+    const bool hex = output.size() > 4 && output.substr(output.size() - 4) == ".hex";
+    const std::int32_t boardCode = s.state.settingsImage[entry::boardTypeCode];
+    const std::string text =
+        FormatFirmwareBackup(s.state.codeRead.memory, boardCode,
+                             hex ? BackupFormat::IntelHex : BackupFormat::FirmwareImage);
+    if (output == "-") {
+        cli.out << text << std::flush;
+    } else if (const FileResult written = WriteFileReplacing(output, text); !written) {
+        cli.err << "kelvo-cli: " << written.error << "\n";
+        return false;
+    }
+    s.host.Say(std::to_string(s.state.codeRead.memory.size()) + " bytes of code memory read in " +
+               Seconds(s.BusNsOf({7, 8})) + " and written to " +
+               (output == "-" ? "standard output" : output) +
+               (hex ? " as Intel HEX"
+                    : " as a firmware image for board type " + std::to_string(boardCode)));
+    return true;
 }
 
 // Opens the board, runs one command's flows on it and closes it again; the
@@ -133,15 +229,26 @@ int WithSession(CliContext& cli, const std::function<int(CliSession&)>& body) {
 } // namespace
 
 int RunDownloadCommand(CliContext& cli) {
-    const char* usage = "kelvo-cli: usage: kelvo-cli [options] download [-o FILE.esf|-]\n";
+    const char* usage =
+        "kelvo-cli: usage: kelvo-cli [options] download [--raw|--json] [-o FILE.esf|-]\n";
     std::optional<std::string> output;
+    bool raw = false, json = false;
     for (std::size_t i = 0; i < cli.args.size(); ++i) {
         if (cli.args[i] == "-o" && i + 1 < cli.args.size()) {
             output = cli.args[++i];
+        } else if (cli.args[i] == "--raw") {
+            raw = true;
+        } else if (cli.args[i] == "--json") {
+            json = true;
         } else {
             cli.err << usage;
             return kExitUsage;
         }
+    }
+    if ((raw && json) || (json && output && *output == "-")) {
+        cli.err << "kelvo-cli: download: --json is the whole of standard output; give it alone\n"
+                << usage;
+        return kExitUsage;
     }
     if (cli.options.pinTest) {
         // The pin test takes the download's place and reads no board.
@@ -163,14 +270,20 @@ int RunDownloadCommand(CliContext& cli) {
             return kExitFailed;
         // With "-o -" the settings file alone goes to stdout.
         const bool toStdout = output && *output == "-";
-        PrintBoard(s, toStdout ? cli.err : cli.out);
+        if (json)
+            cli.out << SettingsJson(s.state.settingsImage, s.state.boardInfo, s.host.answeredFamily,
+                                    s.state.link.portBase);
+        else
+            PrintBoard(s, toStdout ? cli.err : cli.out, raw ? Listing::Raw : Listing::Named);
         if (toStdout) {
             if (!ReadyToSave(s.ctx()))
                 return kExitFailed;
             cli.out << FormatSettingsFile(s.state.settingsImage, s.state.boardInfo.dialogMode);
         } else if (output) {
             s.host.saveFile = output;
-            return ExitCode(SaveConfiguration(s.ctx()));
+            if (!SaveConfiguration(s.ctx()))
+                return kExitFailed;
+            s.host.Say("Settings saved to " + *output);
         }
         return kExitDone;
     });
@@ -179,30 +292,120 @@ int RunDownloadCommand(CliContext& cli) {
 int RunUploadCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 1, "upload FILE.esf"))
         return kExitUsage;
+    const std::string& file = cli.args[0];
+    // The file first: a board is not searched for a file that cannot be
+    // read. It is read once, so a pipe (/dev/stdin) serves.
+    std::string why;
+    const std::optional<std::string> text = ReadSettingsFileText(file, why);
+    if (!text) {
+        cli.err << "kelvo-cli: " << file << ": " << why << "\n";
+        return kExitFailed;
+    }
     return WithSession(cli, [&](CliSession& s) {
         if (!Download(s) || !UploadAllowed(s, cli))
             return kExitFailed;
-        s.host.openFile = cli.args[0];
-        if (!OpenConfiguration(s.ctx()))
+        if (!OpenConfigurationText(s.ctx(), file, *text))
             return kExitFailed;
-        WarnAboutValuesOutsidePages(s, cli, cli.args[0]);
-        return ExitCode(UploadConfiguration(s.ctx()) == 1);
+        WarnAboutValuesOutsidePages(s, cli, file);
+        if (UploadConfiguration(s.ctx()) != 1) {
+            NameFailedSetting(s, cli, file);
+            return kExitFailed;
+        }
+        s.host.Say(std::to_string(PageEntryCount()) + " settings bytes from " + file +
+                   " written and verified in " + Seconds(s.BusNsOf({1, 5})));
+        return kExitDone;
+    });
+}
+
+int RunReadFirmwareCommand(CliContext& cli) {
+    if (cli.args.size() != 2 || cli.args[0] != "-o") {
+        cli.err << "kelvo-cli: usage: kelvo-cli [options] read-firmware -o FILE.efw|FILE.hex|-\n";
+        return kExitUsage;
+    }
+    const std::string& output = cli.args[1];
+    if (cli.connection.simFile && output != "-" && NamesSameFile(output, *cli.connection.simFile)) {
+        cli.err << "kelvo-cli: -o names the simulated board's own file " << output
+                << "; choose another\n";
+        return kExitUsage;
+    }
+    return WithSession(cli, [&](CliSession& s) {
+        if (!Download(s))
+            return kExitFailed;
+        return WriteFirmwareBackup(s, cli, output) ? kExitDone : kExitFailed;
     });
 }
 
 int RunUpdateFirmwareCommand(CliContext& cli) {
-    if (!ExpectArguments(cli, 1, "update-firmware FILE.efw"))
+    std::optional<std::string> backup;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < cli.args.size(); ++i) {
+        if (cli.args[i] == "--backup" && i + 1 < cli.args.size())
+            backup = cli.args[++i];
+        else
+            files.push_back(cli.args[i]);
+    }
+    if (files.size() != 1 || (files[0].size() > 1 && files[0][0] == '-')) {
+        cli.err << "kelvo-cli: usage: kelvo-cli [options] update-firmware [--backup "
+                   "BACKUP.efw] FILE.efw\n";
         return kExitUsage;
+    }
+    if (backup && cli.options.initProgramming) {
+        cli.err << "kelvo-cli: --backup reads the board first, which -initprogramming does not; "
+                   "take the backup with read-firmware\n";
+        return kExitUsage;
+    }
+    const std::string& file = files[0];
+    if (backup && (NamesSameFile(*backup, file) ||
+                   (cli.connection.simFile && NamesSameFile(*backup, *cli.connection.simFile)))) {
+        cli.err << "kelvo-cli: --backup names one of the command's own files, " << *backup
+                << "; choose another\n";
+        return kExitUsage;
+    }
+    // The file first, whole: a board is neither searched for nor read for a
+    // file that could not be written.
+    const FirmwareImageCheck check = CheckFirmwareImageFile(file);
+    if (!check.text) {
+        if (!check.unreadable) {
+            CliFlowHost host(cli);
+            ShowInvalidFirmware(host);
+        }
+        cli.err << "kelvo-cli: " << file << ": "
+                << (check.line > 0 ? "line " + std::to_string(check.line) + ": " : "")
+                << check.reason << "\n";
+        return kExitFailed;
+    }
+    const std::size_t firmwareBytes =
+        static_cast<std::size_t>(std::count(check.text->begin(), check.text->end(), '\n') - 1) *
+        kImageRecordBytes;
     return WithSession(cli, [&](CliSession& s) {
         // The board is read first so the firmware can be checked against it and
         // its settings written back afterwards.
-        if (!s.state.runOptions.initProgramming)
-            Download(s);
-        s.host.openFile = cli.args[0];
+        const bool read = !s.state.runOptions.initProgramming && Download(s);
+        // The old firmware is gone for good after the erase: without its
+        // copy nothing is written.
+        if (backup) {
+            if (!read) {
+                cli.err << "kelvo-cli: --backup: the board could not be read, so no backup was "
+                           "taken and nothing was written\n";
+                return kExitFailed;
+            }
+            if (!WriteFirmwareBackup(s, cli, *backup)) {
+                cli.err << "kelvo-cli: --backup: no backup, so the firmware was not replaced\n";
+                return kExitFailed;
+            }
+        }
+        s.host.openFile = file;
         const FirmwareUpdate result = UpdateFirmware(s.ctx());
         const bool readBack = !s.host.downloadRequested || Download(s);
         if (result == FirmwareUpdate::NotWritten)
             return kExitFailed;
+        const bool initial = s.state.runOptions.initProgramming != 0;
+        s.host.Say(std::to_string(firmwareBytes) + " bytes of firmware written and verified in " +
+                   Seconds(s.BusNsOf({3, 6})) +
+                   (initial                                        ? ""
+                    : result == FirmwareUpdate::SettingsNotWritten ? "; settings not written"
+                    : readBack                                     ? "; settings restored"
+                               : "; settings restored, the board not read again"));
         // Written firmware is never reported as a failed write.
         return result == FirmwareUpdate::Complete && readBack ? kExitDone : kExitFirmwareOnly;
     });
@@ -212,10 +415,14 @@ int RunFactoryDefaultsCommand(CliContext& cli) {
     if (!ExpectArguments(cli, 0, "factory-defaults"))
         return kExitUsage;
     return WithSession(cli, [&](CliSession& s) {
-        const bool ok = FactoryDefaults(s.ctx());
-        if (ok)
-            PrintBoard(s, cli.out);
-        return ExitCode(ok);
+        if (!FactoryDefaults(s.ctx()))
+            return kExitFailed;
+        // The board as it reads back after the reset.
+        IdentifyBoard(s.state.settingsImage, s.state.boardInfo);
+        PrintBoard(s, cli.out);
+        s.host.Say("Factory settings restored on the board and read back in " +
+                   Seconds(s.TotalBusNs()));
+        return kExitDone;
     });
 }
 
@@ -232,7 +439,11 @@ int RunPresetCommand(CliContext& cli) {
         if (!Download(s) || !UploadAllowed(s, cli))
             return kExitFailed;
         ApplyPreset(*preset, s.state.settingsImage, s.state.boardInfo);
-        return ExitCode(UploadConfiguration(s.ctx()) == 1);
+        if (UploadConfiguration(s.ctx()) != 1)
+            return kExitFailed;
+        s.host.Say("Preset " + cli.args[0] + ": " + std::to_string(PageEntryCount()) +
+                   " settings bytes written and verified in " + Seconds(s.BusNsOf({1, 5})));
+        return kExitDone;
     });
 }
 

@@ -6,6 +6,7 @@ namespace kelvo {
 
 int RunDownloadCommand(CliContext& cli);
 int RunUploadCommand(CliContext& cli);
+int RunReadFirmwareCommand(CliContext& cli);
 int RunUpdateFirmwareCommand(CliContext& cli);
 int RunFactoryDefaultsCommand(CliContext& cli);
 int RunPresetCommand(CliContext& cli);

@@ -2,8 +2,9 @@
 
 #include "app/CommandLineInfo.h"
 #include "app/Version.h"
-#include "link/HexPair.h"
+#include "ops/BoardTypes.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 
@@ -18,57 +19,101 @@ constexpr bool kSlashSwitches = false;
 
 namespace {
 
+constexpr const char* kExitCodes =
+    "Exit codes:\n"
+    "  0    everything the command promised was done\n"
+    "  1    it failed (a message says why), or its output could not be written\n"
+    "  2    the command line was wrong\n"
+    "  3    update-firmware: the firmware was written, but the settings could not be\n"
+    "       written back or the board not read again (a board recovered without a\n"
+    "       readable board check included)\n"
+    "  130  stopped by Ctrl-C (SIGINT), 143 by SIGTERM: 128 + the signal's number\n";
+
 void PrintHelp(std::ostream& out) {
     out << "kelvo-cli " << kVersion
-        << " - reads, writes and updates a firing-control board through a parallel-port\n"
-           "programming cable, without windows.\n\n"
+        << " - reads, writes and updates a firing-control board through a\n"
+           "parallel-port programming cable, without windows.\n\n"
            "Usage: kelvo-cli [options] COMMAND [arguments]\n\nCommands:\n";
     for (const CliCommand& c : CliCommands())
-        out << "  " << c.name << (c.usage.empty() ? "" : " ") << c.usage << "\n      " << c.summary
-            << "\n";
-    out << "\nConnection:\n"
-           "  --sim FILE             use the simulated board kept in FILE (default: a fresh\n"
-           "                         simulated board that lives for this run only)\n"
-           "  --port HEX             parallel-port base address, e.g. 378 (overrides\n"
-           "                         ConnSettings.dat)\n"
-           "  --port-driver NAME     real port: ppdev (Linux, /dev/parportN) or direct\n"
-           "                         (Linux, root only) or inpout (Windows)\n"
+        out << WrapText("  " + std::string(c.name) + (c.usage.empty() ? "" : " "), c.usage, 6)
+            << WrapText("      ", c.summary, 6);
+    out << "\n`kelvo-cli COMMAND --help` says more about one command.\n"
+           "\nConnection (the real parallel port unless --sim is given):\n"
+           "  --sim FILE             use the simulated board kept in FILE (make one with\n"
+           "                         sim-create); no hardware is used, and kelvo-cli says so\n"
+           "  --port HEX|DEVICE      parallel-port base address, e.g. 378 or 0x378\n"
+           "                         (overrides ConnSettings.dat), or a ppdev device such as\n"
+           "                         /dev/parport0\n"
+           "  --port-driver NAME     ppdev (Linux, /dev/parportN; the default there),\n"
+           "                         direct (Linux, root only) or inpout (Windows; the\n"
+           "                         default there)\n"
            "\nOther options:\n"
            "  --yes                  answer Yes to every question\n"
            "  --no-wait              pin test: go on without waiting for Enter\n"
+           "  -q, --quiet            print errors only\n"
+           "  -v, --verbose          print every attempt and operation with its port\n"
+           "                         accesses and bus time\n"
            "  --help, --version\n"
            "\nService switches (as for the desktop program):\n"
            "  -initprogramming -pintest -displaydatamemraw -bypassreadcheck\n"
            "  -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck\n"
            "  -delaymultFACTOR -boardtypeNAME\n"
-           "\nAn output file given as - goes to standard output.\n"
-           "\nExit codes:\n"
-           "  0    everything the command promised was done\n"
-           "  1    it failed (a message says why), or its output could not be written\n"
-           "  2    the command line was wrong\n"
-           "  3    update-firmware: the firmware was written, but the settings could not be\n"
-           "       written back or the board not read again (a board recovered without a\n"
-           "       readable board check included)\n"
-           "  130  stopped by Ctrl-C (SIGINT), 143 by SIGTERM: 128 + the signal's number\n";
+           "\nAn output file given as - goes to standard output.\n\n"
+        << kExitCodes;
 }
 
-bool ParsePortAddress(const std::string& text, std::uint16_t& port) {
-    if (text.empty() || text.size() > 4)
-        return false;
-    unsigned value = 0;
-    for (char c : text) {
-        const int digit = HexDigitValue(c);
-        if (digit < 0)
-            return false;
-        value = value * 16 + static_cast<unsigned>(digit);
+void PrintCommandHelp(const CliCommand& c, std::ostream& out) {
+    out << WrapText("Usage: kelvo-cli [options] " + std::string(c.name) +
+                        (c.usage.empty() ? "" : " "),
+                    c.usage, 6)
+        << "\n"
+        << WrapText("", std::string(c.summary) + ".", 0);
+    if (!c.details.empty())
+        out << "\n" << c.details;
+    if (c.listsBoardCodes) {
+        std::string codes;
+        for (int code = 0; const std::optional<BoardType> type = LookUpBoardType(code); ++code)
+            codes += (code ? ", " : "") + std::to_string(code) + "=" + std::string(type->name);
+        out << "\n" << WrapText("Board type codes: ", codes, 2);
     }
-    if (value == 0)
-        return false;
-    port = static_cast<std::uint16_t>(value);
-    return true;
+    out << "\n" << kExitCodes;
 }
 
 } // namespace
+
+std::string WrapText(std::string_view first, std::string_view text, std::size_t indent,
+                     std::size_t width) {
+    std::string out(first);
+    std::size_t column = first.size();
+    bool lineEmpty = true;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        // An option and its value in brackets stay on one line.
+        std::size_t end = at;
+        int depth = 0;
+        while (end < text.size() && (text[end] != ' ' || depth > 0)) {
+            depth += text[end] == '[' ? 1 : text[end] == ']' ? -1 : 0;
+            ++end;
+        }
+        const std::string_view word = text.substr(at, end - at);
+        at = end + 1;
+        if (word.empty())
+            continue;
+        if (!lineEmpty && column + 1 + word.size() > width) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        lineEmpty = false;
+    }
+    return out + "\n";
+}
 
 bool NamesSameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
@@ -81,56 +126,33 @@ CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliCo
     CommandLineInfo switches(ctx.options);
     std::optional<std::string> command;
 
+    bool help = false;
+
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= arguments.size()) {
-                err << "kelvo-cli: " << a << " needs a value\n";
-                return false;
-            }
-            into = arguments[++i];
-            return true;
-        };
-        if (a == "--help" || a == "-h")
-            return {Action::Help};
-        if (a == "--version")
+        std::string error;
+        const ConnectionOption connection =
+            TakeConnectionOption(arguments, i, ctx.connection, error);
+        if (connection == ConnectionOption::Bad) {
+            err << "kelvo-cli: " << error << "\n";
+            return {Action::Usage};
+        }
+        if (connection == ConnectionOption::Taken)
+            continue;
+        if (a == "--help" || a == "-h") {
+            help = true;
+        } else if (a == "--version") {
             return {Action::Version};
-        if (a == "--yes") {
+        } else if (a == "--yes") {
             ctx.yes = true;
         } else if (a == "--no-wait") {
             ctx.noWait = true;
-        } else if (a == "--sim") {
-            std::string file;
-            if (!value(file))
-                return {Action::Usage};
-            ctx.connection.simFile = file;
-        } else if (a == "--port") {
-            std::string text;
-            if (!value(text))
-                return {Action::Usage};
-            std::uint16_t port = 0;
-            if (!ParsePortAddress(text, port)) {
-                err << "kelvo-cli: --port wants a hexadecimal I/O address from 1 to FFFF, such "
-                       "as 378; got \""
-                    << text << "\"\n";
-                return {Action::Usage};
-            }
-            ctx.portOverride = port;
-        } else if (a == "--port-driver") {
-            std::string name;
-            if (!value(name))
-                return {Action::Usage};
-            if (name == "ppdev")
-                ctx.connection.driver = PortDriver::Ppdev;
-            else if (name == "direct")
-                ctx.connection.driver = PortDriver::Direct;
-            else if (name == "inpout")
-                ctx.connection.driver = PortDriver::Inpout;
-            else {
-                err << "kelvo-cli: unknown port driver \"" << name
-                    << "\" (use ppdev, direct or inpout)\n";
-                return {Action::Usage};
-            }
+        } else if (a == "-q" || a == "--quiet") {
+            ctx.quiet = true;
+            ctx.verbose = false;
+        } else if (a == "-v" || a == "--verbose") {
+            ctx.verbose = true;
+            ctx.quiet = false;
         } else if (a.size() > 1 &&
                    ((a[0] == '-' && a[1] != '-') || (kSlashSwitches && a[0] == '/')) &&
                    switches.ParseArgument(a)) {
@@ -150,18 +172,23 @@ CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliCo
         return {Action::Help};
     for (const CliCommand& c : CliCommands())
         if (c.name == *command)
-            return {Action::Run, &c};
+            return {help ? Action::Help : Action::Run, &c};
     err << "kelvo-cli: unknown command \"" << *command << "\" (see kelvo-cli --help)\n";
     return {Action::Usage};
 }
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const ConnectionRequest& connection) {
     CliContext ctx(out, err);
+    ctx.connection = connection;
     const CliInvocation what = ParseCliArguments(arguments, ctx);
     int code = kExitDone;
     switch (what.action) {
     case CliInvocation::Action::Help:
-        PrintHelp(out);
+        if (what.command)
+            PrintCommandHelp(*what.command, out);
+        else
+            PrintHelp(out);
         break;
     case CliInvocation::Action::Version:
         out << "kelvo-cli " << kVersion << "\n";

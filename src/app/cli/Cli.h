@@ -27,10 +27,11 @@ struct CliContext {
     RunOptions options;
     std::optional<std::string> boardTypeName; // from -boardtypeNAME
     ConnectionRequest connection;
-    std::optional<std::uint16_t> portOverride; // --port HEX
-    bool yes = false;                          // answer questions Yes
-    bool noWait = false;                       // pin test: do not wait for Enter
-    std::vector<std::string> args;             // the command's own arguments
+    bool yes = false;              // answer questions Yes
+    bool noWait = false;           // pin test: do not wait for Enter
+    bool quiet = false;            // -q: errors only
+    bool verbose = false;          // -v: every attempt and operation with its cost
+    std::vector<std::string> args; // the command's own arguments
     std::ostream& out;
     std::ostream& err;
 };
@@ -40,6 +41,8 @@ struct CliCommand {
     std::string_view usage;   // arguments after the name
     std::string_view summary; // one line for --help
     int (*run)(CliContext&);
+    std::string_view details = {}; // more for `kelvo-cli COMMAND --help`
+    bool listsBoardCodes = false;  // that help lists the board type codes
 };
 
 const std::vector<CliCommand>& CliCommands();
@@ -51,14 +54,22 @@ bool NamesSameFile(const std::string& a, const std::string& b);
 // What the command line asks for, once parsed.
 struct CliInvocation {
     enum class Action { Run, Help, Version, Usage } action;
-    const CliCommand* command = nullptr; // for Run
+    const CliCommand* command = nullptr; // for Run, and Help of one command
 };
 
 // Takes kelvo-cli's options into `ctx` and finds the command; what is wrong
 // with the command line goes to ctx.err. Runs nothing.
 CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliContext& ctx);
 
-// The whole of kelvo-cli; returns the exit code.
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// `text` broken into lines of at most `width` columns at blanks, the first
+// line after `first`, the others indented by `indent` blanks.
+std::string WrapText(std::string_view first, std::string_view text, std::size_t indent,
+                     std::size_t width = 80);
+
+// The whole of kelvo-cli; returns the exit code. `connection` is where the
+// command line's connection options start from (tests point the ppdev
+// lookup at a tree of their own).
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const ConnectionRequest& connection = {});
 
 } // namespace kelvo

@@ -114,7 +114,8 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
                                 a == "--battery" || a == "--halcyra-mode" || a == "--address" ||
                                 a == "--bus-cycle-ns" || a == "--floating-status" ||
                                 a == "--signature" || a == "--stuck-bit" || a == "--answer-from" ||
-                                a == "--bit-errors" || a == "--code" || a == "--pace";
+                                a == "--bit-errors" || a == "--code" || a == "--pace" ||
+                                a == "--lock-bits";
         if (takesValue && i + 1 >= args.size())
             return fail(a + " needs a value");
         const std::string value = takesValue ? args[++i] : std::string();
@@ -188,6 +189,11 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
             if (!ParseUnsigned(value, 0xFF, n, 16))
                 return fail("--floating-status wants a hexadecimal byte such as FF");
             state.floatingStatus = static_cast<std::uint8_t>(n);
+        } else if (option == "--lock-bits") {
+            if (!ParseUnsigned(value, 0xFF, n, 16))
+                return fail("--lock-bits wants the lock byte in hexadecimal, 0 programmed, such "
+                            "as FC (LB1 and LB2: no programming, no reading)");
+            state.lockBits = static_cast<std::uint8_t>(n);
         } else if (option == "--signature") {
             if (*family != Family::Avr)
                 return fail("--signature is for AVR boards only");
@@ -215,26 +221,26 @@ int RunSimCreate(CliContext& ctx) {
     SimCreateRequest request;
     std::string problem;
     if (!ParseSimCreateArguments(ctx.args, request, problem)) {
-        ctx.err << "kelvo-cli sim-create: " << problem << "\nUsage: kelvo-cli sim-create "
-                << kSimCreateUsage << "\n";
+        ctx.err << "kelvo-cli: sim-create: " << problem << "\n"
+                << WrapText("Usage: kelvo-cli sim-create ", kSimCreateUsage, 6);
         return 2;
     }
     SimBoardState& state = request.state;
     if (request.codeFile) {
         const std::string& code = *request.codeFile;
         if (NamesSameFile(code, request.file)) {
-            ctx.err << "kelvo-cli sim-create: --code names the state file " << code
+            ctx.err << "kelvo-cli: sim-create: --code names the state file " << code
                     << " itself; choose another\n";
             return 2;
         }
         std::ifstream in;
         if (!OpenTextFile(code, in)) {
-            ctx.err << "kelvo-cli sim-create: " << code << ": cannot be opened as a file\n";
+            ctx.err << "kelvo-cli: sim-create: " << code << ": cannot be opened as a file\n";
             return 1;
         }
         const HexImage image = ReadIntelHex(in);
         if (!image.ok()) {
-            ctx.err << "kelvo-cli sim-create: " << code << ": " << image.error << "\n";
+            ctx.err << "kelvo-cli: sim-create: " << code << ": " << image.error << "\n";
             return 1;
         }
         // The file replaces the built-in firmware.
@@ -245,13 +251,13 @@ int RunSimCreate(CliContext& ctx) {
 
     std::error_code ec;
     if (!request.force && std::filesystem::exists(request.file, ec)) {
-        ctx.err << "kelvo-cli sim-create: " << request.file
+        ctx.err << "kelvo-cli: sim-create: " << request.file
                 << " already exists; use --force to replace it\n";
         return 1;
     }
     std::string error;
     if (!WriteSimStateFile(request.file, state, error)) {
-        ctx.err << "kelvo-cli sim-create: " << error << "\n";
+        ctx.err << "kelvo-cli: sim-create: " << error << "\n";
         return 1;
     }
     const NewSimBoard& board = request.board;

@@ -30,7 +30,7 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
 inline constexpr std::string_view kSimCreateUsage =
     "FILE --family avr|8051 [--board CODE] [--firmware MAJOR.MINOR] [--battery VOLTS] "
     "[--halcyra-mode 0|1] [--address HEX] [--bus-cycle-ns N] [--floating-status HEX] "
-    "[--signature HEX] [--eesave] [--pace FACTOR] [--no-board] [--no-power] "
+    "[--signature HEX] [--lock-bits HEX] [--eesave] [--pace FACTOR] [--no-board] [--no-power] "
     "[--stuck-bit ADDR:BIT:LEVEL] [--answer-from N] [--bit-errors RATE[:SEED]] "
     "[--code INTEL-HEX-FILE] [--force]";
 

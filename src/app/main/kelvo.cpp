@@ -35,10 +35,13 @@ public:
         // A simulated board is chosen on purpose: a file that does not load
         // is an error before any window opens. A real port that cannot be
         // opened is reported by the first flow that needs it.
-        if (simulated && !board.Prepare(state->link.portBase, error)) {
-            std::cerr << "kelvo: " << error << "\n";
-            ShowMessageBox(nullptr, error, "Kelvo", MessageIcon::Error, MessageButtons::Ok);
-            return 1;
+        if (simulated) {
+            if (!board.Prepare(state->link.portBase, error)) {
+                std::cerr << "kelvo: " << error << "\n";
+                ShowMessageBox(nullptr, error, "Kelvo", MessageIcon::Error, MessageButtons::Ok);
+                return 1;
+            }
+            std::cerr << "kelvo: " << SimulatedBoardNotice(*commandLine.connection.simFile) << "\n";
         }
         // Help is looked for in the start directory, then where it is
         // installed, then beside the program.
@@ -50,7 +53,7 @@ public:
         {
             MainWindowOptions options;
             options.simulatedBoard = simulated;
-            options.portOverride = commandLine.portOverride;
+            options.portOverride = RequestedPortBase(commandLine.connection);
             options.showAbout = [&](QWidget* parent) {
                 const AboutInfo info{QString::fromLatin1(kVersion), QString::fromUtf8(kLicenceText),
                                      QString::fromUtf8(kWebsite),
