@@ -529,6 +529,7 @@ TEST_F(CliBoard, FilesAreCheckedBeforeTheBoardInTheUsersWords) {
     EXPECT_EQ(Board().data, before.data);
 }
 
+#ifndef _WIN32 // spawns the program with a file as its stdin
 TEST_F(CliBoard, SettingsComeThroughAPipeAndTheBoardSaysWhatItIs) {
     Create({"--family", "8051", "--board", "3"});
     ASSERT_EQ(OnBoard({"download", "-o", Path("s.esf")}).exit, 0);
@@ -562,6 +563,7 @@ TEST_F(CliBoard, SettingsComeThroughAPipeAndTheBoardSaysWhatItIs) {
         << anyBoard.err;
     EXPECT_EQ(anyBoard.Count("\n8051-family board on port 0x378\n"), 1) << anyBoard.err;
 }
+#endif
 
 TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
     Create({"--family", "avr", "--board", "3"});
