@@ -432,6 +432,7 @@ TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {
 
 // Without --sim the real port is used, never a board that is not there; a
 // port that cannot be used says which, why and what to do.
+#ifndef _WIN32 // the real port there is inpout32, not ppdev
 TEST_F(CliBoard, WithoutSimTheRealPortIsUsedAndItsProblemsAreExplained) {
     ConnectionRequest fake;
     fake.ppdevPaths = {Path("proc"), Path("dev")};
@@ -481,6 +482,7 @@ TEST_F(CliBoard, WithoutSimTheRealPortIsUsedAndItsProblemsAreExplained) {
     fake.device = Path("dev/parport3");
     EXPECT_FALSE(RequestedPortBase(fake));
 }
+#endif
 
 TEST_F(CliBoard, FilesAreCheckedBeforeTheBoardInTheUsersWords) {
     Create({"--family", "avr", "--board", "3"});
