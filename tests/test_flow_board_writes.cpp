@@ -274,36 +274,70 @@ TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
     EXPECT_EQ(absent.host.Captions(), (std::vector<std::string>{"Firmware Upload Failed"}));
 }
 
-TEST(PresetFlow, DwellDependsOnHalcyraAndItsBoltMode) {
-    BoardSettingsImage image{};
-    image.fill(Unset);
-    BoardInfo info;
-    info.boardTypeName = "Halcyra";
-    ApplyPreset(Preset::Normal, image, info);
-    EXPECT_EQ(image[entry::dwell], 10);
-    info.dialogMode = 1;
-    ApplyPreset(Preset::Normal, image, info);
-    EXPECT_EQ(image[entry::dwell], 5);
-    info.boardTypeName = "halcyra";
-    ApplyPreset(Preset::Extreme, image, info);
-    EXPECT_EQ(image[entry::dwell], 16);
-    EXPECT_EQ(image[entry::minBoltOpen], 0);
-    EXPECT_EQ(image[entry::afterEyeDelay], 2);
-    EXPECT_EQ(image[entry::eyeBypass], 0); // "Delay", with the delay the preset set
-    EXPECT_EQ(image[entry::aeBypassRofPeriod], 83);
+TEST(PresetFlow, EachPresetReachesTheBoardThroughUpload) {
+    struct Row {
+        Preset preset;
+        int boardCode, halcyraMode; // read from the board
+        int dwell, debounce, afterEyeDelay, minBoltOpen, asDelay;
+    };
+    const std::vector<Row> rows = {
+        {Preset::Conservative, 3, 0, 16, 25, 4, 50, 30}, {Preset::Normal, 3, 0, 16, 20, 5, 45, 28},
+        {Preset::Fast, 3, 0, 16, 15, 4, 40, 22},         {Preset::Extreme, 3, 0, 16, 10, 2, 0, 20},
+        {Preset::Normal, 2, 0, 10, 20, 5, 45, 28}, // Halcyra, open bolt
+        {Preset::Extreme, 2, 1, 5, 10, 2, 0, 20},  // Halcyra, closed bolt
+    };
+    for (const Row& row : rows) {
+        BoardSettingsImage settings = ValidBoardSettings(row.boardCode, 3, 5);
+        settings[entry::halcyraMode] = row.halcyraMode;
+        // Every entry a preset sets starts out different from what it sets.
+        for (auto [e, v] : std::vector<std::pair<std::size_t, int>>{
+                 {entry::firingMode, 2},
+                 {entry::rofPeriod, 7},
+                 {entry::dwell, 21},
+                 {entry::debounce, 33},
+                 {entry::afterEyeDelay, 0}, // eye bypassed until a preset sets a delay
+                 {entry::eyeBypass, 1},
+                 {entry::operationMode, 1},
+                 {entry::boltDelayOffset, 9},
+                 {entry::minBoltOpen, 12},
+                 {entry::asDelay, 11},
+                 {entry::aeBypassRofPeriod, 50},
+             })
+            settings[e] = v;
+        FlowBench b(BoardWithSettings(Family::Avr, settings));
+        DownloadConfiguration(b.ctx);
+        ApplyPreset(row.preset, b.state.settingsImage, b.state.boardInfo);
+        ASSERT_EQ(UploadConfiguration(b.ctx), 1);
+        BoardSettingsImage expected = settings;
+        for (auto [e, v] : std::vector<std::pair<std::size_t, int>>{
+                 {entry::firingMode, 0},
+                 {entry::rofPeriod, 1},
+                 {entry::dwell, row.dwell},
+                 {entry::debounce, row.debounce},
+                 {entry::afterEyeDelay, row.afterEyeDelay},
+                 {entry::eyeBypass, 0},
+                 {entry::operationMode, 0},
+                 {entry::boltDelayOffset, 6},
+                 {entry::minBoltOpen, row.minBoltOpen},
+                 {entry::asDelay, row.asDelay},
+                 {entry::aeBypassRofPeriod, 83},
+             })
+            expected[e] = v;
+        for (std::size_t i = 0; i < kImageEntries; ++i)
+            EXPECT_EQ(b.BoardEntry(i), expected[i]) << "preset " << static_cast<int>(row.preset)
+                                                    << " board " << row.boardCode << " entry " << i;
+    }
 }
 
-TEST_P(StrictBoard, PresetReachesTheBoardThroughUpload) {
-    FlowBench b(Board(ValidBoardSettings(3, 3, 5)));
-    DownloadConfiguration(b.ctx);
-    ApplyPreset(Preset::Conservative, b.state.settingsImage, b.state.boardInfo);
-    EXPECT_EQ(UploadConfiguration(b.ctx), 1);
-    EXPECT_EQ(b.BoardEntry(entry::debounce), 25);
-    EXPECT_EQ(b.BoardEntry(entry::afterEyeDelay), 4);
-    EXPECT_EQ(b.BoardEntry(entry::minBoltOpen), 50);
-    EXPECT_EQ(b.BoardEntry(entry::asDelay), 30);
-    EXPECT_EQ(b.BoardEntry(entry::dwell), 16);
-    EXPECT_EQ(b.BoardEntry(entry::boardTypeCode), 3);
+TEST(PresetFlow, OnlyABoardNamedExactlyHalcyraGetsItsDwell) {
+    for (const char* name : {"halcyra", "Unknown", "Empty", ""}) {
+        BoardSettingsImage image{};
+        image.fill(Unset);
+        BoardInfo info;
+        info.boardTypeName = name;
+        ApplyPreset(Preset::Normal, image, info);
+        EXPECT_EQ(image[entry::dwell], 16) << name;
+    }
 }
 
 TEST(FactoryDefaultsFlow, AnswerNoOrNoBoardLeavesTheImage) {

@@ -65,6 +65,82 @@ TEST(DownloadFlow, ReadsAndIdentifiesAnAvrBoard) {
     EXPECT_EQ(b.host.log.back(), "reload page");
 }
 
+namespace {
+
+struct BoardRow {
+    int code;
+    std::string name;
+    bool battery; // shows its voltage
+    std::vector<int> pages;
+};
+
+} // namespace
+
+TEST(DownloadFlow, EachBoardTypeShowsItsNamePagesAndBattery) {
+    const std::vector<int> basic = {0, 2, 3, 6, 7};
+    const std::vector<int> lcd = {0, 2, 3, 4, 5, 6};
+    const std::vector<BoardRow> rows = {
+        {0, "Brume", false, basic},
+        {1, "Fennick", true, lcd},
+        {2, "Halcyra", false, {0, 1, 2, 3, 6, 7}},
+        {3, "Tovar", false, basic},
+        {4, "Quarle", false, basic},
+        {5, "Dask", true, basic},
+        {6, "Murrel", false, {0, 1, 2, 6, 7}},
+        {7, "Sollinder", true, basic},
+        {8, "Pembra", true, basic},
+        {9, "Vex2", true, basic},
+        {10, "Wyre", true, lcd},
+        {11, "Unknown", false, {0, 1, 2, 3, 4, 5, 6, 7}},
+        {255, "Unknown", false, {0, 1, 2, 3, 4, 5, 6, 7}},
+    };
+    for (const BoardRow& row : rows) {
+        BoardSettingsImage settings = ValidBoardSettings(row.code, 3, 10);
+        settings[entry::halcyraMode] = 1; // only a Halcyra takes its bolt mode from here
+        settings[entry::batteryVolts] = 6;
+        settings[entry::batteryFraction] = 77; // 6.3 volts: low where it is read
+        FlowBench b(BoardWithSettings(Family::Avr, settings));
+        b.state.boardInfo.dialogMode = 1;
+        DownloadConfiguration(b.ctx);
+        EXPECT_EQ(b.host.panel,
+                  (std::vector<std::string>{row.name, "v3.10", row.battery ? "6.3 volts" : "N/A"}))
+            << row.code;
+        EXPECT_EQ(b.host.pages, row.pages) << row.code;
+        EXPECT_EQ(b.state.boardInfo.dialogMode, row.code == 2 ? 1 : 0) << row.code;
+        EXPECT_EQ(b.state.boardInfo.hasBatteryReading, row.battery ? 1 : 0) << row.code;
+        std::vector<std::string> captions;
+        if (row.name == "Unknown")
+            captions.push_back("New Firmware Required");
+        if (row.battery)
+            captions.push_back("Low Battery Found");
+        EXPECT_EQ(b.host.Captions(), captions) << row.code;
+    }
+}
+
+TEST(DownloadFlow, BatteryIsShownStrictlyBetweenOneAndFifteenVoltsAndLowBelowSixAndAHalf) {
+    struct Row {
+        int volts, fraction;
+        std::string text;
+        bool low;
+    };
+    const std::vector<Row> rows = {
+        {6, 128, "6.5 volts", false}, {6, 127, "6.5 volts", true}, {1, 0, "N/A", false},
+        {1, 1, "1.0 volts", true},    {15, 0, "N/A", false},       {14, 255, "15.0 volts", false},
+    };
+    for (const Row& row : rows) {
+        BoardSettingsImage settings = ValidBoardSettings(5, 3, 0);
+        settings[entry::batteryVolts] = row.volts;
+        settings[entry::batteryFraction] = row.fraction;
+        FlowBench b(BoardWithSettings(Family::Avr, settings));
+        DownloadConfiguration(b.ctx);
+        const std::string at = std::to_string(row.volts) + "+" + std::to_string(row.fraction);
+        EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Dask", "v3.0", row.text})) << at;
+        EXPECT_EQ(b.host.Captions(), row.low ? std::vector<std::string>{"Low Battery Found"}
+                                             : std::vector<std::string>{})
+            << at;
+    }
+}
+
 TEST(DownloadFlow, EightBitBoardLeavesEntryZeroAlone) {
     FlowBench b(BoardWithSettings(Family::Mcs51, ValidBoardSettings(1, 4, 2)));
     b.state.settingsImage[0] = 77;
@@ -72,7 +148,6 @@ TEST(DownloadFlow, EightBitBoardLeavesEntryZeroAlone) {
     EXPECT_EQ(b.host.Operations(), (std::vector<int>{0}));
     EXPECT_EQ(b.state.settingsImage[0], 77);
     EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Fennick", "v4.2", "9.4 volts"}));
-    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 2, 3, 4, 5, 6}));
 }
 
 TEST(DownloadFlow, BoardAnsweringOnlyTheFourthAttemptIsRead) {
@@ -118,15 +193,6 @@ TEST(DownloadFlow, LowBatteryAndBypassedFirmwareCheck) {
     EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Low Battery Found"}));
     EXPECT_EQ(b.host.panel[2], "6.5 volts"); // "%.1f" rounds 6.496
     EXPECT_FALSE(b.host.uploadEnabled);      // bypassed: the button keeps its state
-}
-
-TEST(DownloadFlow, HalcyraTakesItsBoltModeFromTheBoard) {
-    BoardSettingsImage settings = ValidBoardSettings(2, 3, 10);
-    settings[entry::halcyraMode] = 1;
-    FlowBench b(BoardWithSettings(Family::Avr, settings));
-    DownloadConfiguration(b.ctx);
-    EXPECT_EQ(b.state.boardInfo.dialogMode, 1);
-    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 1, 2, 3, 6, 7}));
 }
 
 TEST(DownloadFlow, NoFirmwareLeavesPanelUnknownButBoardLoaded) {
