@@ -35,7 +35,7 @@ TEST(OperationRunner, StartShowsTheFlowTextAndWarningBeforeTheOperation) {
     const std::vector<Event> expected = {
         {Kind::Position, 0, ""},
         {Kind::Status, 0, "Searching for a board on port 0x378, please wait..."},
-        {Kind::Warning, 0, kTextOperationWarning},
+        {Kind::Warning, 0, "Do not turn off the power or disconnect the programming cable."},
         {Kind::TimeLeft, 0, ""},
     };
     EXPECT_EQ(rig.sink.events, expected);
@@ -47,12 +47,14 @@ TEST(OperationRunner, DispatchesEachCodeToItsOperation) {
         const char* status;
         const char* secondRegisterWrite; // the 8051 side clears the data register first
     };
-    for (const Case c : {Case{kOpRead8051Settings, kTextDownloadingSettings, "D00"},
-                         Case{kOpWrite8051Settings, kTextUploadingSettings, "D00"},
-                         Case{kOpReadAvrSettings, kTextDownloadingSettings, "S00"},
-                         Case{kOpWriteAvrSettings, kTextUploadingSettings, "S00"},
-                         Case{kOpWrite8051Firmware, kTextUploadingFirmware, "D00"},
-                         Case{kOpWriteAvrFirmware, kTextUploadingFirmware, "S00"}}) {
+    const char* download = "Downloading settings from your board, please wait...";
+    const char* upload = "Uploading settings to your board, please wait...";
+    const char* firmware = "Uploading firmware to your board, please wait...";
+    for (const Case c :
+         {Case{kOpRead8051Settings, download, "D00"}, Case{kOpWrite8051Settings, upload, "D00"},
+          Case{kOpReadAvrSettings, download, "S00"}, Case{kOpWriteAvrSettings, upload, "S00"},
+          Case{kOpWrite8051Firmware, firmware, "D00"},
+          Case{kOpWriteAvrFirmware, firmware, "S00"}}) {
         OperationRig rig;
         SetFirmware(rig, {DataRecord(0, std::vector<std::uint8_t>(16, 0x5A)), kEndRecord},
                     "runner_dispatch.efw");

@@ -76,3 +76,41 @@ TEST_F(FakeParportTree, IgnoresUnreadableEntries) {
     EXPECT_EQ(FindParportDevice(0x378, paths, error), "");
     EXPECT_NE(error.find("lists none"), std::string::npos) << error;
 }
+
+TEST(PpdevPort, RegistersMapToTheirRequestsAndOtherWritesOnlyTakeBusTime) {
+    using A = PpdevAccess;
+    for (std::uint16_t base : {std::uint16_t{0x378}, std::uint16_t{0x278}}) {
+        const std::uint16_t data = base, status = base + 1, control = base + 2;
+        EXPECT_EQ(PpdevWriteAccess(base, data), A::WriteData) << base;
+        EXPECT_EQ(PpdevWriteAccess(base, control), A::WriteControl) << base;
+        EXPECT_EQ(PpdevWriteAccess(base, status), A::ReadStatus) << base;
+        EXPECT_EQ(PpdevWriteAccess(base, 0x80), A::ReadStatus) << base;
+        EXPECT_EQ(PpdevReadAccess(base, status), A::ReadStatus) << base;
+        EXPECT_EQ(PpdevReadAccess(base, data), A::ReadData) << base;
+        EXPECT_EQ(PpdevReadAccess(base, control), A::ReadControl) << base;
+        EXPECT_EQ(PpdevReadAccess(base, base + 3), A::Nothing) << base;
+        EXPECT_EQ(PpdevReadAccess(base, 0x80), A::Nothing) << base;
+    }
+}
+
+TEST_F(FakeParportTree, ADeviceThatCannotBeOpenedOrClaimedSaysWhy) {
+#ifndef __linux__
+    GTEST_SKIP() << "ppdev exists on Linux only";
+#endif
+    // A plain file opens but takes no ppdev request.
+    AddPort("parport0", "888", true);
+    const std::string device = (root / "dev" / "parport0").string();
+    std::string error;
+    EXPECT_EQ(OpenPpdevPort(0x378, error, paths), nullptr);
+    EXPECT_EQ(error.rfind("Cannot claim " + device + ": ", 0), 0u) << error;
+    EXPECT_NE(
+        error.find(". Another program (a printer daemon such as cups) may be using the port."),
+        std::string::npos)
+        << error;
+
+    // A folder in its place does not open at all.
+    fs::remove(device);
+    fs::create_directories(device);
+    EXPECT_EQ(OpenPpdevPort(0x378, error, paths), nullptr);
+    EXPECT_EQ(error, "Cannot open " + device + ": Is a directory");
+}
