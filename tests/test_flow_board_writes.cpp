@@ -78,17 +78,22 @@ TEST(UploadFlow, OnlyPageEntriesReachTheBoardEvenWhenItWasSwappedOrNeverRead) {
     }
 }
 
-TEST(UploadFlow, InvalidSettingsNeverReachThePort) {
+TEST(UploadFlow, RawViewComesBeforeTheWriteAndInvalidSettingsNeverReachThePort) {
     FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5)));
     DownloadConfiguration(b.ctx);
-    b.host.requests.clear();
+    b.host.log.clear();
     b.state.runOptions.displayDataMemRaw = 1;
+    EXPECT_EQ(UploadConfiguration(b.ctx), 1);
+    EXPECT_EQ(b.host.log, (std::vector<std::string>{"collect page", "message Raw Memory Values",
+                                                    "operation 1", "operation 5"}));
+    EXPECT_EQ(b.host.messages.back().text.rfind("Raw values that will be written", 0), 0u);
+
+    b.host.log.clear();
     b.state.settingsImage[entry::dwell] = Unset;
     EXPECT_EQ(UploadConfiguration(b.ctx), -1);
-    EXPECT_EQ(b.host.Captions().back(), "Incomplete Settings");
-    EXPECT_EQ(b.host.messages.back().icon, MessageIcon::Error);
-    EXPECT_TRUE(b.host.requests.empty());
-    EXPECT_EQ(b.host.Captions().size(), 1u); // no raw view for a write that never starts
+    // No raw view for a write that never starts.
+    EXPECT_EQ(b.host.log,
+              (std::vector<std::string>{"collect page", "message Incomplete Settings"}));
 }
 
 TEST_P(StrictBoard, UploadWritesTheOpenedFileAndKeepsTheBoardsReadOnlyBytes) {

@@ -127,4 +127,15 @@ TEST(TimeLeft, HoursAreDroppedAndFractionsTruncated) {
     rig.clock.now = 55;
     rig.ctx.UpdateTimeLeft();
     EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), Texts{"Time Left: 00:13"});
+
+    // At a step a second, the largest estimate a 32-bit count holds is shown
+    // (35,791,392 minutes: 12 of the hour); one beyond it leaves the line.
+    for (float remaining : {2147483520.0f, 2147483648.0f}) {
+        for (int i = 0; i < 5; ++i)
+            rig.ctx.UpdateTimeLeft();
+        rig.stepsRemaining = remaining;
+        rig.clock.now += 5;
+        rig.ctx.UpdateTimeLeft();
+    }
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), (Texts{"Time Left: 00:13", "Time Left: 12:00"}));
 }
