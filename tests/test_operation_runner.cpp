@@ -70,6 +70,26 @@ TEST(OperationRunner, DispatchesEachCodeToItsOperation) {
     }
 }
 
+TEST(OperationRunner, SettingsOperationsShowTheirTextOnceCalibrated) {
+    // The registers each family clears first, the calibration's 1100
+    // pauses, then the text, before the programming sequence begins.
+    for (const auto& [code, cleared] :
+         {std::pair{kOpRead8051Settings, 3}, std::pair{kOpWrite8051Settings, 3},
+          std::pair{kOpReadAvrSettings, 2}, std::pair{kOpWriteAvrSettings, 2}}) {
+        OperationRig rig;
+        StampedSink sink(rig.port);
+        OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+        std::int32_t succeeded = 1;
+        RunOperation(code, ctx, succeeded);
+        ASSERT_GE(sink.events.size(), 3u) << code;
+        const std::string at = "@" + std::to_string(cleared + 1100);
+        EXPECT_EQ(sink.Stamped("range"), Tokens{"range 36@0"}) << code;
+        EXPECT_EQ(sink.events[2].first.substr(0, 7), "status ") << code;
+        EXPECT_EQ(sink.Stamped("status")[0].substr(sink.Stamped("status")[0].find('@')), at)
+            << code;
+    }
+}
+
 TEST(OperationRunner, SuccessSetsTheFlagAndSettingsShowNoTimeLeft) {
     OperationRig rig;
     rig.ctx.bypassReadCheck = 1;
