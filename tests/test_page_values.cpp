@@ -295,6 +295,14 @@ TEST(LcdPages, SectionsAndMenuMask) {
     BoardSettingsImage image = BoardImage();
     image[entry::lcdSection1] = 10;
     EXPECT_EQ(FillLcdDisplayPage(image).sections, (std::array<int, 4>{kNoSelection, 9, 4, 0}));
+    LcdDisplayPageValues display;
+    display.sections = {3, 1, kNoSelection, 8};
+    CollectLcdDisplayPage(display, image);
+    EXPECT_EQ(std::vector<int>({image[entry::lcdSection1], image[entry::lcdSection1B],
+                                image[entry::lcdSection2], image[entry::lcdSection2B]}),
+              std::vector<int>({3, 1, Unset, 8}));
+    image = BoardImage();
+    image[entry::lcdSection1] = 10;
 
     const BoardSettingsImage before = image;
     const LcdMenuPageValues closed = FillLcdMenuPage(image, 1);
