@@ -444,4 +444,10 @@ TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {
     ASSERT_TRUE(SaveSettingsFile(dir_ / "other.esf", changed, 1));
     ASSERT_TRUE(SaveSettingsFile(dir_ / "other.esf", SampleImage(), 0)); // replaces
     EXPECT_EQ(Contents(dir_ / "other.esf"), before);
+#ifdef __linux__
+    // A device is written in place; one that takes nothing says so.
+    EXPECT_TRUE(SaveSettingsFile("/dev/null", changed, 1));
+    EXPECT_EQ(SaveSettingsFile("/dev/full", changed, 1).error,
+              "cannot write /dev/full: No space left on device");
+#endif
 }
