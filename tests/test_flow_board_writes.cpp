@@ -474,3 +474,46 @@ TEST(FactoryDefaultsFlow, FailedReadBackLeavesTheImageUnset) {
     EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
     EXPECT_EQ(b.state.boardInfo.boardLoaded, 1);
 }
+
+namespace {
+
+// The board's clock, with every pause a flow takes written down.
+class PauseLog final : public Clock {
+public:
+    explicit PauseLog(Clock& inner) : inner_(inner) {}
+    std::int64_t NowSeconds() override { return inner_.NowSeconds(); }
+    void SleepMs(std::uint32_t milliseconds) override {
+        pauses.push_back(milliseconds);
+        inner_.SleepMs(milliseconds);
+    }
+    std::vector<std::uint32_t> pauses;
+
+private:
+    Clock& inner_;
+};
+
+} // namespace
+
+TEST(FlowPauses, NewAvrFirmwareGetsTimeToStartAndAResetBoardTimeToRestore) {
+    struct Row {
+        Family family;
+        bool factoryDefaults; // or a firmware update
+        std::vector<std::uint32_t> pauses;
+    };
+    for (const Row& row : {Row{Family::Avr, false, {1500}}, Row{Family::Mcs51, false, {}},
+                           Row{Family::Avr, true, {1000}}, Row{Family::Mcs51, true, {1000}}}) {
+        FlowBench b(BoardWithSettings(row.family, ValidBoardSettings(3, 3, 5)));
+        PauseLog clock(b.board);
+        FlowContext ctx{b.state, b.host, b.board, clock};
+        DownloadConfiguration(ctx);
+        if (row.factoryDefaults) {
+            b.host.answers.push_back(MessageAnswer::Yes);
+            EXPECT_TRUE(FactoryDefaults(ctx));
+        } else {
+            b.host.files.push_back(WriteFirmwareFile(3, RandomCode(64, 5)).string());
+            EXPECT_EQ(UpdateFirmware(ctx), FirmwareUpdate::Complete);
+        }
+        EXPECT_EQ(clock.pauses, row.pauses)
+            << (row.family == Family::Avr ? "AVR " : "8051 ") << row.factoryDefaults;
+    }
+}
