@@ -157,6 +157,8 @@ TEST_F(ConnectionSettingsFile, UnwritableFileStillSetsThePortAndSaysSo) {
         SaveConnectionSettings(dir_ / "missing-dir", PortChoice::Custom, custom, port);
     EXPECT_EQ(r.status, ConnectionSaveResult::Status::NotWritten);
     EXPECT_EQ(port, 0x2BC);
-    EXPECT_NE(r.error.find("0x2BC"), std::string::npos);
-    EXPECT_NE(r.error.find("ConnSettings.dat"), std::string::npos);
+    const std::string why = r.error.substr(0, r.error.find(" (") + 2);
+    EXPECT_EQ(why, "Unable to save the port address in ConnSettings.dat (") << r.error;
+    const std::string tail = r.error.substr(r.error.rfind(").\n"));
+    EXPECT_EQ(tail, ").\nThe address 0x2BC will be used until Kelvo is closed.") << r.error;
 }
