@@ -31,6 +31,13 @@ inline SimBoardState BoardWithSettings(Family family, const BoardSettingsImage& 
     return MakeSimBoardWithSettings(family, settings);
 }
 
+// A port with no board behind it.
+inline SimBoardState NoBoard(Family family = Family::Avr) {
+    SimBoardState s = MakeErasedSimBoard(family);
+    s.faults.noBoard = true;
+    return s;
+}
+
 // A file of this test's own in the temporary folder.
 inline std::filesystem::path TempPath(const std::string& name) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kelvo-flow-tests";

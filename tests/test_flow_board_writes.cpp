@@ -241,9 +241,7 @@ TEST(FirmwareFlow, InitialProgrammingRemembersTheFileAndBeeps) {
     EXPECT_EQ(UpdateFirmware(cancelled.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(cancelled.host.Entries("beep").size(), 2u);
 
-    SimBoardState none = MakeErasedSimBoard(Family::Mcs51);
-    none.faults.noBoard = true;
-    FlowBench absent(none);
+    FlowBench absent(NoBoard(Family::Mcs51));
     absent.state.runOptions.initProgramming = 1;
     absent.host.files.push_back(WriteFirmwareFile(9, code).string());
     EXPECT_EQ(UpdateFirmware(absent.ctx), FirmwareUpdate::NotWritten);
@@ -322,9 +320,7 @@ TEST(FactoryDefaultsFlow, AnswerNoOrNoBoardLeavesTheImage) {
     EXPECT_FALSE(FactoryDefaults(b.ctx));
     EXPECT_TRUE(b.host.requests.empty());
 
-    SimBoardState none = MakeErasedSimBoard(Family::Avr);
-    none.faults.noBoard = true;
-    FlowBench n(none);
+    FlowBench n(NoBoard());
     n.state.settingsImage = ValidBoardSettings(3, 3, 5);
     n.host.answers.push_back(MessageAnswer::Yes);
     EXPECT_FALSE(FactoryDefaults(n.ctx));

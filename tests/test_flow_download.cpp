@@ -8,16 +8,6 @@
 
 using namespace kelvo;
 
-namespace {
-
-SimBoardState NoBoard() {
-    SimBoardState s = MakeErasedSimBoard(Family::Avr);
-    s.faults.noBoard = true;
-    return s;
-}
-
-} // namespace
-
 TEST(DownloadFlow, NoBoardFailsAfterFourAttempts) {
     FlowBench b(NoBoard());
     b.state.settingsImage[entry::firingMode] = 3;

@@ -44,10 +44,8 @@ const Message kConfirmReset = {"This will reset all board settings to factory de
                                "sure you wish to do this?",
                                "Confirm Factory Reset", None, YesNo};
 
-SimBoardState NoBoard() {
-    SimBoardState s = MakeErasedSimBoard(Family::Avr);
-    s.faults.noBoard = true;
-    return s;
+SimBoardState Absent() {
+    return NoBoard();
 }
 
 SimBoardState Tovar() {
@@ -86,7 +84,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
     const std::string wide = TempPath("wide.esf").string();
     const std::vector<Case> cases = {
         {"download, no board",
-         NoBoard,
+         Absent,
          [](FlowBench& b) { DownloadConfiguration(b.ctx); },
          {kReadFailed}},
         {"download, unknown board with old firmware",
@@ -123,7 +121,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
          {{"Invalid Settings Found. Please make sure your selections are valid and complete.",
            "Incomplete Settings", Error, Ok}}},
         {"upload, no board",
-         NoBoard,
+         Absent,
          [](FlowBench& b) {
              b.state.settingsImage = ValidBoardSettings(3, 3, 5);
              UploadConfiguration(b.ctx);
@@ -149,7 +147,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
          },
          {kFirmwareInvalid}},
         {"initial programming, malformed file",
-         NoBoard,
+         Absent,
          [](FlowBench& b) {
              b.state.runOptions.initProgramming = 1;
              b.host.files.push_back(WriteText("bad.efw", "xxxxxxxxx3 notarecord\n"));
@@ -157,7 +155,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
          },
          {kFirmwareInvalid}},
         {"firmware, no board",
-         NoBoard,
+         Absent,
          [](FlowBench& b) {
              b.state.runOptions.bypassFwBoardCheck = 1;
              b.host.files.push_back(WriteFirmwareFile(3, RandomCode(64, 2)).string());
@@ -190,7 +188,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
            "option, you can upload your settings.",
            "Firmware Upload Complete", None, Ok}}},
         {"factory defaults, no board",
-         NoBoard,
+         Absent,
          [](FlowBench& b) {
              b.host.answers.push_back(MessageAnswer::Yes);
              FactoryDefaults(b.ctx);
@@ -201,7 +199,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
            "press the \"Upload Configuration\" button to try to again.",
            "Settings Upload Failed", Exclamation, Ok}}},
         {"settings file missing",
-         NoBoard,
+         Absent,
          [missing](FlowBench& b) {
              b.host.files.push_back(missing);
              OpenConfiguration(b.ctx);
@@ -210,7 +208,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
                "\n\nYour settings have not been changed.",
            "Open Settings Failed", Error, Ok}}},
         {"settings file without a version",
-         NoBoard,
+         Absent,
          [](FlowBench& b) {
              b.host.files.push_back(WriteText("nover.esf", "1:4\n"));
              OpenConfiguration(b.ctx);
@@ -220,7 +218,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
            "wish to continue loading this file?",
            "Incompatible Settings File", None, YesNo}}},
         {"older settings file",
-         NoBoard,
+         Absent,
          [](FlowBench& b) {
              b.host.files.push_back(WriteText("old.esf", "Ver:2.5\n1:4\n"));
              OpenConfiguration(b.ctx);
@@ -230,7 +228,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
            "dialogs.\nDo you wish to continue loading this file?",
            "Older Settings File Selected", None, YesNo}}},
         {"settings file value too wide",
-         NoBoard,
+         Absent,
          [wide](FlowBench& b) {
              std::ofstream(wide) << SettingsFileWith("3:300");
              b.host.files.push_back(wide);
@@ -241,7 +239,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
                "Your settings have not been changed.",
            "Open Settings Failed", Error, Ok}}},
         {"settings file, menu key too wide",
-         NoBoard,
+         Absent,
          [wide](FlowBench& b) {
              std::ofstream(wide) << SettingsFileWith("18:70000");
              b.host.files.push_back(wide);
