@@ -49,6 +49,7 @@ TEST(ConnectionToken, ConvertsLikeStrtolBase16AndKeepsOnlyPortAddresses) {
     EXPECT_EQ(PortAddressFromToken("3bc"), 0x3BC);
     EXPECT_EQ(PortAddressFromToken("0X2F8"), 0x2F8);
     EXPECT_EQ(PortAddressFromToken("0x0378"), 0x378); // a zero digit after the prefix
+    EXPECT_EQ(PortAddressFromToken("0xF"), 0xF);      // one digit after it
     EXPECT_EQ(PortAddressFromToken("  +278"), 0x278);
     EXPECT_EQ(PortAddressFromToken("378zz"), 0x378);
     EXPECT_EQ(PortAddressFromToken("FFFF"), 0xFFFF);

@@ -271,20 +271,23 @@ TEST(SettingsFileFormat, KeysOutsideWhatThePagesOfferAreNamed) {
     image[entry::rofPeriod] = 66;
     image[entry::aeBypassRofPeriod] = 45; // the AE bypass list has no 22 bps
     image[entry::operationMode] = 2;
+    image[entry::afterEyeDelay] = 15; // key 5 holds the delay after a dash
     const std::vector<KeyOutsidePageRange> outside = KeysOutsidePageRanges(image);
-    ASSERT_EQ(outside.size(), 5u);
+    ASSERT_EQ(outside.size(), 6u);
     EXPECT_EQ(outside[0].key, 2u);
     EXPECT_EQ(outside[0].value, 66);
     EXPECT_EQ(outside[0].offered, "one of 1 45 50 53 56 59 63 67 71 77 83 91 100 111 125 167");
     EXPECT_EQ(outside[1].key, 3u);
     EXPECT_EQ(outside[1].offered, "1 to 30");
-    EXPECT_EQ(outside[2].key, 6u); // operation mode is read from key 6, not key 0
-    EXPECT_EQ(outside[2].offered, "0 to 1");
-    EXPECT_EQ(outside[3].key, 10u);
-    EXPECT_EQ(outside[3].value, 60); // seconds, as the file gives them
-    EXPECT_EQ(outside[3].offered, "0 to 55");
-    EXPECT_EQ(outside[4].key, 17u);
-    EXPECT_EQ(outside[4].offered.substr(0, 11), "one of 50 5");
+    EXPECT_EQ(outside[2].key, 5u);
+    EXPECT_EQ(outside[2].offered, "0 to 14");
+    EXPECT_EQ(outside[3].key, 6u); // operation mode is read from key 6, not key 0
+    EXPECT_EQ(outside[3].offered, "0 to 1");
+    EXPECT_EQ(outside[4].key, 10u);
+    EXPECT_EQ(outside[4].value, 60); // seconds, as the file gives them
+    EXPECT_EQ(outside[4].offered, "0 to 55");
+    EXPECT_EQ(outside[5].key, 17u);
+    EXPECT_EQ(outside[5].offered.substr(0, 11), "one of 50 5");
 }
 
 TEST(SettingsFileFormat, VersionLineOnlyLoadsEveryDefault) {
