@@ -437,7 +437,8 @@ TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {
     changed[entry::firingMode] = 6;
     const FileResult result = SaveSettingsFile(file, changed, 1);
     EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("keep.esf is read-only"), std::string::npos) << result.error;
+    EXPECT_EQ(result.error, file.string() + " is read-only; Kelvo does not replace it (make it "
+                                            "writable, or choose another name)");
     EXPECT_EQ(Contents(file), before);
 
     fs::create_directory(dir_ / "adir.esf");
