@@ -268,14 +268,19 @@ TEST(TimerPage, FillCollectAndOffTableTexts) {
     EXPECT_EQ(v.timerInit, 2); // timerStart 0 = "Turnon, B1, or Fire"
     EXPECT_EQ(v.minutesText, "10");
     EXPECT_EQ(v.secondsText, "55");
+    std::vector<std::string> shown;
     for (std::int32_t code = 0; code < 8; ++code) {
         image[entry::timerMinutesCode] = code;
         image[entry::timerStart] = code % 3;
         image[entry::timerSecondsFives] = code;
         const BoardSettingsImage before = image;
-        CollectTimerPage(FillTimerPage(image), image);
+        const TimerPageValues filled = FillTimerPage(image);
+        shown.push_back(filled.minutesText + ":" + filled.secondsText);
+        CollectTimerPage(filled, image);
         EXPECT_EQ(image, before) << code;
     }
+    EXPECT_EQ(shown, (std::vector<std::string>{"01:00", "02:05", "03:10", "05:15", "07:20", "10:25",
+                                               "12:30", "15:35"}));
 
     v = FillTimerPage(UnsetImage());
     EXPECT_EQ(v.minutesText + v.secondsText, "    ");
