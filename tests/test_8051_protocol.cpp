@@ -192,6 +192,39 @@ TEST(Mcs51Firmware, ProgramsEachByteAtItsAddressThenCloses) {
     EXPECT_EQ(rig.stepsRemaining, 0.0f);
 }
 
+TEST(Mcs51Firmware, TextsFollowCalibrationAndEachEstimatePrecedesItsStep) {
+    OperationRig rig;
+    std::vector<std::string> records;
+    for (unsigned i = 0; i < 12; ++i) {
+        records.push_back(DataRecord(i, {static_cast<std::uint8_t>(0x40 + i)}));
+        rig.miso.push_back(static_cast<std::uint8_t>(0x40 + i));
+    }
+    records.push_back(kEndRecord);
+    SetFirmware(rig, records, "mcs51_time_left.efw"); // N = 14
+    StampedSink sink(rig.port);
+    OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+    ctx.firmwarePath = rig.ctx.firmwarePath;
+    rig.clock.step = 1; // each step a second, once calibrated
+
+    EXPECT_EQ(Write8051Firmware(ctx), 1);
+    // The calibration's 1100 pauses, the texts, then the registers.
+    ASSERT_GE(sink.events.size(), 4u);
+    EXPECT_EQ(sink.Stamped("status"),
+              Tokens{"status Uploading firmware to your board, please wait...@1100"});
+    EXPECT_EQ(sink.Stamped("range"), Tokens{"range 14@1103"});
+    // Windows close at steps 5 and 10, four steps in five seconds each: 9
+    // steps left take 11 s, 4 take 5 s (step 5 is not yet counted off).
+    const Tokens times = sink.Stamped("time");
+    ASSERT_EQ(times.size(), 3u);
+    EXPECT_EQ(times[0], "time Time Left: Calculating...@1100");
+    const Tokens positions = sink.Stamped("position");
+    ASSERT_EQ(positions.size(), 15u); // 0, then each of the 14 steps
+    auto at = [](const std::string& stamped) { return stamped.substr(stamped.find('@')); };
+    EXPECT_EQ(times[1], "time Time Left: 00:11" + at(positions[6]));
+    EXPECT_EQ(times[2], "time Time Left: 00:05" + at(positions[11]));
+    EXPECT_EQ(positions[6].substr(0, positions[6].find('@')), "position 5");
+}
+
 TEST(Mcs51Firmware, ReadBackDifferenceAndBadChecksumFail) {
     const std::string record = DataRecord(0x0010, {1, 2, 3});
     std::string badChecksum = record;

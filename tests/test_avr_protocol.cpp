@@ -258,6 +258,36 @@ TEST(AvrFirmware, FourRecordsWriteOnePageAndVerifyUntilTheEndRecord) {
     EXPECT_EQ(rig.stepsRemaining, 1.0f);
 }
 
+TEST(AvrFirmware, TextsFollowCalibrationAndEachEstimatePrecedesItsStep) {
+    OperationRig rig;
+    AnswerSignature(rig, kAvrSignature);
+    AnswerVerification(rig, 12);
+    SetFirmware(rig, Image(12), "avr_time_left.efw"); // N = 14, 28 steps
+    StampedSink sink(rig.port);
+    OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+    ctx.firmwarePath = rig.ctx.firmwarePath;
+    rig.clock.step = 1; // each step a second, once calibrated
+
+    EXPECT_EQ(WriteAvrFirmware(ctx), 1);
+    // The calibration's 1100 pauses, the texts, then the registers.
+    EXPECT_EQ(sink.Stamped("status"),
+              Tokens{"status Uploading firmware to your board, please wait...@1100"});
+    EXPECT_EQ(sink.Stamped("range"), Tokens{"range 28@1104"});
+    // A window closes every five steps with four counted in it: 23 steps
+    // left take 28 s, then 18 take 22, 13 take 16, 8 take 10 and 3 take 3.
+    const Tokens times = sink.Stamped("time");
+    const Tokens positions = sink.Stamped("position");
+    ASSERT_EQ(times.size(), 6u);
+    ASSERT_GE(positions.size(), 27u);
+    auto at = [](const std::string& stamped) { return stamped.substr(stamped.find('@')); };
+    EXPECT_EQ(times[0], "time Time Left: Calculating...@1100");
+    EXPECT_EQ(times[1], "time Time Left: 00:28" + at(positions[6]));
+    EXPECT_EQ(times[2], "time Time Left: 00:22" + at(positions[11]));
+    EXPECT_EQ(times[3], "time Time Left: 00:16" + at(positions[16]));
+    EXPECT_EQ(times[4], "time Time Left: 00:10" + at(positions[21]));
+    EXPECT_EQ(times[5], "time Time Left: 00:03" + at(positions[26]));
+}
+
 TEST(AvrFirmware, LastPageIsWrittenWhateverTheRecordCount) {
     // 5 records: the end record falls on no page-write point, so the second
     // page would be lost. 6 records: the point after the end record writes it.

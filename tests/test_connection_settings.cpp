@@ -48,6 +48,8 @@ TEST(ConnectionToken, ConvertsLikeStrtolBase16AndKeepsOnlyPortAddresses) {
     EXPECT_EQ(PortAddressFromToken("378"), 0x378);
     EXPECT_EQ(PortAddressFromToken("3bc"), 0x3BC);
     EXPECT_EQ(PortAddressFromToken("0X2F8"), 0x2F8);
+    EXPECT_EQ(PortAddressFromToken("0x0378"), 0x378); // a zero digit after the prefix
+    EXPECT_EQ(PortAddressFromToken("0xF"), 0xF);      // one digit after it
     EXPECT_EQ(PortAddressFromToken("  +278"), 0x278);
     EXPECT_EQ(PortAddressFromToken("378zz"), 0x378);
     EXPECT_EQ(PortAddressFromToken("FFFF"), 0xFFFF);
@@ -156,6 +158,8 @@ TEST_F(ConnectionSettingsFile, UnwritableFileStillSetsThePortAndSaysSo) {
         SaveConnectionSettings(dir_ / "missing-dir", PortChoice::Custom, custom, port);
     EXPECT_EQ(r.status, ConnectionSaveResult::Status::NotWritten);
     EXPECT_EQ(port, 0x2BC);
-    EXPECT_NE(r.error.find("0x2BC"), std::string::npos);
-    EXPECT_NE(r.error.find("ConnSettings.dat"), std::string::npos);
+    const std::string why = r.error.substr(0, r.error.find(" (") + 2);
+    EXPECT_EQ(why, "Unable to save the port address in ConnSettings.dat (") << r.error;
+    const std::string tail = r.error.substr(r.error.rfind(").\n"));
+    EXPECT_EQ(tail, ").\nThe address 0x2BC will be used until Kelvo is closed.") << r.error;
 }

@@ -8,16 +8,6 @@
 
 using namespace kelvo;
 
-namespace {
-
-SimBoardState NoBoard() {
-    SimBoardState s = MakeErasedSimBoard(Family::Avr);
-    s.faults.noBoard = true;
-    return s;
-}
-
-} // namespace
-
 TEST(DownloadFlow, NoBoardFailsAfterFourAttempts) {
     FlowBench b(NoBoard());
     b.state.settingsImage[entry::firingMode] = 3;
@@ -30,8 +20,7 @@ TEST(DownloadFlow, NoBoardFailsAfterFourAttempts) {
               "Searching for a board on port 0x378, please wait... ");
     EXPECT_EQ(b.host.requests[1].warning,
               "Do not turn off the power or disconnect the programming cable. ");
-    ASSERT_EQ(b.host.Captions(), (std::vector<std::string>{"Board Read Failed"}));
-    EXPECT_EQ(b.host.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Board Read Failed"}));
     EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
     EXPECT_EQ(b.state.boardInfo.boardLoaded, 0);
     EXPECT_EQ(b.state.settingsImage[entry::firingMode], Unset);
@@ -65,6 +54,82 @@ TEST(DownloadFlow, ReadsAndIdentifiesAnAvrBoard) {
     EXPECT_EQ(b.host.log.back(), "reload page");
 }
 
+namespace {
+
+struct BoardRow {
+    int code;
+    std::string name;
+    bool battery; // shows its voltage
+    std::vector<int> pages;
+};
+
+} // namespace
+
+TEST(DownloadFlow, EachBoardTypeShowsItsNamePagesAndBattery) {
+    const std::vector<int> basic = {0, 2, 3, 6, 7};
+    const std::vector<int> lcd = {0, 2, 3, 4, 5, 6};
+    const std::vector<BoardRow> rows = {
+        {0, "Brume", false, basic},
+        {1, "Fennick", true, lcd},
+        {2, "Halcyra", false, {0, 1, 2, 3, 6, 7}},
+        {3, "Tovar", false, basic},
+        {4, "Quarle", false, basic},
+        {5, "Dask", true, basic},
+        {6, "Murrel", false, {0, 1, 2, 6, 7}},
+        {7, "Sollinder", true, basic},
+        {8, "Pembra", true, basic},
+        {9, "Vex2", true, basic},
+        {10, "Wyre", true, lcd},
+        {11, "Unknown", false, {0, 1, 2, 3, 4, 5, 6, 7}},
+        {255, "Unknown", false, {0, 1, 2, 3, 4, 5, 6, 7}},
+    };
+    for (const BoardRow& row : rows) {
+        BoardSettingsImage settings = ValidBoardSettings(row.code, 3, 10);
+        settings[entry::halcyraMode] = 1; // only a Halcyra takes its bolt mode from here
+        settings[entry::batteryVolts] = 6;
+        settings[entry::batteryFraction] = 77; // 6.3 volts: low where it is read
+        FlowBench b(BoardWithSettings(Family::Avr, settings));
+        b.state.boardInfo.dialogMode = 1;
+        DownloadConfiguration(b.ctx);
+        EXPECT_EQ(b.host.panel,
+                  (std::vector<std::string>{row.name, "v3.10", row.battery ? "6.3 volts" : "N/A"}))
+            << row.code;
+        EXPECT_EQ(b.host.pages, row.pages) << row.code;
+        EXPECT_EQ(b.state.boardInfo.dialogMode, row.code == 2 ? 1 : 0) << row.code;
+        EXPECT_EQ(b.state.boardInfo.hasBatteryReading, row.battery ? 1 : 0) << row.code;
+        std::vector<std::string> captions;
+        if (row.name == "Unknown")
+            captions.push_back("New Firmware Required");
+        if (row.battery)
+            captions.push_back("Low Battery Found");
+        EXPECT_EQ(b.host.Captions(), captions) << row.code;
+    }
+}
+
+TEST(DownloadFlow, BatteryIsShownStrictlyBetweenOneAndFifteenVoltsAndLowBelowSixAndAHalf) {
+    struct Row {
+        int volts, fraction;
+        std::string text;
+        bool low;
+    };
+    const std::vector<Row> rows = {
+        {6, 128, "6.5 volts", false}, {6, 127, "6.5 volts", true}, {1, 0, "N/A", false},
+        {1, 1, "1.0 volts", true},    {15, 0, "N/A", false},       {14, 255, "15.0 volts", false},
+    };
+    for (const Row& row : rows) {
+        BoardSettingsImage settings = ValidBoardSettings(5, 3, 0);
+        settings[entry::batteryVolts] = row.volts;
+        settings[entry::batteryFraction] = row.fraction;
+        FlowBench b(BoardWithSettings(Family::Avr, settings));
+        DownloadConfiguration(b.ctx);
+        const std::string at = std::to_string(row.volts) + "+" + std::to_string(row.fraction);
+        EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Dask", "v3.0", row.text})) << at;
+        EXPECT_EQ(b.host.Captions(), row.low ? std::vector<std::string>{"Low Battery Found"}
+                                             : std::vector<std::string>{})
+            << at;
+    }
+}
+
 TEST(DownloadFlow, EightBitBoardLeavesEntryZeroAlone) {
     FlowBench b(BoardWithSettings(Family::Mcs51, ValidBoardSettings(1, 4, 2)));
     b.state.settingsImage[0] = 77;
@@ -72,7 +137,6 @@ TEST(DownloadFlow, EightBitBoardLeavesEntryZeroAlone) {
     EXPECT_EQ(b.host.Operations(), (std::vector<int>{0}));
     EXPECT_EQ(b.state.settingsImage[0], 77);
     EXPECT_EQ(b.host.panel, (std::vector<std::string>{"Fennick", "v4.2", "9.4 volts"}));
-    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 2, 3, 4, 5, 6}));
 }
 
 TEST(DownloadFlow, BoardAnsweringOnlyTheFourthAttemptIsRead) {
@@ -86,19 +150,13 @@ TEST(DownloadFlow, BoardAnsweringOnlyTheFourthAttemptIsRead) {
 }
 
 TEST(DownloadFlow, WarningsComeInOrderAndOldFirmwareDisablesUpload) {
-    BoardSettingsImage settings = ValidBoardSettings(11, 2, 99);
-    settings[entry::batteryVolts] = 6;
-    settings[entry::batteryFraction] = 127;
-    FlowBench b(BoardWithSettings(Family::Avr, settings));
+    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(11, 2, 99)));
     DownloadConfiguration(b.ctx);
-    // An unknown type has no battery reading, so no low-battery message.
-    EXPECT_EQ(b.host.Captions(),
-              (std::vector<std::string>{"New Firmware Required", "New Firmware Required"}));
+    ASSERT_EQ(b.host.messages.size(), 2u);
     EXPECT_NE(b.host.messages[1].text.find("You currently have 2.99, and 3.00 is required."),
               std::string::npos);
     EXPECT_FALSE(b.host.uploadEnabled);
     EXPECT_FALSE(b.state.uploadEnabled);
-    EXPECT_EQ(b.host.pages.size(), 8u);
     // The unrecognised-board message comes before the panel is written.
     const auto& log = b.host.log;
     const auto firstMessage = std::find(log.begin(), log.end(), "message New Firmware Required");
@@ -107,26 +165,13 @@ TEST(DownloadFlow, WarningsComeInOrderAndOldFirmwareDisablesUpload) {
     EXPECT_LT(firstMessage, panel);
 }
 
-TEST(DownloadFlow, LowBatteryAndBypassedFirmwareCheck) {
-    BoardSettingsImage settings = ValidBoardSettings(5, 2, 50);
-    settings[entry::batteryVolts] = 6;
-    settings[entry::batteryFraction] = 127; // just under 6.5 volts
-    FlowBench b(BoardWithSettings(Family::Mcs51, settings));
+TEST(DownloadFlow, BypassedFirmwareCheckSaysNothingAndLeavesTheButton) {
+    FlowBench b(BoardWithSettings(Family::Mcs51, ValidBoardSettings(5, 2, 50)));
     b.state.runOptions.bypassFirmwareCheck = 1;
     b.host.uploadEnabled = false;
     DownloadConfiguration(b.ctx);
-    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Low Battery Found"}));
-    EXPECT_EQ(b.host.panel[2], "6.5 volts"); // "%.1f" rounds 6.496
-    EXPECT_FALSE(b.host.uploadEnabled);      // bypassed: the button keeps its state
-}
-
-TEST(DownloadFlow, HalcyraTakesItsBoltModeFromTheBoard) {
-    BoardSettingsImage settings = ValidBoardSettings(2, 3, 10);
-    settings[entry::halcyraMode] = 1;
-    FlowBench b(BoardWithSettings(Family::Avr, settings));
-    DownloadConfiguration(b.ctx);
-    EXPECT_EQ(b.state.boardInfo.dialogMode, 1);
-    EXPECT_EQ(b.host.pages, (std::vector<int>{0, 1, 2, 3, 6, 7}));
+    EXPECT_TRUE(b.host.messages.empty());
+    EXPECT_FALSE(b.host.uploadEnabled);
 }
 
 TEST(DownloadFlow, NoFirmwareLeavesPanelUnknownButBoardLoaded) {
@@ -139,32 +184,39 @@ TEST(DownloadFlow, NoFirmwareLeavesPanelUnknownButBoardLoaded) {
     EXPECT_TRUE(b.host.Entries("reload").empty());
 }
 
-TEST(DownloadFlow, RawMemoryViewAfterARead) {
-    FlowBench b(BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 0)));
+TEST(DownloadFlow, RawMemoryViewShowsEntriesZeroToThirtyFiveAsRead) {
+    BoardSettingsImage settings{};
+    for (std::size_t i = 0; i < kImageEntries; ++i)
+        settings[i] = static_cast<std::int32_t>(100 + i);
+    settings[entry::firmwareMajor] = 3;
+    settings[entry::firmwareMinor] = 0;
+    settings[entry::boardTypeCode] = 3;
+    FlowBench b(BoardWithSettings(Family::Avr, settings));
     b.state.runOptions.displayDataMemRaw = 1;
     DownloadConfiguration(b.ctx);
-    ASSERT_EQ(b.host.Captions(), (std::vector<std::string>{"Raw Memory Values"}));
-    EXPECT_EQ(b.host.messages[0].text.rfind("Raw values read from data memory.\n", 0), 0u);
+    ASSERT_EQ(b.host.messages.size(), 1u);
+    EXPECT_EQ(b.host.messages[0].caption, "Raw Memory Values");
+    EXPECT_EQ(b.host.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(b.host.messages[0].text,
+              "Raw values read from data memory.\nFirst 36 bytes are read only, and first byte "
+              "isn't used.\n\n"
+              "100  101  102  103  104  105  106  107  108  109  110\n"
+              "111  112  113  114  115  116  117  118  119  3\n"
+              "0  3  123  124  125  126  127  128  129  130\n"
+              "131  132  133  134  135  ");
 }
 
-TEST(RawMemory, FourLinesOfEntriesZeroToThirtyFive) {
+TEST(RawMemory, WillBeWrittenViewOfUnsetEntries) {
     BoardSettingsImage image;
     image.fill(Unset);
-    const std::string text = RawMemoryText(image, RawMemoryMode::WillBeWritten);
-    EXPECT_EQ(text.rfind("Raw values that will be written to data memory.\nFirst 36 bytes are "
-                         "written only, and first byte isn't used.\n\n",
-                         0),
-              0u);
-    const std::string body = text.substr(text.find("\n\n") + 2);
-    std::string line11;
-    for (int i = 0; i < 11; ++i)
-        line11 += i == 10 ? "-1\n" : "-1  ";
-    EXPECT_EQ(body.substr(0, line11.size()), line11);
-    EXPECT_EQ(std::count(body.begin(), body.end(), '\n'), 3);
-    size_t count = 0;
-    for (size_t p = body.find("-1"); p != std::string::npos; p = body.find("-1", p + 1))
-        ++count;
-    EXPECT_EQ(count, 36u);
+    image[36] = 99; // never shown
+    EXPECT_EQ(RawMemoryText(image, RawMemoryMode::WillBeWritten),
+              "Raw values that will be written to data memory.\nFirst 36 bytes are written only, "
+              "and first byte isn't used.\n\n"
+              "-1  -1  -1  -1  -1  -1  -1  -1  -1  -1  -1\n"
+              "-1  -1  -1  -1  -1  -1  -1  -1  -1  -1\n"
+              "-1  -1  -1  -1  -1  -1  -1  -1  -1  -1\n"
+              "-1  -1  -1  -1  -1  ");
 }
 
 TEST(PinTestFlow, EachMessageNamesThePinThatIsHighAndInputsAsTheyRead) {

@@ -143,6 +143,12 @@ TEST(StopRequested, ReadsEndAsTheyDoAndNothingIsErasedBeforeTheFirstStep) {
     const StoppedRun read = RunStopped(kOpRead8051Settings, {}, 3, {4, 1, 2, 3});
     EXPECT_EQ(read.result, 0);
     EXPECT_EQ(Tail(read.trace, 2), (Tokens{"<03", "D00"}));
+    // The AVR read stops after address 2, a failure like any other.
+    const StoppedRun avrRead =
+        RunStopped(kOpReadAvrSettings, {}, 3, {0x07, 0x93, 0x1E, 3, 1, 2, 3});
+    EXPECT_EQ(avrRead.result, 0);
+    EXPECT_EQ(Count(avrRead.trace, ">A0"), 1 + 3); // the revision, then addresses 0 to 2
+    EXPECT_EQ(Tail(avrRead.trace, 5), (Tokens{"<03", "D04", "D04", "C00", "S00"}));
 
     // Asked before the operation starts: calibration only, no erase.
     OperationRig rig;

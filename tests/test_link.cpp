@@ -113,16 +113,18 @@ TEST_F(LinkFixture, ReceiveByteClocksEightBitsMsbFirst) {
     }
 }
 
-TEST_F(LinkFixture, AvrResetLinesAndRegistersFollowPortBase) {
-    params.portBase = 0x278;
+TEST_F(LinkFixture, AvrResetLinesAndRegistersFollowTheLow16BitsOfPortBase) {
+    params.portBase = 0x50278; // only the low 16 bits are an I/O address
     params.dataShadowAvr = 0x55;
+    port.readSource = [](std::uint16_t) { return std::uint8_t{0x20}; };
     link.HoldResetAvr();
     EXPECT_EQ(params.dataShadowAvr, 0x00);
     link.ReleaseResetAvr();
     link.WriteControl(kControlProgramming);
     link.WriteStatus(0x00);
+    EXPECT_EQ(link.ReadStatus(), 0x20);
     EXPECT_EQ(port.accesses, (std::vector<Access>{W(0x278, 0x00), W(0x278, 0x04), W(0x27A, 0x10),
-                                                  W(0x279, 0x00)}));
+                                                  W(0x279, 0x00), R(0x279, 0x20)}));
 }
 
 TEST_F(LinkFixture, CalibratedDelayIsDelayCountPauses) {

@@ -35,7 +35,7 @@ TEST(OperationRunner, StartShowsTheFlowTextAndWarningBeforeTheOperation) {
     const std::vector<Event> expected = {
         {Kind::Position, 0, ""},
         {Kind::Status, 0, "Searching for a board on port 0x378, please wait..."},
-        {Kind::Warning, 0, kTextOperationWarning},
+        {Kind::Warning, 0, "Do not turn off the power or disconnect the programming cable."},
         {Kind::TimeLeft, 0, ""},
     };
     EXPECT_EQ(rig.sink.events, expected);
@@ -47,12 +47,14 @@ TEST(OperationRunner, DispatchesEachCodeToItsOperation) {
         const char* status;
         const char* secondRegisterWrite; // the 8051 side clears the data register first
     };
-    for (const Case c : {Case{kOpRead8051Settings, kTextDownloadingSettings, "D00"},
-                         Case{kOpWrite8051Settings, kTextUploadingSettings, "D00"},
-                         Case{kOpReadAvrSettings, kTextDownloadingSettings, "S00"},
-                         Case{kOpWriteAvrSettings, kTextUploadingSettings, "S00"},
-                         Case{kOpWrite8051Firmware, kTextUploadingFirmware, "D00"},
-                         Case{kOpWriteAvrFirmware, kTextUploadingFirmware, "S00"}}) {
+    const char* download = "Downloading settings from your board, please wait...";
+    const char* upload = "Uploading settings to your board, please wait...";
+    const char* firmware = "Uploading firmware to your board, please wait...";
+    for (const Case c :
+         {Case{kOpRead8051Settings, download, "D00"}, Case{kOpWrite8051Settings, upload, "D00"},
+          Case{kOpReadAvrSettings, download, "S00"}, Case{kOpWriteAvrSettings, upload, "S00"},
+          Case{kOpWrite8051Firmware, firmware, "D00"},
+          Case{kOpWriteAvrFirmware, firmware, "S00"}}) {
         OperationRig rig;
         SetFirmware(rig, {DataRecord(0, std::vector<std::uint8_t>(16, 0x5A)), kEndRecord},
                     "runner_dispatch.efw");
@@ -65,6 +67,26 @@ TEST(OperationRunner, DispatchesEachCodeToItsOperation) {
         // Firmware operations calibrate before touching a register.
         const std::size_t first = trace[0] == kRigCalibration ? 1 : 0;
         EXPECT_EQ(trace[first + 1], c.secondRegisterWrite) << c.code;
+    }
+}
+
+TEST(OperationRunner, SettingsOperationsShowTheirTextOnceCalibrated) {
+    // The registers each family clears first, the calibration's 1100
+    // pauses, then the text, before the programming sequence begins.
+    for (const auto& [code, cleared] :
+         {std::pair{kOpRead8051Settings, 3}, std::pair{kOpWrite8051Settings, 3},
+          std::pair{kOpReadAvrSettings, 2}, std::pair{kOpWriteAvrSettings, 2}}) {
+        OperationRig rig;
+        StampedSink sink(rig.port);
+        OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+        std::int32_t succeeded = 1;
+        RunOperation(code, ctx, succeeded);
+        ASSERT_GE(sink.events.size(), 3u) << code;
+        const std::string at = "@" + std::to_string(cleared + 1100);
+        EXPECT_EQ(sink.Stamped("range"), Tokens{"range 36@0"}) << code;
+        EXPECT_EQ(sink.events[2].first.substr(0, 7), "status ") << code;
+        EXPECT_EQ(sink.Stamped("status")[0].substr(sink.Stamped("status")[0].find('@')), at)
+            << code;
     }
 }
 
@@ -125,4 +147,15 @@ TEST(TimeLeft, HoursAreDroppedAndFractionsTruncated) {
     rig.clock.now = 55;
     rig.ctx.UpdateTimeLeft();
     EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), Texts{"Time Left: 00:13"});
+
+    // At a step a second, the largest estimate a 32-bit count holds is shown
+    // (35,791,392 minutes: 12 of the hour); one beyond it leaves the line.
+    for (float remaining : {2147483520.0f, 2147483648.0f}) {
+        for (int i = 0; i < 5; ++i)
+            rig.ctx.UpdateTimeLeft();
+        rig.stepsRemaining = remaining;
+        rig.clock.now += 5;
+        rig.ctx.UpdateTimeLeft();
+    }
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), (Texts{"Time Left: 00:13", "Time Left: 12:00"}));
 }

@@ -167,6 +167,32 @@ struct OperationRig {
     std::uint8_t idle = 0x00; // status byte once the script is used up
 };
 
+// Progress events, each with the number of port accesses made before it.
+class StampedSink final : public ProgressSink {
+public:
+    explicit StampedSink(const RecordingPort& port) : port_(port) {}
+    void SetRange(int max) override { Add("range " + std::to_string(max)); }
+    void SetPosition(int position) override { Add("position " + std::to_string(position)); }
+    void SetStatus(const std::string& text) override { Add("status " + text); }
+    void SetTimeLeft(const std::string& text) override { Add("time " + text); }
+    void SetWarning(const std::string& text) override { Add("warning " + text); }
+
+    // The events whose text starts with `prefix`, stamped "text@accesses".
+    std::vector<std::string> Stamped(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const auto& [text, at] : events)
+            if (text.rfind(prefix, 0) == 0)
+                out.push_back(text + "@" + std::to_string(at));
+        return out;
+    }
+
+    std::vector<std::pair<std::string, std::size_t>> events;
+
+private:
+    void Add(std::string text) { events.emplace_back(std::move(text), port_.accesses.size()); }
+    const RecordingPort& port_;
+};
+
 // A firmware file of `tokens` tokens under the test temp directory.
 inline std::string WriteTokenFile(const std::string& name, int tokens) {
     // Named after the running test too: ctest runs each family of a

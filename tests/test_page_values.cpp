@@ -268,14 +268,19 @@ TEST(TimerPage, FillCollectAndOffTableTexts) {
     EXPECT_EQ(v.timerInit, 2); // timerStart 0 = "Turnon, B1, or Fire"
     EXPECT_EQ(v.minutesText, "10");
     EXPECT_EQ(v.secondsText, "55");
+    std::vector<std::string> shown;
     for (std::int32_t code = 0; code < 8; ++code) {
         image[entry::timerMinutesCode] = code;
         image[entry::timerStart] = code % 3;
         image[entry::timerSecondsFives] = code;
         const BoardSettingsImage before = image;
-        CollectTimerPage(FillTimerPage(image), image);
+        const TimerPageValues filled = FillTimerPage(image);
+        shown.push_back(filled.minutesText + ":" + filled.secondsText);
+        CollectTimerPage(filled, image);
         EXPECT_EQ(image, before) << code;
     }
+    EXPECT_EQ(shown, (std::vector<std::string>{"01:00", "02:05", "03:10", "05:15", "07:20", "10:25",
+                                               "12:30", "15:35"}));
 
     v = FillTimerPage(UnsetImage());
     EXPECT_EQ(v.minutesText + v.secondsText, "    ");
@@ -295,11 +300,26 @@ TEST(LcdPages, SectionsAndMenuMask) {
     BoardSettingsImage image = BoardImage();
     image[entry::lcdSection1] = 10;
     EXPECT_EQ(FillLcdDisplayPage(image).sections, (std::array<int, 4>{kNoSelection, 9, 4, 0}));
+    LcdDisplayPageValues display;
+    display.sections = {3, 1, kNoSelection, 8};
+    CollectLcdDisplayPage(display, image);
+    EXPECT_EQ(std::vector<int>({image[entry::lcdSection1], image[entry::lcdSection1B],
+                                image[entry::lcdSection2], image[entry::lcdSection2B]}),
+              std::vector<int>({3, 1, Unset, 8}));
+    image = BoardImage();
+    image[entry::lcdSection1] = 10;
 
     const BoardSettingsImage before = image;
     const LcdMenuPageValues closed = FillLcdMenuPage(image, 1);
-    ASSERT_EQ(closed.items.size(), 19u);
-    EXPECT_EQ(closed.items[18].text, "After-Shot Delay");
+    std::vector<std::string> texts;
+    for (const auto& item : closed.items)
+        texts.push_back(std::string(item.text));
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "Firing Mode", "Rate Of Fire", "Solenoid Dwell", "Debounce Mult",
+                         "After-Eye Delay", "Timer Mode", "Timer Start", "Timer Minutes",
+                         "Timer Seconds", "LCD Section 1", "LCD Section 1B", "LCD Section 2",
+                         "LCD Section 2B", "Eye Timing Mode", "Operation Mode", "V.A.R.N.E. Mode",
+                         "Bolt Delay Offset", "Min Bolt Open", "After-Shot Delay"}));
     CollectLcdMenuPage(closed, image);
     EXPECT_EQ(image, before);
 

@@ -5,6 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
+#ifdef __linux__
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using namespace kelvo;
 namespace fs = std::filesystem;
 
@@ -76,3 +83,79 @@ TEST_F(FakeParportTree, IgnoresUnreadableEntries) {
     EXPECT_EQ(FindParportDevice(0x378, paths, error), "");
     EXPECT_NE(error.find("lists none"), std::string::npos) << error;
 }
+
+TEST(PpdevPort, RegistersMapToTheirRequestsAndOtherWritesOnlyTakeBusTime) {
+    using A = PpdevAccess;
+    for (std::uint16_t base : {std::uint16_t{0x378}, std::uint16_t{0x278}}) {
+        const std::uint16_t data = base, status = base + 1, control = base + 2;
+        EXPECT_EQ(PpdevWriteAccess(base, data), A::WriteData) << base;
+        EXPECT_EQ(PpdevWriteAccess(base, control), A::WriteControl) << base;
+        EXPECT_EQ(PpdevWriteAccess(base, status), A::ReadStatus) << base;
+        EXPECT_EQ(PpdevWriteAccess(base, 0x80), A::ReadStatus) << base;
+        EXPECT_EQ(PpdevReadAccess(base, status), A::ReadStatus) << base;
+        EXPECT_EQ(PpdevReadAccess(base, data), A::ReadData) << base;
+        EXPECT_EQ(PpdevReadAccess(base, control), A::ReadControl) << base;
+        EXPECT_EQ(PpdevReadAccess(base, base + 3), A::Nothing) << base;
+        EXPECT_EQ(PpdevReadAccess(base, 0x80), A::Nothing) << base;
+    }
+}
+
+TEST_F(FakeParportTree, ADeviceThatCannotBeOpenedOrClaimedSaysWhy) {
+#ifndef __linux__
+    GTEST_SKIP() << "ppdev exists on Linux only";
+#endif
+    // A plain file opens but takes no ppdev request.
+    AddPort("parport0", "888", true);
+    const std::string device = (root / "dev" / "parport0").string();
+    std::string error;
+    EXPECT_EQ(OpenPpdevPort(0x378, error, paths), nullptr);
+    EXPECT_EQ(error.rfind("Cannot claim " + device + ": ", 0), 0u) << error;
+    EXPECT_NE(
+        error.find(". Another program (a printer daemon such as cups) may be using the port."),
+        std::string::npos)
+        << error;
+
+    // A folder in its place does not open at all.
+    fs::remove(device);
+    fs::create_directories(device);
+    EXPECT_EQ(OpenPpdevPort(0x378, error, paths), nullptr);
+    EXPECT_EQ(error, "Cannot open " + device + ": Is a directory");
+}
+
+#ifdef __linux__
+TEST_F(FakeParportTree, ADeviceNodeWithoutPermissionNamesItsGroup) {
+    AddPort("parport0", "888", true);
+    const fs::path device = root / "dev" / "parport0";
+    fs::permissions(device, fs::perms::none);
+    struct stat node {};
+    ASSERT_EQ(stat(device.c_str(), &node), 0);
+    const group* owner = getgrgid(node.st_gid);
+    const std::string group = owner ? owner->gr_name : std::to_string(node.st_gid);
+    // Root may open anything: the child runs as nobody.
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeFds[0]);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(2);
+        std::string error;
+        const bool opened = OpenPpdevPort(0x378, error, paths) != nullptr;
+        const ssize_t written = write(pipeFds[1], error.data(), error.size());
+        _exit(opened || written != static_cast<ssize_t>(error.size()) ? 1 : 0);
+    }
+    close(pipeFds[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        error.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << error;
+    EXPECT_EQ(error, "No permission to use " + device.string() +
+                         ". Add yourself to its group with: sudo usermod -aG " + group +
+                         " $USER (then log in again).");
+}
+#endif

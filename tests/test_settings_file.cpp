@@ -271,20 +271,23 @@ TEST(SettingsFileFormat, KeysOutsideWhatThePagesOfferAreNamed) {
     image[entry::rofPeriod] = 66;
     image[entry::aeBypassRofPeriod] = 45; // the AE bypass list has no 22 bps
     image[entry::operationMode] = 2;
+    image[entry::afterEyeDelay] = 15; // key 5 holds the delay after a dash
     const std::vector<KeyOutsidePageRange> outside = KeysOutsidePageRanges(image);
-    ASSERT_EQ(outside.size(), 5u);
+    ASSERT_EQ(outside.size(), 6u);
     EXPECT_EQ(outside[0].key, 2u);
     EXPECT_EQ(outside[0].value, 66);
     EXPECT_EQ(outside[0].offered, "one of 1 45 50 53 56 59 63 67 71 77 83 91 100 111 125 167");
     EXPECT_EQ(outside[1].key, 3u);
     EXPECT_EQ(outside[1].offered, "1 to 30");
-    EXPECT_EQ(outside[2].key, 6u); // operation mode is read from key 6, not key 0
-    EXPECT_EQ(outside[2].offered, "0 to 1");
-    EXPECT_EQ(outside[3].key, 10u);
-    EXPECT_EQ(outside[3].value, 60); // seconds, as the file gives them
-    EXPECT_EQ(outside[3].offered, "0 to 55");
-    EXPECT_EQ(outside[4].key, 17u);
-    EXPECT_EQ(outside[4].offered.substr(0, 11), "one of 50 5");
+    EXPECT_EQ(outside[2].key, 5u);
+    EXPECT_EQ(outside[2].offered, "0 to 14");
+    EXPECT_EQ(outside[3].key, 6u); // operation mode is read from key 6, not key 0
+    EXPECT_EQ(outside[3].offered, "0 to 1");
+    EXPECT_EQ(outside[4].key, 10u);
+    EXPECT_EQ(outside[4].value, 60); // seconds, as the file gives them
+    EXPECT_EQ(outside[4].offered, "0 to 55");
+    EXPECT_EQ(outside[5].key, 17u);
+    EXPECT_EQ(outside[5].offered.substr(0, 11), "one of 50 5");
 }
 
 TEST(SettingsFileFormat, VersionLineOnlyLoadsEveryDefault) {
@@ -435,7 +438,8 @@ TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {
     changed[entry::firingMode] = 6;
     const FileResult result = SaveSettingsFile(file, changed, 1);
     EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("keep.esf is read-only"), std::string::npos) << result.error;
+    EXPECT_EQ(result.error, file.string() + " is read-only; Kelvo does not replace it (make it "
+                                            "writable, or choose another name)");
     EXPECT_EQ(Contents(file), before);
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 
@@ -446,4 +450,10 @@ TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {
     ASSERT_TRUE(SaveSettingsFile(dir_ / "other.esf", changed, 1));
     ASSERT_TRUE(SaveSettingsFile(dir_ / "other.esf", SampleImage(), 0)); // replaces
     EXPECT_EQ(Contents(dir_ / "other.esf"), before);
+#ifdef __linux__
+    // A device is written in place; one that takes nothing says so.
+    EXPECT_TRUE(SaveSettingsFile("/dev/null", changed, 1));
+    EXPECT_EQ(SaveSettingsFile("/dev/full", changed, 1).error,
+              "cannot write /dev/full: No space left on device");
+#endif
 }

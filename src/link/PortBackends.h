@@ -20,6 +20,13 @@ struct PpdevPaths {
 // path, or an empty string and a message saying what to do.
 std::string FindParportDevice(std::uint16_t portBase, const PpdevPaths& paths, std::string& error);
 
+// What a ppdev port does for an access to `port` when its data register is at
+// `base`. The status register cannot be written and port 0x80 is not the
+// port's: such writes exist for their bus time, so they become a status read.
+enum class PpdevAccess { WriteData, WriteControl, ReadStatus, ReadData, ReadControl, Nothing };
+PpdevAccess PpdevWriteAccess(std::uint16_t base, std::uint16_t port);
+PpdevAccess PpdevReadAccess(std::uint16_t base, std::uint16_t port); // Nothing reads 0xFF
+
 // Linux ppdev: no root needed, only access to the device node. Returns null
 // and a message naming the fix when the port cannot be used.
 std::unique_ptr<Port> OpenPpdevPort(std::uint16_t portBase, std::string& error,

@@ -75,6 +75,24 @@ std::optional<std::uint16_t> ParportDeviceBase(const std::string& device, const 
     return static_cast<std::uint16_t>(base);
 }
 
+PpdevAccess PpdevWriteAccess(std::uint16_t base, std::uint16_t port) {
+    if (port == base + kDataRegister)
+        return PpdevAccess::WriteData;
+    if (port == base + kControlRegister)
+        return PpdevAccess::WriteControl;
+    return PpdevAccess::ReadStatus; // one real port access instead
+}
+
+PpdevAccess PpdevReadAccess(std::uint16_t base, std::uint16_t port) {
+    if (port == base + kStatusRegister)
+        return PpdevAccess::ReadStatus;
+    if (port == base + kDataRegister)
+        return PpdevAccess::ReadData;
+    if (port == base + kControlRegister)
+        return PpdevAccess::ReadControl;
+    return PpdevAccess::Nothing;
+}
+
 #ifdef __linux__
 
 namespace {
@@ -88,31 +106,38 @@ public:
     }
 
     void PortWrite(std::uint16_t port, std::uint8_t value) override {
-        if (port == base_ + kDataRegister) {
-            ioctl(fd_, PPWDATA, &value);
-        } else if (port == base_ + kControlRegister) {
-            ioctl(fd_, PPWCONTROL, &value);
-        } else {
-            // The status register cannot be written and port 0x80 is not ours:
-            // both writes exist only for their bus time, so spend one real
-            // port access instead.
-            unsigned char status = 0;
-            ioctl(fd_, PPRSTATUS, &status);
-        }
+        Access(PpdevWriteAccess(base_, port), value);
     }
 
     std::uint8_t PortRead(std::uint16_t port) override {
         unsigned char value = 0xFF;
-        if (port == base_ + kStatusRegister)
-            ioctl(fd_, PPRSTATUS, &value);
-        else if (port == base_ + kDataRegister)
-            ioctl(fd_, PPRDATA, &value);
-        else if (port == base_ + kControlRegister)
-            ioctl(fd_, PPRCONTROL, &value);
+        Access(PpdevReadAccess(base_, port), value);
         return value;
     }
 
 private:
+    void Access(PpdevAccess access, unsigned char& value) {
+        switch (access) {
+        case PpdevAccess::WriteData:
+            ioctl(fd_, PPWDATA, &value);
+            break;
+        case PpdevAccess::WriteControl:
+            ioctl(fd_, PPWCONTROL, &value);
+            break;
+        case PpdevAccess::ReadStatus:
+            ioctl(fd_, PPRSTATUS, &value);
+            break;
+        case PpdevAccess::ReadData:
+            ioctl(fd_, PPRDATA, &value);
+            break;
+        case PpdevAccess::ReadControl:
+            ioctl(fd_, PPRCONTROL, &value);
+            break;
+        case PpdevAccess::Nothing:
+            break;
+        }
+    }
+
     int fd_;
     std::uint16_t base_;
 };
