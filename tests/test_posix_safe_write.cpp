@@ -94,6 +94,9 @@ TEST_F(SafeWrite, ReadOnlyFilesAndFoldersAreRefusedAndKept) {
     EXPECT_NE(folder.error.find("is a folder"), std::string::npos) << folder.error;
     EXPECT_TRUE(fs::is_directory(dir_ / "folder.esf"));
     EXPECT_FALSE(WriteFileReplacing(dir_ / "no" / "such" / "dir.esf", "x"));
+    // A file where a folder should be: the path cannot even be looked at.
+    const FileResult under = WriteFileReplacing(file / "x.esf", "x");
+    EXPECT_EQ(under.error, "cannot write " + (file / "x.esf").string() + ": Not a directory");
     EXPECT_EQ(Names(), (std::vector<std::string>{"folder.esf", "ro.esf"}));
 }
 
