@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "files/ConnectionSettings.h"
 
 #include <gtest/gtest.h>
@@ -6,24 +7,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 using namespace kelvo;
 namespace fs = std::filesystem;
 
 namespace {
 
-class ConnectionSettingsFile : public ::testing::Test {
+class ConnectionSettingsFile : public TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kelvo-conn-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void WriteFile(const std::string& text) {
         std::ofstream(dir_ / "ConnSettings.dat", std::ios::binary) << text;
     }
@@ -38,8 +29,6 @@ protected:
         LoadConnectionSettings(dir_, port, custom);
         return {port, custom};
     }
-
-    fs::path dir_;
 };
 
 } // namespace

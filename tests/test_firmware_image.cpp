@@ -1,4 +1,5 @@
 #include "FirmwareTestImages.h"
+#include "TempFolder.h"
 #include "link/HexPair.h"
 #include "ops/FirmwareImage.h"
 
@@ -12,7 +13,6 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kelvo;
 namespace fs = std::filesystem;
@@ -24,21 +24,12 @@ std::optional<std::string> Decode(const std::string& text) {
     return ReadFirmwareImage(in);
 }
 
-class FirmwareImageFile : public ::testing::Test {
+class FirmwareImageFile : public TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kelvo-efw-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     fs::path Write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ / name, std::ios::binary) << text;
         return dir_ / name;
     }
-    fs::path dir_;
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "app/cli/Cli.h"
 #include "app/cli/FileCommands.h"
 #include "ops/FirmwareImage.h"
@@ -10,7 +11,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 using namespace kelvo;
 namespace fs = std::filesystem;
@@ -159,17 +159,8 @@ TEST(FirmwareRecords, KnownRecordText) {
 
 namespace {
 
-class PackFirmware : public ::testing::Test {
+class PackFirmware : public TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kelvo-pack-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     int Run(std::vector<std::string> args) {
         out_.str("");
         err_.str("");
@@ -183,7 +174,6 @@ protected:
     }
     std::string Out() const { return (dir_ / "out.efw").string(); }
 
-    fs::path dir_;
     std::ostringstream out_, err_;
 };
 

@@ -1,5 +1,6 @@
 // Writing files without clobbering anything: settings files, firmware images,
 // ConnSettings.dat and the simulated board's state file all go through here.
+#include "TempFolder.h"
 #include "files/SafeWrite.h"
 
 #include <gtest/gtest.h>
@@ -20,17 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SafeWrite : public ::testing::Test {
+class SafeWrite : public TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kelvo-safe-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path Make(const std::string& name, const std::string& text) {
         std::ofstream(dir_ / name, std::ios::binary) << text;
         return dir_ / name;
@@ -54,8 +46,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    fs::path dir_;
 };
 
 } // namespace

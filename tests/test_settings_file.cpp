@@ -1,4 +1,5 @@
 #include "PageRangeTable.h"
+#include "TempFolder.h"
 #include "files/SettingsFile.h"
 #include "settings/PageRanges.h"
 
@@ -11,7 +12,6 @@
 #include <sstream>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 
 using namespace kelvo;
 namespace fs = std::filesystem;
@@ -107,21 +107,12 @@ std::string WithLine(std::size_t key, const std::string& line) {
     return text;
 }
 
-class SettingsFileOnDisk : public ::testing::Test {
+class SettingsFileOnDisk : public TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kelvo-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     static std::string Contents(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    fs::path dir_;
 };
 
 } // namespace

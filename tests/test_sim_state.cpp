@@ -1,6 +1,7 @@
 // State file of the simulated board, kelvo-cli sim-create and the simulated
 // connection.
 #include "PageRangeTable.h"
+#include "TempFolder.h"
 #include "app/SimConnection.h"
 #include "app/cli/Cli.h"
 #include "sim/SimBoard.h"
@@ -13,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 using namespace kelvo;
 using namespace simtest;
@@ -21,16 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SimFiles : public ::testing::Test {
+class SimFiles : public TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kelvo_sim_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     static std::string Read(const std::string& path) {
@@ -45,7 +37,6 @@ protected:
         return RunCli(args, out_, err_);
     }
 
-    fs::path dir_;
     std::ostringstream out_, err_;
 };
 
