@@ -82,7 +82,9 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     AppState state;
-    DesktopBoardAccess board(ConnectionRequest{}); // a fresh simulated board
+    ConnectionRequest fresh;
+    fresh.driver = PortDriver::Simulated; // a board for this run only
+    DesktopBoardAccess board(fresh);
     NoHelp help;
     MainWindowOptions options;
     options.simulatedBoard = true;
