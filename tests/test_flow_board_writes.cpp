@@ -478,6 +478,7 @@ class PauseLog final : public Clock {
 public:
     explicit PauseLog(Clock& inner) : inner_(inner) {}
     std::int64_t NowSeconds() override { return inner_.NowSeconds(); }
+    std::int64_t NowMicroseconds() override { return inner_.NowMicroseconds(); }
     void SleepMs(std::uint32_t milliseconds) override {
         pauses.push_back(milliseconds);
         inner_.SleepMs(milliseconds);

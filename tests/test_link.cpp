@@ -19,6 +19,7 @@ constexpr std::uint16_t kBase = 0x378;
 class StillClock final : public Clock {
 public:
     std::int64_t NowSeconds() override { return 1000; }
+    std::int64_t NowMicroseconds() override { return 1000'000'000; }
     void SleepMs(std::uint32_t) override {}
 };
 
@@ -208,6 +209,7 @@ public:
     std::int64_t NowSeconds() override {
         return rate_ ? static_cast<std::int64_t>(port_.writes / rate_) : 5;
     }
+    std::int64_t NowMicroseconds() override { return NowSeconds() * 1'000'000; }
     void SleepMs(std::uint32_t) override {}
 
 private:

@@ -36,6 +36,7 @@ public:
         now += step;
         return t;
     }
+    std::int64_t NowMicroseconds() override { return NowSeconds() * 1'000'000; }
     void SleepMs(std::uint32_t) override {}
 
     std::deque<std::int64_t> queued;

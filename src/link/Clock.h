@@ -4,12 +4,15 @@
 
 namespace kelvo {
 
-// Whole seconds of a clock that only moves forward (delay calibration,
-// time-left estimate) and sleeping (the fixed pauses of some flows).
+// A clock that only moves forward, read in whole seconds or in
+// microseconds (delay calibration, time-left estimate, the waits of
+// programmers that keep their own time), and sleeping (the fixed pauses of
+// some flows). Both readings come from the same clock.
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual std::int64_t NowSeconds() = 0;
+    virtual std::int64_t NowMicroseconds() = 0;
     virtual void SleepMs(std::uint32_t milliseconds) = 0;
 };
 
@@ -18,6 +21,7 @@ public:
 class SystemClock final : public Clock {
 public:
     std::int64_t NowSeconds() override;
+    std::int64_t NowMicroseconds() override;
     void SleepMs(std::uint32_t milliseconds) override;
 };
 

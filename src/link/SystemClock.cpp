@@ -12,6 +12,11 @@ std::int64_t SystemClock::NowSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(since).count() + 1;
 }
 
+std::int64_t SystemClock::NowMicroseconds() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::microseconds>(since).count() + 1'000'000;
+}
+
 void SystemClock::SleepMs(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

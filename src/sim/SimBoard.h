@@ -60,6 +60,7 @@ public:
     }
 
     std::int64_t NowSeconds() override { return static_cast<std::int64_t>(now_ / 1'000'000'000); }
+    std::int64_t NowMicroseconds() override { return static_cast<std::int64_t>(now_ / 1'000); }
     void SleepMs(std::uint32_t milliseconds) override { Advance(milliseconds * 1'000'000ull); }
 
     // Level of connector pin 1..25 of the board's port as a meter would see
