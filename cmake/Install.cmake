@@ -70,6 +70,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/kelvo-cli.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvo-cli)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
+# The README's links and images lead into docs/.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvo)

@@ -22,4 +22,10 @@ if(KELVO_MINGW_ARCH STREQUAL "x86_64")
     set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 else()
     set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
+    # Floating point in SSE2 registers, as on x86_64. By default i686 code
+    # keeps intermediates in the x87 unit's 80-bit registers, so the same
+    # double expression can round differently (the delay calibration came out
+    # one count short). Every PC that runs current Windows has SSE2.
+    set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+    set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 endif()

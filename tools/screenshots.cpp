@@ -1,7 +1,7 @@
-// Renders the desktop program's windows into PNG files for the README:
-// the main window with each options-list page, a progress window during a
-// firmware write, and the connection dialog. Run under the offscreen
-// platform by scripts/screenshots.
+// Renders the desktop program's windows into PNG files for the README and
+// the user guide: the main window with each options-list page, a progress
+// window during a firmware write, and the connection dialog. Run under the
+// offscreen platform by scripts/screenshots.
 #include "app/DesktopBoardAccess.h"
 #include "ui/CKelvoAppDlg.h"
 #include "ui/CSettingsDlg.h"
