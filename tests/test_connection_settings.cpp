@@ -138,7 +138,8 @@ TEST_F(ConnectionSettingsFile, CustomAddressThatIsNotOneToFourHexDigitsChangesNo
         EXPECT_EQ(port, 0x3BC) << c.typed;
         EXPECT_EQ(FileText(), "3BC") << c.typed;
     }
-    EXPECT_TRUE(IsPortAddressText("0XFFFF"));
+    for (const char* text : {"0XFFFF", "0X1", "0x2f8", "1"})
+        EXPECT_TRUE(IsPortAddressText(text)) << text;
 }
 
 TEST_F(ConnectionSettingsFile, UnwritableFileStillSetsThePortAndSaysSo) {
