@@ -16,6 +16,7 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}
 set(KELVO_APPSTREAM_ID "org.example.kelvo" CACHE STRING "AppStream component id (reverse DNS)")
 configure_file(${CMAKE_SOURCE_DIR}/packaging/kelvo.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/packaging/${KELVO_APPSTREAM_ID}.metainfo.xml @ONLY)
+set(CPACK_PACKAGE_CONTACT "Kelvo developers <kelvo@example.org>" CACHE STRING "Package maintainer")
 configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright.in ${CMAKE_BINARY_DIR}/packaging/copyright
                @ONLY)
 
@@ -64,11 +65,17 @@ foreach(page kelvo-cli kelvo)
     list(APPEND manpages ${gz})
     install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-add_custom_target(kelvo_manpages ALL DEPENDS ${manpages})
+# A native package's changelog, compressed like the man pages.
+set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${changelog}
+    COMMAND ${GZIP} -9n -c ${CMAKE_SOURCE_DIR}/packaging/changelog > ${changelog}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog)
+add_custom_target(kelvo_manpages ALL DEPENDS ${manpages} ${changelog})
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/kelvo-cli.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvo-cli)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_SOURCE_DIR}/README.md
+install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+              ${CMAKE_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
 # The README's links and images lead into docs/.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
@@ -76,7 +83,6 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DATADIR}/
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvo)
 set(CPACK_PACKAGE_VENDOR "Kelvo")
-set(CPACK_PACKAGE_CONTACT "Kelvo developers <kelvo@example.org>" CACHE STRING "Package maintainer")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure and reflash firing-control boards")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Kelvo reads, changes and writes the settings of a firing-control board, and\n\

@@ -118,26 +118,28 @@ TEST_F(ConnectionSettingsFile, SaveWritesTheTokenForEachChoice) {
     EXPECT_EQ(PortChoiceFor(0x278), PortChoice::Lpt2);
 }
 
-TEST_F(ConnectionSettingsFile, UnusableCustomTextFallsBackButIsStored) {
-    std::int32_t port = 0x3BC;
-    std::string custom = "zz";
-    EXPECT_EQ(SaveConnectionSettings(dir_, PortChoice::Custom, custom, port).status,
-              ConnectionSaveResult::Status::Saved);
-    EXPECT_EQ(port, 0x378);
-    EXPECT_EQ(FileText(), "ZZ");
-    custom = "10000"; // wider than an I/O address
-    SaveConnectionSettings(dir_, PortChoice::Custom, custom, port);
-    EXPECT_EQ(port, 0x378);
-}
-
-TEST_F(ConnectionSettingsFile, EmptyCustomAddressChangesNothing) {
-    WriteFile("3BC");
-    std::int32_t port = 0x3BC;
-    std::string custom;
-    EXPECT_EQ(SaveConnectionSettings(dir_, PortChoice::Custom, custom, port).status,
-              ConnectionSaveResult::Status::EmptyAddress);
-    EXPECT_EQ(port, 0x3BC);
-    EXPECT_EQ(FileText(), "3BC");
+TEST_F(ConnectionSettingsFile, CustomAddressThatIsNotOneToFourHexDigitsChangesNothing) {
+    using Status = ConnectionSaveResult::Status;
+    const struct {
+        const char* typed;
+        Status status;
+    } cases[] = {
+        {"", Status::EmptyAddress},       {"zz", Status::InvalidAddress},
+        {"ZZ9", Status::InvalidAddress},  {"10000", Status::InvalidAddress},
+        {"0x", Status::InvalidAddress},   {"0", Status::InvalidAddress},
+        {"3bc ", Status::InvalidAddress}, {"-3BC", Status::InvalidAddress},
+    };
+    for (const auto& c : cases) {
+        WriteFile("3BC");
+        std::int32_t port = 0x3BC;
+        std::string custom = c.typed;
+        EXPECT_EQ(SaveConnectionSettings(dir_, PortChoice::Custom, custom, port).status, c.status)
+            << c.typed;
+        EXPECT_EQ(port, 0x3BC) << c.typed;
+        EXPECT_EQ(FileText(), "3BC") << c.typed;
+    }
+    for (const char* text : {"0XFFFF", "0X1", "0x2f8", "1"})
+        EXPECT_TRUE(IsPortAddressText(text)) << text;
 }
 
 TEST_F(ConnectionSettingsFile, UnwritableFileStillSetsThePortAndSaysSo) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace kelvo;
 
 namespace {
@@ -72,3 +74,30 @@ TEST(DesktopCommandLine, BadBoardChoicesAreErrors) {
     for (const char* bad : {"0", "10000", "0x", "0x10000", "x378", "37g", "", "parport0"})
         EXPECT_NE(ParseError({"--port", bad}).find("--port wants"), std::string::npos) << bad;
 }
+
+#if !defined(_WIN32) && !defined(__APPLE__)
+TEST(DesktopCommandLine, NoDisplayIsOneLineUnlessAPlatformIsNamed) {
+    const struct {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        bool missing;
+    } cases[] = {
+        {{}, {}, true},
+        {{}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, true},
+        {{}, {{"DISPLAY", ":0"}}, false},
+        {{}, {{"WAYLAND_DISPLAY", "wayland-0"}}, false},
+        {{}, {{"QT_QPA_PLATFORM", "offscreen"}}, false},
+        {{"-platform", "offscreen"}, {}, false},
+    };
+    for (const auto& c : cases) {
+        const auto missing = MissingDisplay(c.args, [&](const char* name) {
+            const auto it = c.env.find(name);
+            return it == c.env.end() ? std::nullopt : std::optional<std::string>(it->second);
+        });
+        EXPECT_EQ(missing.has_value(), c.missing) << c.env.size();
+        if (missing) {
+            EXPECT_EQ(missing->find('\n'), std::string::npos);
+        }
+    }
+}
+#endif

@@ -257,7 +257,7 @@ TEST(PinTestFlow, EachMessageNamesThePinThatIsHighAndInputsAsTheyRead) {
             const bool high = (pin == 10 || pin == 13) == first;
             EXPECT_EQ(b.host.messages[pin - 1].text,
                       "Pin " + std::to_string(pin) +
-                          (high ? " is now high."
+                          (high ? " reads high."
                                 : " reads low. Pins 10 to 13 are inputs driven by the cable, "
                                   "not by this test."));
         }

@@ -18,7 +18,8 @@ namespace {
 using Message = ScriptedFlowHost::Message;
 constexpr MessageIcon None = MessageIcon::None, Error = MessageIcon::Error,
                       Exclamation = MessageIcon::Exclamation;
-constexpr MessageButtons Ok = MessageButtons::Ok, YesNo = MessageButtons::YesNo;
+constexpr MessageButtons Ok = MessageButtons::Ok, YesNo = MessageButtons::YesNo,
+                         Guarded = MessageButtons::YesNoDefaultNo;
 
 const Message kReadFailed = {
     "Unable to read settings from board. Make sure the programming cable is plugged in, and the "
@@ -42,7 +43,7 @@ const Message kFirmwareInvalid = {
     "Bad Firmware File", Error, Ok};
 const Message kConfirmReset = {"This will reset all board settings to factory defaults. Are you "
                                "sure you wish to do this?",
-                               "Confirm Factory Reset", None, YesNo};
+                               "Confirm Factory Reset", None, Guarded};
 
 SimBoardState Absent() {
     return NoBoard();
@@ -181,7 +182,7 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
          {{"The board could not be read, so Kelvo cannot check that the firmware you have "
            "selected is meant for it.\n\nFirmware for another board can leave it unusable. Do "
            "you wish to write this firmware anyway?",
-           "Board Not Checked", Exclamation, YesNo},
+           "Board Not Checked", Exclamation, Guarded},
           kUploadFailed, // the revision no read accepts refuses the settings too
           {"The board firmware has been updated, but your settings could not be\nwritten to it "
            "due to a bad or empty value in one of the Kelvo options.\n\nOnce you correct the "

@@ -128,13 +128,8 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const ConnectionRequest& re
     if (request.driver == PortDriver::Simulated)
         return OpenSimulatedConnection(request, portBase, error);
     std::unique_ptr<Port> port = OpenRealPort(request, portBase, error);
-    if (!port) {
-        error += "\nTo try Kelvo without hardware, give --sim FILE: a simulated board (kelvo-cli "
-                 "sim-create FILE --family avr makes one).\nA USB-to-parallel printer adapter "
-                 "cannot drive the cable's lines; a motherboard, PCI or PCIe parallel port (any "
-                 "base address) can.";
+    if (!port)
         return nullptr;
-    }
     return std::make_unique<RealConnection>(std::move(port));
 }
 

@@ -29,6 +29,26 @@ bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopC
     return true;
 }
 
+std::optional<std::string> MissingDisplay(const std::vector<std::string>& arguments,
+                                          const EnvironmentLookup& environment) {
+#if defined(_WIN32) || defined(__APPLE__)
+    (void)arguments;
+    (void)environment;
+    return std::nullopt;
+#else
+    for (const std::string& a : arguments)
+        if (a == "-platform" || a == "--platform")
+            return std::nullopt;
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const std::optional<std::string> value = environment(name);
+        if (value && !value->empty())
+            return std::nullopt;
+    }
+    return "kelvo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+           "kelvo-cli does the same work in a terminal";
+#endif
+}
+
 std::string DesktopUsage() {
     return "Usage: kelvo [switches] [--sim FILE] [--port-driver ppdev|direct|inpout] [--port HEX]\n"
            "             [--user-folder]\n"

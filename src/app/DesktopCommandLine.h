@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BoardConnection.h"
+#include "app/UserFolder.h"
 #include "ops/RunOptions.h"
 
 #include <cstdint>
@@ -26,6 +27,13 @@ struct DesktopCommandLine {
 // --sim, --port-driver or --port is an error (false, with a message).
 bool ParseDesktopCommandLine(const std::vector<std::string>& arguments, DesktopCommandLine& out,
                              std::string& error);
+
+// Why the window cannot open here, as one line, or nothing. On X11 and
+// Wayland systems a session names its display in the environment; without
+// one (and without a platform chosen with -platform or QT_QPA_PLATFORM) Qt
+// would abort.
+std::optional<std::string> MissingDisplay(const std::vector<std::string>& arguments,
+                                          const EnvironmentLookup& environment);
 
 // Usage text for --help.
 std::string DesktopUsage();

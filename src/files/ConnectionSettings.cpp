@@ -5,6 +5,7 @@
 #include "link/Link.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <istream>
@@ -28,6 +29,17 @@ std::optional<std::int32_t> PortAddressFromToken(std::string_view token) {
     if (value <= 0 || value > kHighestPort)
         return std::nullopt;
     return static_cast<std::int32_t>(value);
+}
+
+bool IsPortAddressText(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'X' || text[1] == 'x'))
+        text.remove_prefix(2);
+    if (text.empty() || text.size() > 4)
+        return false;
+    for (const char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    return PortAddressFromToken(text).has_value();
 }
 
 std::string ReadConnectionToken(std::istream& in) {
@@ -76,9 +88,10 @@ ConnectionSaveResult SaveConnectionSettings(const std::filesystem::path& startDi
                        [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
         if (customAddress.empty())
             return {ConnectionSaveResult::Status::EmptyAddress, {}};
+        if (!IsPortAddressText(customAddress))
+            return {ConnectionSaveResult::Status::InvalidAddress, {}};
         token = customAddress;
-        if (const auto typed = PortAddressFromToken(token))
-            address = *typed;
+        address = *PortAddressFromToken(token);
         break;
     }
 

@@ -18,6 +18,10 @@ std::filesystem::path ConnectionSettingsPath(const std::filesystem::path& startD
 // Only 1..0xFFFF is an address: zero, negative and wider values give nothing.
 std::optional<std::int32_t> PortAddressFromToken(std::string_view token);
 
+// Whether a typed custom address is 1 to 4 hexadecimal digits, with an
+// optional "0x" prefix, naming a port above 0.
+bool IsPortAddressText(std::string_view text);
+
 // The first white-space-delimited token of the file's text ("" when there is
 // none), at most 255 characters of it.
 std::string ReadConnectionToken(std::istream& in);
@@ -36,8 +40,9 @@ PortChoice PortChoiceFor(std::int32_t portBase);
 struct ConnectionSaveResult {
     enum class Status {
         Saved,
-        EmptyAddress, // custom address left empty: nothing changed
-        NotWritten,   // the address holds for this run, the file was not written
+        EmptyAddress,   // custom address left empty: nothing changed
+        InvalidAddress, // custom address not 1 to 4 hex digits: nothing changed
+        NotWritten,     // the address holds for this run, the file was not written
     };
     Status status = Status::Saved;
     std::string error; // for NotWritten: what to tell the user
@@ -45,8 +50,10 @@ struct ConnectionSaveResult {
 
 // The dialog's "Save": works out the address for `choice` (for Custom from
 // `customAddress`, which is upper-cased as the dialog's box does), writes its
-// token to ConnSettings.dat and sets `portBase`. An address that does not
-// convert falls back to 0x378 while the typed text is still stored.
+// token to ConnSettings.dat and sets `portBase`. A custom address must be 1
+// to 4 hexadecimal digits (a "0X" prefix allowed) naming a port above 0;
+// anything else is refused before the file is touched, as the next start
+// would silently fall back to 0x378.
 ConnectionSaveResult SaveConnectionSettings(const std::filesystem::path& startDirectory,
                                             PortChoice choice, std::string& customAddress,
                                             std::int32_t& portBase);

@@ -45,10 +45,11 @@ void RunPinTest(Link& link, const std::function<void(const std::string&)>& showM
     for (const StatusPin& p : kStatusPins) {
         link.WriteStatus(p.written);
         const bool high = ((link.ReadStatus() & p.mask) != 0) != p.inverted;
-        showMessage(high ? PinHighText(p.pin)
-                         : "Pin " + std::to_string(p.pin) +
-                               " reads low. Pins 10 to 13 are inputs driven by the cable, not "
-                               "by this test.");
+        // Inputs: the level read, never a claim that the test drove it.
+        showMessage("Pin " + std::to_string(p.pin) +
+                    (high ? " reads high."
+                          : " reads low. Pins 10 to 13 are inputs driven by the cable, not by "
+                            "this test."));
     }
     link.WriteControl(0x00);
     link.WriteStatus(0x00);

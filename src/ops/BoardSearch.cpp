@@ -48,9 +48,17 @@ bool ReportPortUnavailable(FlowContext& ctx) {
         return false;
     ctx.host.ShowMessage("The parallel port cannot be used.\n\n" + ctx.portUnavailable +
                              "\n\nAfter fixing this, or choosing another port with the "
-                             "\"Connection...\" button, try again.",
+                             "\"Connection...\" button, try again. The Help topic \"Using a "
+                             "real parallel port\" (F1) explains each step.",
                          "Parallel Port Unavailable", MessageIcon::Exclamation, MessageButtons::Ok);
     return true;
+}
+
+std::string NoBoardOutcome(const FlowContext& ctx, AttemptResult result) {
+    char port[16];
+    std::snprintf(port, sizeof port, "0x%X", static_cast<unsigned>(ctx.state.link.portBase));
+    return result == AttemptResult::NoPort ? "Port " + std::string(port) + " could not be used"
+                                           : "No board answered on port " + std::string(port);
 }
 
 AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int operationAvr,

@@ -53,6 +53,10 @@ inline bool Succeeded(AttemptResult r) {
 // and returns true.
 bool ReportPortUnavailable(FlowContext& ctx);
 
+// The outcome line of a search that found no board: none answered, or the
+// port could not be used.
+std::string NoBoardOutcome(const FlowContext& ctx, AttemptResult result);
+
 // Tries the flow's 8051 and AVR operations in the order 8051, AVR, 8051,
 // AVR and stops at the first success; attempts of a family the run options
 // exclude count as failures. Without a usable port no attempt runs; once a

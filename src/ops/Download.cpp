@@ -16,12 +16,15 @@ void WritePanel(FlowContext& ctx) {
 }
 
 void RunPinTestFlow(FlowContext& ctx) {
-    if (ReportPortUnavailable(ctx))
+    if (ReportPortUnavailable(ctx)) {
+        ctx.host.ReportOutcome(NoBoardOutcome(ctx, AttemptResult::NoPort));
         return;
+    }
     Link link(ctx.port, ctx.clock, ctx.state.link);
     RunPinTest(link, [&](const std::string& text) {
         ctx.host.ShowMessage(text, "Kelvo", MessageIcon::None, MessageButtons::Ok);
     });
+    ctx.host.ReportOutcome("Pin test finished; the port is back at rest");
 }
 
 } // namespace
@@ -55,6 +58,11 @@ void IdentifyBoard(const BoardSettingsImage& image, BoardInfo& info) {
         BatteryUsable(info) ? FormatFixed(info.batteryVoltage, 1) + " volts" : "N/A";
 }
 
+std::string BoardName(const BoardInfo& info) {
+    return info.boardTypeName == "Unknown" ? "a board of unknown type"
+                                           : "the " + info.boardTypeName + " board";
+}
+
 void ShowBoardReadFailed(FlowContext& ctx) {
     ctx.host.ShowMessage(
         "Unable to read settings from board. Make sure the programming cable is plugged in, "
@@ -84,6 +92,7 @@ void DownloadConfiguration(FlowContext& ctx) {
         info.boardLoaded = 0;
         ResetSettingsImage(state.settingsImage);
         ShowUnknownBoard(ctx);
+        ctx.host.ReportOutcome(NoBoardOutcome(ctx, found));
         return;
     }
 
@@ -93,6 +102,7 @@ void DownloadConfiguration(FlowContext& ctx) {
     const int minor = image[entry::firmwareMinor];
     if (major == 0) {
         WritePanel(ctx);
+        ctx.host.ReportOutcome("A board answered but reports no firmware revision");
         return;
     }
     if (const std::optional<BoardType> type = LookUpBoardType(image[entry::boardTypeCode])) {
@@ -133,6 +143,7 @@ void DownloadConfiguration(FlowContext& ctx) {
             "Low Battery Found", MessageIcon::Exclamation, MessageButtons::Ok);
 
     ctx.host.ReloadPageOnScreen();
+    ctx.host.ReportOutcome("Settings read from " + BoardName(info));
     if (state.runOptions.displayDataMemRaw)
         ShowRawMemory(ctx, RawMemoryMode::Read);
 }

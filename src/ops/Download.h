@@ -16,6 +16,9 @@ void DownloadConfiguration(FlowContext& ctx);
 // revision, battery, dialog mode (the board panel's texts); tells no one.
 void IdentifyBoard(const BoardSettingsImage& image, BoardInfo& info);
 
+// "the Fennick board", or "a board of unknown type", for outcome lines.
+std::string BoardName(const BoardInfo& info);
+
 // "Board Read Failed": no board answered a settings read.
 void ShowBoardReadFailed(FlowContext& ctx);
 

@@ -14,6 +14,8 @@ void ShowInvalidFirmware(FlowHost& host) {
 
 namespace {
 
+constexpr char kInvalidFirmwareOutcome[] = "Firmware not written: the file is not valid";
+
 void ShowFirmwareUploadFailed(FlowContext& ctx) {
     ctx.host.ShowMessage(
         "Unable to write firmware to the board. Make sure the programming cable is plugged in, "
@@ -40,10 +42,12 @@ FirmwareUpdate UpdateFirmware(FlowContext& ctx) {
                              "board you have connected.\n\nPlease make sure you have selected "
                              "the correct\nfirmware for your board, and try again.\n\n",
                              "Bad Firmware File", MessageIcon::Error, MessageButtons::Ok);
+        ctx.host.ReportOutcome("Firmware not written: the file is for another board");
         return FirmwareUpdate::NotWritten;
     }
     if (!FirmwareImageReader(*path, state.FirmwareImageText)) {
         ShowInvalidFirmware(ctx.host);
+        ctx.host.ReportOutcome(kInvalidFirmwareOutcome);
         return FirmwareUpdate::NotWritten;
     }
     // Firmware for another board can leave this one unusable; without a read
@@ -56,17 +60,23 @@ FirmwareUpdate UpdateFirmware(FlowContext& ctx) {
                              "another board can leave it unusable. Do you wish to write this "
                              "firmware anyway?",
                              "Board Not Checked", MessageIcon::Exclamation,
-                             MessageButtons::YesNo) != MessageAnswer::Yes)
+                             MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes) {
+        ctx.host.ReportOutcome("Firmware not written: the board could not be checked");
         return FirmwareUpdate::NotWritten;
+    }
     const AttemptResult written = BoardAttemptSequence(ctx, 3, 6, *path);
     if (!Succeeded(written)) {
         if (written == AttemptResult::Failed)
             ShowFirmwareUploadFailed(ctx);
+        ctx.host.ReportOutcome(NoBoardOutcome(ctx, written) + "; firmware not written");
         return FirmwareUpdate::NotWritten;
     }
     if (written == AttemptResult::Avr)
         ctx.clock.SleepMs(1500); // let the new firmware start before the settings go in
     const int settingsWritten = UploadConfiguration(ctx);
+    ctx.host.ReportOutcome(settingsWritten == 1
+                               ? "Firmware written and verified; settings restored"
+                               : "Firmware written and verified; settings not written");
     ctx.host.RequestDownload();
     ctx.host.ShowMessage(settingsWritten == 1
                              ? "The board firmware and settings have been updated!\n\n"
@@ -92,14 +102,17 @@ bool InitialProgrammingFirmware(FlowContext& ctx) {
     if (chosen) {
         if (!FirmwareImageReader(state.rememberedFirmwarePath, state.FirmwareImageText)) {
             ShowInvalidFirmware(ctx.host);
+            ctx.host.ReportOutcome(kInvalidFirmwareOutcome);
         } else if (const AttemptResult r =
                        BoardAttemptSequence(ctx, 3, 6, state.rememberedFirmwarePath);
                    !Succeeded(r)) {
             if (r == AttemptResult::Failed)
                 ShowFirmwareUploadFailed(ctx);
+            ctx.host.ReportOutcome(NoBoardOutcome(ctx, r) + "; firmware not written");
             return false;
         } else {
             written = true;
+            ctx.host.ReportOutcome("Firmware written and verified");
         }
     }
     ctx.host.Beep();

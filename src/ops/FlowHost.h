@@ -10,7 +10,8 @@
 namespace kelvo {
 
 enum class MessageIcon { None, Exclamation, Error };
-enum class MessageButtons { Ok, YesNo };
+// YesNoDefaultNo guards what cannot be undone: Enter answers No.
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MessageAnswer { Ok, Yes, No };
 enum class FileKind { Settings, Firmware };
 
@@ -67,6 +68,10 @@ public:
     virtual void CollectCurrentPage() = 0;
     // Queues a Download Configuration to run after the current flow.
     virtual void RequestDownload() = 0;
+    // One line saying what the flow did or why not ("Settings written to the
+    // Fennick board"), for a window's status line; the terminal says it with
+    // its own output and exit status instead.
+    virtual void ReportOutcome(const std::string& /*line*/) {}
 };
 
 } // namespace kelvo

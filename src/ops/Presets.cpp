@@ -58,7 +58,7 @@ bool FactoryDefaults(FlowContext& ctx) {
     if (ctx.host.ShowMessage("This will reset all board settings to factory defaults. Are you "
                              "sure you wish to do this?",
                              "Confirm Factory Reset", MessageIcon::None,
-                             MessageButtons::YesNo) != MessageAnswer::Yes)
+                             MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes)
         return false;
     const BoardSettingsImage saved = state.settingsImage;
     state.settingsImage.fill(0xFF);
@@ -71,6 +71,7 @@ bool FactoryDefaults(FlowContext& ctx) {
                 "press the \"Upload Configuration\" button to try to again.",
                 "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
         state.settingsImage = saved;
+        ctx.host.ReportOutcome(NoBoardOutcome(ctx, reset) + "; factory defaults not written");
         return false;
     }
     ctx.clock.SleepMs(1000);
@@ -82,8 +83,10 @@ bool FactoryDefaults(FlowContext& ctx) {
         for (std::size_t i : kReadOnlyEntries)
             state.settingsImage[i] = saved[i];
         ShowUnknownBoard(ctx);
+        ctx.host.ReportOutcome("Factory defaults written; the board could not be read back");
         return false;
     }
+    ctx.host.ReportOutcome("Factory defaults written to " + BoardName(state.boardInfo));
     return true;
 }
 

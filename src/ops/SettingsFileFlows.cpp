@@ -4,6 +4,7 @@
 #include "ops/EyeBypass.h"
 #include "ops/Upload.h"
 
+#include <filesystem>
 #include <sstream>
 
 namespace kelvo {
@@ -28,6 +29,10 @@ void ShowValueDoesNotFit(FlowContext& ctx, const std::string& path,
                          "Open Settings Failed", MessageIcon::Error, MessageButtons::Ok);
 }
 
+std::string FileName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
 } // namespace
 
 bool ReadyToSave(FlowContext& ctx) {
@@ -36,8 +41,10 @@ bool ReadyToSave(FlowContext& ctx) {
 }
 
 bool SaveConfiguration(FlowContext& ctx) {
-    if (!ReadyToSave(ctx))
+    if (!ReadyToSave(ctx)) {
+        ctx.host.ReportOutcome(kSettingsIncompleteOutcome + std::string("saved"));
         return false;
+    }
     const std::optional<std::string> path =
         ctx.host.ChooseSaveFile(FileKind::Settings, "MySettings.esf");
     if (!path)
@@ -49,8 +56,10 @@ bool SaveConfiguration(FlowContext& ctx) {
         ctx.host.ShowMessage("Unable to create settings file. Your settings can not be saved.\n\n" +
                                  written.error,
                              "Save Settings Failed", MessageIcon::Error, MessageButtons::Ok);
+        ctx.host.ReportOutcome("Settings not saved: " + FileName(*path) + " could not be written");
         return false;
     }
+    ctx.host.ReportOutcome("Settings saved to " + FileName(*path));
     return true;
 }
 
@@ -62,9 +71,12 @@ bool OpenConfiguration(FlowContext& ctx) {
     const std::optional<std::string> text = ReadSettingsFileText(*path, why);
     if (!text) {
         ShowCannotOpen(ctx, *path);
-        return false;
+    } else if (OpenConfigurationText(ctx, *path, *text)) {
+        ctx.host.ReportOutcome("Settings loaded from " + FileName(*path));
+        return true;
     }
-    return OpenConfigurationText(ctx, *path, *text);
+    ctx.host.ReportOutcome("Settings not loaded from " + FileName(*path));
+    return false;
 }
 
 bool OpenConfigurationText(FlowContext& ctx, const std::string& path, const std::string& text) {

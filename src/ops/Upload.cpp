@@ -1,5 +1,6 @@
 #include "ops/Upload.h"
 
+#include "ops/Download.h"
 #include "ops/RawMemory.h"
 #include "settings/Validation.h"
 
@@ -16,8 +17,10 @@ bool CheckSettingsValid(FlowContext& ctx) {
 
 int UploadConfiguration(FlowContext& ctx) {
     ctx.host.CollectCurrentPage();
-    if (!CheckSettingsValid(ctx))
+    if (!CheckSettingsValid(ctx)) {
+        ctx.host.ReportOutcome(kSettingsIncompleteOutcome + std::string("written"));
         return -1;
+    }
     if (ctx.state.runOptions.displayDataMemRaw)
         ShowRawMemory(ctx, RawMemoryMode::WillBeWritten);
     if (const AttemptResult written = BoardAttemptSequence(ctx, 1, 5); !Succeeded(written)) {
@@ -27,8 +30,10 @@ int UploadConfiguration(FlowContext& ctx) {
                 "in, and the power is on.    \n\nWhen you have verified the connections, press the "
                 "\"Upload Configuration\" button to try to again.",
                 "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+        ctx.host.ReportOutcome(NoBoardOutcome(ctx, written) + "; settings not written");
         return -1;
     }
+    ctx.host.ReportOutcome("Settings written to " + BoardName(ctx.state.boardInfo));
     return 1;
 }
 

@@ -12,4 +12,8 @@ int UploadConfiguration(FlowContext& ctx);
 // the program.
 bool CheckSettingsValid(FlowContext& ctx);
 
+// The outcome line of a refused upload or save, ended by "written" or "saved".
+inline constexpr char kSettingsIncompleteOutcome[] =
+    "A setting is missing or out of range; settings not ";
+
 } // namespace kelvo

@@ -131,6 +131,9 @@ public:
         : QObject(logo), logo_(logo), showAbout_(std::move(showAbout)) {
         logo->setToolTip(QStringLiteral("Click the logo for About Kelvo (version, help, website)"));
         logo->setFocusPolicy(Qt::TabFocus);
+        // A label draws no focus of its own; keyboard users must see it.
+        logo->setStyleSheet(QStringLiteral("QLabel { border: 1px solid transparent; } "
+                                           "QLabel:focus { border: 1px dotted palette(text); }"));
         logo->setCursor(Qt::PointingHandCursor);
         logo->installEventFilter(this);
     }

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTime>
 
 #include <algorithm>
 #include <filesystem>
@@ -94,8 +95,20 @@ public:
         if (page >= 0 && page < static_cast<int>(w_.pages_.size()))
             w_.pages_[static_cast<std::size_t>(page)]->Collect(CollectVariant::CollectCurrentPage);
     }
+    // The read-back a flow asks for keeps that flow's line; a failed one
+    // has its own box.
     void RequestDownload() override {
-        Post([this] { w_.DownloadConfigurationRequest(); });
+        Post([this] {
+            w_.readBack_ = true;
+            w_.DownloadConfigurationRequest();
+            w_.readBack_ = false;
+        });
+    }
+    void ReportOutcome(const std::string& line) override {
+        if (w_.readBack_)
+            return;
+        w_.ShowOutcome(QString::fromStdString(line) + QStringLiteral(" at ") +
+                       QTime::currentTime().toString(QStringLiteral("HH:mm")));
     }
 
 private:
@@ -119,6 +132,8 @@ CKelvoAppDlg::CKelvoAppDlg(AppState& state, BoardAccess& board, HelpService& hel
         InstallAboutEntry(this, FindControl(this, 135),
                           [this, show = options.showAbout] { show(this); });
     InstallHelp(this, help_, kMainWindowHelp);
+    // Keys start in the options list, never unseen on the logo.
+    list_->setFocus();
     OpeningSequence(options);
 }
 
@@ -189,10 +204,22 @@ void CKelvoAppDlg::BuildControls() {
     flowButton("Exit ", 2, 279, 240, 60, [this] { reject(); });
 
     label("Orrivane", 6, 243, 34);
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    place(line, 42, 245, 230, 4);
+    rule_ = new QFrame(this);
+    rule_->setFrameShape(QFrame::HLine);
+    rule_->setFrameShadow(QFrame::Sunken);
+    place(rule_, 42, 245, 230, 4);
+    // What the last flow did takes the rule's place, inside the design's
+    // frame; never a window of its own.
+    outcome_ = label("", 42, 243, 233);
+    outcome_->setObjectName(QStringLiteral("outcomeLine"));
+    outcome_->hide();
+}
+
+void CKelvoAppDlg::ShowOutcome(const QString& line) {
+    rule_->hide();
+    outcome_->setToolTip(line);
+    outcome_->setText(outcome_->fontMetrics().elidedText(line, Qt::ElideRight, outcome_->width()));
+    outcome_->show();
 }
 
 void CKelvoAppDlg::OpeningSequence(const MainWindowOptions& options) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QListWidget;
@@ -73,6 +74,8 @@ private:
     void UpdatePanel(bool saveToState);
     void DownloadConfigurationRequest();
     void OpenConnectionDialog();
+    // The status line left of Exit: what the last flow did, or why not.
+    void ShowOutcome(const QString& line);
 
     AppState& state_;
     BoardAccess& board_;
@@ -89,6 +92,9 @@ private:
     QListWidget* list_ = nullptr;
     QGroupBox* frame_ = nullptr;
     QPushButton* upload_ = nullptr;
+    QFrame* rule_ = nullptr;
+    QLabel* outcome_ = nullptr;
+    bool readBack_ = false; // a download a flow asked for is running
 };
 
 } // namespace kelvo

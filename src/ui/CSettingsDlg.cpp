@@ -116,6 +116,13 @@ void CSettingsDlg::accept() {
         ShowMessageBox(this, "Empty port address found. Please enter a valid address.",
                        "Empty Address Found", MessageIcon::Exclamation, MessageButtons::Ok);
         return;
+    case ConnectionSaveResult::Status::InvalidAddress:
+        ShowMessageBox(this,
+                       "The port address \"" + m_strCustomAddress +
+                           "\" is not a hexadecimal number of 1 to 4 digits. Please enter a "
+                           "valid address, such as 3BC.",
+                       "Invalid Address Found", MessageIcon::Exclamation, MessageButtons::Ok);
+        return;
     case ConnectionSaveResult::Status::NotWritten:
         ShowMessageBox(this, result.error, "Connection Settings", MessageIcon::Exclamation,
                        MessageButtons::Ok);

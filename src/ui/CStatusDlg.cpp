@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <mutex>
@@ -107,8 +108,9 @@ CStatusDlg::CStatusDlg(const OperationRequest& request, QWidget* parent)
     SetControlId(progress_, 1013);
     progress_->setGeometry(DluToPixels(f, 7, 18, 211, 14));
     progress_->setTextVisible(false);
-    progress_->setRange(0, 100);
-    progress_->setValue(0);
+    // Busy until the operation counts its first step: the search and the
+    // delay calibration take seconds before that.
+    progress_->setRange(0, 0);
     timeLeft_ = AddLabel(this, 1067, DluToPixels(f, 7, 34, 215, 9));
     // Two lines where the font is wider than the template's.
     warning_ = AddLabel(this, 1014, DluToPixels(f, 7, 44, 215, 19));
@@ -116,6 +118,11 @@ CStatusDlg::CStatusDlg(const OperationRequest& request, QWidget* parent)
     warning_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setText(QString::fromStdString(request.initialStatus));
     warning_->setText(QString::fromStdString(request.warning));
+
+    // Between the estimates, which come every five seconds or so, the time
+    // left counts down once a second.
+    countdown_.setInterval(1000);
+    connect(&countdown_, &QTimer::timeout, this, &CStatusDlg::CountDown);
 
     drainTimer_.setInterval(15);
     drainTimer_.setTimerType(Qt::PreciseTimer);
@@ -182,18 +189,25 @@ void CStatusDlg::Drain() {
     for (const ProgressQueue::Event& e : events) {
         switch (e.kind) {
         case ProgressQueue::Kind::Range:
-            progress_->setRange(0, std::max(e.value, 0));
+            rangeMax_ = std::max(e.value, 0);
+            if (counting_)
+                progress_->setRange(0, rangeMax_);
             break;
         case ProgressQueue::Kind::Position:
+            if (!counting_ && e.value > 0) {
+                counting_ = true;
+                progress_->setRange(0, rangeMax_);
+            }
             // QProgressBar ignores values outside its range; a progress
             // control shows them at the nearer end.
-            progress_->setValue(std::clamp(e.value, 0, progress_->maximum()));
+            if (counting_)
+                progress_->setValue(std::clamp(e.value, 0, progress_->maximum()));
             break;
         case ProgressQueue::Kind::Status:
             status_->setText(QString::fromStdString(e.text));
             break;
         case ProgressQueue::Kind::TimeLeft:
-            timeLeft_->setText(QString::fromStdString(e.text));
+            ShowTimeLeft(QString::fromStdString(e.text));
             break;
         case ProgressQueue::Kind::Warning:
             warning_->setText(QString::fromStdString(e.text));
@@ -204,11 +218,32 @@ void CStatusDlg::Drain() {
     if (!finished)
         return;
     drainTimer_.stop();
+    countdown_.stop();
     worker_.join();
     qApp->removeEventFilter(inputBlocker_.get());
     inputBlocker_.reset();
     emit operationEnded();
     done(QDialog::Rejected);
+}
+
+void CStatusDlg::ShowTimeLeft(const QString& text) {
+    timeLeft_->setText(text);
+    static const QRegularExpression estimate(QStringLiteral("^Time Left: (\\d\\d):(\\d\\d)$"));
+    const QRegularExpressionMatch m = estimate.match(text);
+    if (!m.hasMatch()) {
+        countdown_.stop();
+        return;
+    }
+    estimateSeconds_ = m.captured(1).toInt() * 60 + m.captured(2).toInt();
+    sinceEstimate_.start();
+    countdown_.start();
+}
+
+void CStatusDlg::CountDown() {
+    const qint64 left = std::max<qint64>(estimateSeconds_ - sinceEstimate_.elapsed() / 1000, 0);
+    timeLeft_->setText(QStringLiteral("Time Left: %1:%2")
+                           .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(left % 60, 2, 10, QLatin1Char('0')));
 }
 
 void CStatusDlg::reject() {

@@ -4,6 +4,7 @@
 #include "ops/FlowHost.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -63,6 +64,10 @@ protected:
 private:
     void StartOperation();
     void Drain();
+    // An estimate ("Time Left: 01:20") starts the countdown; any other text
+    // stops it.
+    void ShowTimeLeft(const QString& text);
+    void CountDown();
 
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
@@ -76,6 +81,11 @@ private:
     std::thread worker_;
     QTimer drainTimer_;
     QTimer startFallback_;
+    QTimer countdown_;
+    QElapsedTimer sinceEstimate_;
+    int estimateSeconds_ = 0;
+    int rangeMax_ = 100;
+    bool counting_ = false; // a step has been counted: the bar shows the range
 };
 
 } // namespace kelvo

@@ -1,5 +1,6 @@
 #include "ui/UpDownControl.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -80,7 +81,29 @@ UpDownControl::UpDownControl(QWidget* parent) : QWidget(parent), accels_(Default
 }
 
 void UpDownControl::setBuddy(QLineEdit* buddy) {
+    if (buddy_)
+        buddy_->removeEventFilter(this);
     buddy_ = buddy;
+    if (buddy_)
+        buddy_->installEventFilter(this);
+}
+
+bool UpDownControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != buddy_ || event->type() != QEvent::KeyPress || !isEnabled())
+        return QWidget::eventFilter(watched, event);
+    // Up and Page Up are the upper arrow, Down and Page Down the lower one.
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_PageUp:
+        click(+1);
+        return true;
+    case Qt::Key_Down:
+    case Qt::Key_PageDown:
+        click(-1);
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void UpDownControl::setRange(int lower, int upper) {

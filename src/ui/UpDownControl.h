@@ -45,7 +45,8 @@ int AccelerationStep(const std::vector<UpDownAccel>& accels, qint64 heldMs);
 // An up-down control beside a read-only buddy edit, with wrap-around and the
 // buddy holding the position as "%d". QSpinBox owns its text, never re-reads
 // text a page rewrote and clamps before it wraps, so the pages cannot use it.
-// The control takes no focus; keys and the wheel in the buddy do nothing.
+// The control takes no focus; Up, Down, Page Up and Page Down in the buddy
+// are clicks on its arrows, while typing and the wheel change nothing.
 class UpDownControl final : public QWidget {
     Q_OBJECT
 
@@ -82,6 +83,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QRect arrowRect(int direction) const;

@@ -80,23 +80,36 @@ TEST_F(ConnectionDialogTest, CustomAddressOfAStandardPortOpensAsThatPort) {
     EXPECT_EQ(state.link.portBase, 0x278);
 }
 
-TEST_F(ConnectionDialogTest, EmptyCustomAddressIsRefusedAndTheDialogStays) {
-    Store("278");
-    bool stillOpen = false;
-    Run(
-        [&](CSettingsDlg& d) {
-            QTest::mouseClick(Radio(d, 1047), Qt::LeftButton);
-            Save(d);
-            stillOpen = d.isVisible();
-            QTest::keyClick(&d, Qt::Key_F1); // does nothing here
-            QTest::mouseClick(FindControl(&d, 2), Qt::LeftButton);
-        },
-        {"Empty Address Found"});
-    EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(script.texts[0], "Empty port address found. Please enter a valid address.");
-    EXPECT_EQ(script.icons[0], QMessageBox::Warning);
-    EXPECT_EQ(Stored(), "278");
-    EXPECT_EQ(state.link.portBase, 0x278);
+TEST_F(ConnectionDialogTest, EmptyOrMalformedCustomAddressIsRefusedAndTheDialogStays) {
+    const struct {
+        const char* typed;
+        const char* caption;
+        const char* text;
+    } cases[] = {
+        {"", "Empty Address Found", "Empty port address found. Please enter a valid address."},
+        {"zz9", "Invalid Address Found",
+         "The port address \"ZZ9\" is not a hexadecimal number of 1 to 4 digits. Please enter a "
+         "valid address, such as 3BC."},
+    };
+    for (const auto& c : cases) {
+        Store("278");
+        bool stillOpen = false;
+        Run(
+            [&](CSettingsDlg& d) {
+                QTest::mouseClick(Radio(d, 1047), Qt::LeftButton);
+                QTest::keyClicks(Address(d), c.typed);
+                Save(d);
+                stillOpen = d.isVisible();
+                QTest::keyClick(&d, Qt::Key_F1); // does nothing here
+                QTest::mouseClick(FindControl(&d, 2), Qt::LeftButton);
+            },
+            {c.caption});
+        EXPECT_TRUE(stillOpen) << c.typed;
+        EXPECT_EQ(script.texts.back(), c.text);
+        EXPECT_EQ(script.icons.back(), QMessageBox::Warning);
+        EXPECT_EQ(Stored(), "278");
+        EXPECT_EQ(state.link.portBase, 0x278);
+    }
     EXPECT_EQ(help.opened, 0);
 }
 
@@ -109,16 +122,6 @@ TEST_F(ConnectionDialogTest, CancelKeepsTheFileButOpeningReloadedTheAddress) {
     });
     EXPECT_EQ(Stored(), "3BC");
     EXPECT_EQ(state.link.portBase, 0x3BC);
-}
-
-TEST_F(ConnectionDialogTest, UnreadableAddressFallsBackToLpt1ButIsStoredAsTyped) {
-    Run([](CSettingsDlg& d) {
-        QTest::mouseClick(Radio(d, 1047), Qt::LeftButton);
-        QTest::keyClicks(Address(d), "zz");
-        Save(d);
-    });
-    EXPECT_EQ(Stored(), "ZZ");
-    EXPECT_EQ(state.link.portBase, 0x378);
 }
 
 TEST_F(ConnectionDialogTest, MainWindowButtonOpensItAndTheNextFlowUsesTheNewPort) {

@@ -376,6 +376,24 @@ TEST_F(HelpTest, TheLogoIsTheAboutEntryByMouseAndKeyboard) {
     ASSERT_NE(logo, nullptr);
     EXPECT_TRUE(logo->toolTip().contains("About Kelvo"));
     EXPECT_TRUE(logo->focusPolicy() & Qt::TabFocus);
+    // Keys start in the options list: Enter and Space there open nothing.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(ControlIdOf(QApplication::focusWidget()), 1065);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(abouts, 0);
+    // Wherever Tab takes the focus, it shows: each control looks different
+    // with the focus than after Tab has moved it on.
+    for (int step = 0; step < 40; ++step) {
+        QWidget* w = QApplication::focusWidget();
+        const QImage focused = w->grab().toImage();
+        QTest::keyClick(w, Qt::Key_Tab);
+        EXPECT_NE(w->grab().toImage(), focused) << ControlIdOf(w);
+        if (ControlIdOf(QApplication::focusWidget()) == 1065)
+            break;
+    }
+    EXPECT_EQ(ControlIdOf(QApplication::focusWidget()), 1065) << "Tab comes round";
+    EXPECT_EQ(abouts, 0);
 
     QTest::mouseClick(logo, Qt::RightButton);
     RightClick(logo); // no topic and no about box

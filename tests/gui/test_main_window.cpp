@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QRegularExpression>
 
 namespace kelvo {
 namespace {
@@ -300,7 +301,7 @@ TEST_F(MainWindowTest, PinTestStepsThroughThirteenBoxesAnsweredWithKeys) {
         if (pin < 10)
             EXPECT_EQ(text, "Pin " + std::to_string(pin) + " is now high.");
         else
-            EXPECT_EQ(text.rfind("Pin " + std::to_string(pin) + " ", 0), 0u) << text;
+            EXPECT_EQ(text.rfind("Pin " + std::to_string(pin) + " reads ", 0), 0u) << text;
         EXPECT_EQ(script.icons[static_cast<std::size_t>(pin - 1)], QMessageBox::NoIcon);
     }
     EXPECT_EQ(script.progressWindows, 0);
@@ -321,6 +322,10 @@ TEST_F(MainWindowTest, AnUnusablePortIsExplainedOnceAndTheWindowStillOpens) {
     ASSERT_TRUE(SpinUntil([&] { return script.Done() && window->currentPage() == 0; }));
     EXPECT_EQ(script.Boxes(), (std::vector<std::string>{"Parallel Port Unavailable"}));
     EXPECT_NE(script.texts[0].find("/dev/parport0: Permission denied"), std::string::npos);
+    // Speaks to the person at the window: no command-line advice.
+    EXPECT_NE(script.texts[0].find("Help topic \"Using a real parallel port\""), std::string::npos);
+    for (const char* cli : {"--sim", "kelvo-cli"})
+        EXPECT_EQ(script.texts[0].find(cli), std::string::npos) << cli;
     EXPECT_EQ(script.progressWindows, 0);
     EXPECT_EQ(Panel(), (std::vector<std::string>{"Unknown", "Unknown", "Unknown"}));
     EXPECT_TRUE(window->isVisible());
@@ -329,6 +334,96 @@ TEST_F(MainWindowTest, AnUnusablePortIsExplainedOnceAndTheWindowStillOpens) {
     board->unavailable.clear();
     Click(1007);
     EXPECT_EQ(Panel(), (std::vector<std::string>{"Fennick", "v3.10", "9.4 volts"}));
+}
+
+} // namespace
+} // namespace kelvo
+
+namespace kelvo {
+namespace {
+
+// After every flow the line left of Exit says what was done, or why not,
+// with the time; it never opens a window of its own.
+TEST_F(MainWindowTest, StatusLineSaysWhatEachFlowDidWithTheTime) {
+    Open(Fennick());
+    WaitForFlows(1);
+    const std::string file = (directory / "MySettings.esf").string();
+    const auto* line = window->findChild<QLabel*>(QStringLiteral("outcomeLine"));
+    ASSERT_NE(line, nullptr);
+    const struct {
+        std::function<void()> act;
+        const char* said;
+    } steps[] = {
+        {[] {}, "Settings read from the Fennick board"},
+        {[&] { Click(1008); }, "Settings written to the Fennick board"},
+        {[&] {
+             script.Choose("Save As", file);
+             Click(1009);
+         },
+         "Settings saved to MySettings.esf"},
+        {[&] {
+             script.Choose("Open", file);
+             Click(1044);
+         },
+         "Settings loaded from MySettings.esf"},
+        {[&] {
+             state.link.portBase = 0x278; // the simulated board answers at 0x378 only
+             script.Press("Settings Upload Failed");
+             Click(1008);
+         },
+         "No board answered on port 0x278; settings not written"},
+        {[&] {
+             board->unavailable = "Cannot open /dev/parport0: Permission denied";
+             script.Press("Parallel Port Unavailable");
+             Click(1007);
+         },
+         "Port 0x278 could not be used"},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        ASSERT_TRUE(SpinUntil([&] { return script.Done(); })) << step.said;
+        const QRegularExpression expected(
+            QStringLiteral("^%1 at \\d\\d:\\d\\d$")
+                .arg(QRegularExpression::escape(QString::fromLatin1(step.said))));
+        EXPECT_TRUE(expected.match(line->toolTip()).hasMatch()) << line->toolTip().toStdString();
+        EXPECT_TRUE(line->isVisible());
+        EXPECT_LE(line->geometry().right(), FindControl(window.get(), 2)->geometry().left());
+    }
+}
+
+} // namespace
+} // namespace kelvo
+
+namespace kelvo {
+namespace {
+
+// A box keeps the text's own line breaks: its longest line fits whole, so
+// no word is left alone on a line of its own.
+TEST_F(MainWindowTest, MessageBoxesKeepTheirOwnLineBreaks) {
+    const char* texts[] = {
+        "Unable to read settings from board. Make sure the programming cable is plugged in, "
+        "and the power is on.    \n\nWhen you have verified the connections, press the "
+        "\"Download Configuration\" button to try to again.",
+        "The board firmware has been updated, but your settings could not be\nwritten to it due "
+        "to a bad or empty value in one of the Kelvo options.\n\nOnce you correct the option, "
+        "you can upload your settings.",
+        "Short.",
+    };
+    for (const char* text : texts) {
+        bool fits = false;
+        script.Then("Kelvo", [&](QDialog& d) {
+            const auto* label = d.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            int longest = 0;
+            for (const QString& line : QString::fromLatin1(text).split('\n'))
+                longest = std::max(longest, label->fontMetrics().horizontalAdvance(line));
+            fits = label->contentsRect().width() >= longest &&
+                   label->height() >= label->sizeHint().height() &&
+                   d.rect().contains(label->geometry());
+            d.done(0);
+        });
+        ShowMessageBox(nullptr, text, "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);
+        EXPECT_TRUE(fits) << text;
+    }
 }
 
 } // namespace

@@ -120,14 +120,30 @@ TEST(UpDownControl, HoldingAnArrowRepeatsUntilReleased) {
     EXPECT_FALSE(b.spin->isRepeating());
 }
 
-TEST(UpDownControl, KeysAndWheelInTheBuddyDoNothing) {
+// The arrow and page keys in the buddy are clicks on the arrows (wrapping,
+// one notification each); typing and the wheel change nothing.
+TEST(UpDownControl, ArrowAndPageKeysInTheBuddyStepLikeClicks) {
+    const struct {
+        Qt::Key key;
+        const char* from;
+        const char* to;
+    } cases[] = {
+        {Qt::Key_Up, "12", "13"},      {Qt::Key_Down, "12", "11"}, {Qt::Key_PageUp, "30", "1"},
+        {Qt::Key_PageDown, "1", "30"}, {Qt::Key_5, "12", "12"},    {Qt::Key_Backspace, "12", "12"},
+    };
+    for (const auto& c : cases) {
+        SpinBench b;
+        b.spin->setRange(1, 30);
+        b.spin->setStep(1);
+        b.edit->setText(c.from);
+        b.edit->setFocus();
+        QTest::keyClick(b.edit, c.key);
+        EXPECT_EQ(b.edit->text(), c.to) << c.key;
+        EXPECT_EQ(b.notified.size(), std::string_view(c.from) == c.to ? 0u : 1u) << c.key;
+    }
     SpinBench b;
     b.spin->setRange(1, 30);
-    b.spin->setStep(1);
     b.edit->setText("12");
-    b.edit->setFocus();
-    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown})
-        QTest::keyClick(b.edit, key);
     const QPointF at = b.edit->rect().center();
     QWheelEvent wheel(at, b.edit->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);

@@ -160,6 +160,60 @@ TEST_F(MainWindowTest, UnassignedOperationTwoClosesAtOnceAndKeepsTheFlag) {
         EXPECT_EQ(s.status, kSearchText);
 }
 
+// Busy from the first moment (the search and the calibration count no step),
+// and between two estimates the time left counts down once a second.
+TEST_F(MainWindowTest, BarIsBusyUntilARangeAndTimeLeftCountsDownBetweenEstimates) {
+    Open(Fennick());
+    WaitForFlows(1);
+    std::mutex mutex;
+    std::condition_variable cv;
+    int stage = 0; // raised by the window's side, waited for by the operation
+    const auto release = [&](int to) {
+        std::lock_guard lock(mutex);
+        stage = to;
+        cv.notify_all();
+    };
+    const auto waitFor = [&](int at) {
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return stage >= at; });
+    };
+    bool busyAtStart = false, countedDown = false, stopped = false, busyAtZero = false,
+         counting = false;
+    script.onProgress = [&](CStatusDlg& progress) {
+        QObject::connect(&progress, &CStatusDlg::operationStarted, &progress, [&, p = &progress] {
+            auto* bar = static_cast<QProgressBar*>(FindControl(p, 1013));
+            busyAtStart = bar->minimum() == 0 && bar->maximum() == 0;
+            countedDown = SpinUntil([&] { return TextOf(p, 1067) == "Time Left: 00:01"; });
+            release(1);
+            // A range alone, and step 0, still count nothing.
+            ASSERT_TRUE(SpinUntil([&] { return TextOf(p, 1067) == "Time Left: Calculating..."; }));
+            busyAtZero = bar->maximum() == 0;
+            QTest::qWait(1300);
+            stopped = TextOf(p, 1067) == "Time Left: Calculating...";
+            release(2);
+            counting = SpinUntil([&] { return bar->maximum() == 36 && bar->value() == 1; });
+            release(3);
+        });
+    };
+    OperationRequest request;
+    request.initialStatus = kSearchText;
+    window->host().RunInProgressWindow(request, [&](ProgressSink& sink) {
+        sink.SetTimeLeft("Time Left: 00:03");
+        waitFor(1);
+        sink.SetRange(36);
+        sink.SetPosition(0);
+        sink.SetTimeLeft("Time Left: Calculating...");
+        waitFor(2);
+        sink.SetPosition(1);
+        waitFor(3);
+    });
+    EXPECT_TRUE(busyAtStart);
+    EXPECT_TRUE(busyAtZero);
+    EXPECT_TRUE(counting);
+    EXPECT_TRUE(countedDown);
+    EXPECT_TRUE(stopped) << "a text that is no estimate stops the countdown";
+}
+
 TEST_F(MainWindowTest, FirmwareUpdateShowsItsStatusBarAndTimeLeft) {
     Open(Fennick());
     WaitForFlows(1);
@@ -216,6 +270,9 @@ TEST_F(MainWindowTest, FirmwareUpdateShowsItsStatusBarAndTimeLeft) {
     for (const Shown& s : windows[3])
         EXPECT_EQ(s.timeLeft, "");
     EXPECT_EQ(Panel(), (std::vector<std::string>{"Fennick", "v3.10", "9.4 volts"}));
+    // The read-back keeps the update's own line.
+    const auto* line = window->findChild<QLabel*>(QStringLiteral("outcomeLine"));
+    EXPECT_TRUE(line->toolTip().startsWith("Firmware written and verified; settings restored at "));
 }
 
 } // namespace

@@ -44,6 +44,8 @@ cd "$work/repo"
 out=$(scripts/run download 2>/dev/null)
 [ "$out" = "program output" ] || fail "scripts/run: stdout holds more than the program's: $out"
 run_dir=$(grep -m1 -- ' -B ' "$LOG" | sed 's/.* -B \([^ ]*\).*/\1/')
+grep -q -- '--build .*--target .*kelvo_help' "$LOG" ||
+    fail "scripts/run does not build the help, so F1 and the About box find none"
 : >"$LOG"
 
 if scripts/test >/dev/null 2>&1; then

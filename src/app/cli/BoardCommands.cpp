@@ -55,7 +55,11 @@ public:
         connection_ = OpenBoardConnection(cli_.connection,
                                           static_cast<std::uint16_t>(state.link.portBase), error);
         if (!connection_) {
-            cli_.err << "kelvo-cli: " << error << "\n";
+            cli_.err << "kelvo-cli: " << error
+                     << "\nTo try Kelvo without hardware, give --sim FILE: a simulated board "
+                        "(kelvo-cli sim-create FILE --family avr makes one).\nA USB-to-parallel "
+                        "printer adapter cannot drive the cable's lines; a motherboard, PCI or "
+                        "PCIe parallel port (any base address) can.\n";
             return false;
         }
         // Never a believable board that is not there without saying so.

@@ -67,9 +67,9 @@ MessageAnswer CliFlowHost::ShowMessage(const std::string& text, const std::strin
     const bool problem = icon != MessageIcon::None;
     // The flows' texts as they are, without the blank lines some end in.
     const std::string_view shown(text.data(), text.find_last_not_of('\n') + 1);
-    if (problem || buttons == MessageButtons::YesNo || !cli_.quiet)
+    if (problem || buttons != MessageButtons::Ok || !cli_.quiet)
         cli_.err << (problem ? "kelvo-cli: " : "") << caption << ": " << shown << "\n";
-    if (buttons == MessageButtons::YesNo) {
+    if (buttons != MessageButtons::Ok) {
         cli_.err << (cli_.yes ? "(answered Yes)\n" : "(answered No; give --yes to go on)\n");
         return cli_.yes ? MessageAnswer::Yes : MessageAnswer::No;
     }

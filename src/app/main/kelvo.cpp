@@ -95,6 +95,11 @@ int main(int argc, char** argv) {
             std::cout << DesktopUsage();
         return 0;
     }
+    if (const auto missing =
+            MissingDisplay(std::vector<std::string>(argv + 1, argv + argc), ProcessEnvironment)) {
+        std::cerr << *missing << "\n";
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvo"));
     QApplication::setWindowIcon(KelvoIcon());
