@@ -3,6 +3,7 @@
 // SIGTERM into that stop, warning first while a write runs.
 #include "FirmwareTestImages.h"
 #include "FlowTestSupport.h"
+#include "app/SimConnection.h"
 #include "app/cli/Cli.h"
 #include "link/AvrProtocol.h"
 #include "link/Mcs51Protocol.h"

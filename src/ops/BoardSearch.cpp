@@ -40,6 +40,7 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.codeRead = &ctx.state.codeRead;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
+        ctx.state.failedReadCheck = op.failedReadCheck;
     });
 }
 
@@ -62,7 +63,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
     const RunOptions& options = ctx.state.runOptions;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const bool avr = attempt % 2 == 1;
-        if ((ctx.stop && ctx.stop->requested) || (avr ? options.only8051 : options.avrOnly)) {
+        if (StopRequested(ctx) || (avr ? options.only8051 : options.avrOnly)) {
             ctx.state.operationSucceeded = 0;
             continue;
         }
@@ -75,7 +76,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
         if (ctx.state.operationSucceeded == 1)
             return avr ? AttemptResult::Avr : AttemptResult::Mcs51;
     }
-    return AttemptResult::Failed;
+    return StopRequested(ctx) ? AttemptResult::Stopped : AttemptResult::Failed;
 }
 
 } // namespace kelvo

@@ -67,6 +67,8 @@ FirmwareUpdate UpdateFirmware(FlowContext& ctx) {
     if (written == AttemptResult::Avr)
         ctx.clock.SleepMs(1500); // let the new firmware start before the settings go in
     const int settingsWritten = UploadConfiguration(ctx);
+    if (settingsWritten != 1 && StopRequested(ctx))
+        return FirmwareUpdate::SettingsNotWritten; // the stop has been reported
     ctx.host.RequestDownload();
     ctx.host.ShowMessage(settingsWritten == 1
                              ? "The board firmware and settings have been updated!\n\n"
