@@ -45,6 +45,15 @@ bool IsStream(const struct stat& st) {
 }
 #endif
 
+// "1 MB", "64 KB": a limit as the refusals name it.
+std::string SizeText(std::size_t bytes) {
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
+        return std::to_string(bytes >> 20) + " MB";
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KB";
+    return std::to_string(bytes) + " bytes";
+}
+
 bool IsRegular(const struct stat& st) {
     return (st.st_mode & S_IFMT) == S_IFREG;
 }
@@ -88,14 +97,6 @@ std::optional<std::string> ReadOpened(int fd, const struct stat& st, std::size_t
 }
 
 } // namespace
-
-std::string SizeText(std::size_t bytes) {
-    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
-        return std::to_string(bytes >> 20) + " MB";
-    if (bytes >= 1024 && bytes % 1024 == 0)
-        return std::to_string(bytes >> 10) + " KB";
-    return std::to_string(bytes) + " bytes";
-}
 
 std::optional<std::string> ReadInputFile(const fs::path& path, std::size_t limit, std::string& why,
                                          InputKinds kinds) {

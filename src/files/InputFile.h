@@ -23,7 +23,4 @@ std::optional<std::string> ReadInputFile(const std::filesystem::path& path, std:
                                          std::string& why,
                                          InputKinds kinds = InputKinds::RegularFile);
 
-// "1 MB", "64 KB": a limit as ReadInputFile's refusals name it.
-std::string SizeText(std::size_t bytes);
-
 } // namespace kelvo
