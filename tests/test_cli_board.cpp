@@ -3,21 +3,28 @@
 
 #include "FirmwareTestImages.h"
 #include "app/BoardConnection.h"
+#include "app/SimConnection.h"
 #include "app/cli/Cli.h"
+#include "files/SafeWrite.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #ifndef _WIN32
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -95,8 +102,10 @@ void SetKeyLine(const std::string& path, int key, const std::string& line) {
 #ifndef _WIN32
 // kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
 // `stderrPath`, stdin from `stdinPath`; returns its exit status.
+// A run that has not ended after a minute is killed and gives -1.
 int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
-               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null") {
+               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null",
+               const char* folder = nullptr) {
     std::vector<std::string> all = {KELVO_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -108,16 +117,45 @@ int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
     posix_spawn_file_actions_addopen(&files, 0, stdinPath, O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, 2, stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (folder)
+        posix_spawn_file_actions_addchdir_np(&files, folder);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
     if (spawned != 0)
         return -1;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    for (int waited = 0; ::waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 6000) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        ::usleep(10000);
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 #endif
+
+// An error stream that runs `action` once, when the text written to it first
+// holds `when`: something happening while the progress shows that.
+class ActingBuffer final : public std::stringbuf {
+public:
+    ActingBuffer(std::string when, std::function<void()> action)
+        : when_(std::move(when)), action_(std::move(action)) {}
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        const std::streamsize written = std::stringbuf::xsputn(s, n);
+        if (action_ && str().find(when_) != std::string::npos)
+            std::exchange(action_, nullptr)();
+        return written;
+    }
+
+private:
+    std::string when_;
+    std::function<void()> action_;
+};
 
 int EntryOf(const std::string& out, int i) {
     const std::string key = "Entry " + std::to_string(i) + ": ";
@@ -138,8 +176,8 @@ TEST_F(CliBoard, NoBoardFailsAfterFourAttemptsOfOneLineEach) {
                          "no answer as AVR\n"
                          "kelvo-cli: Board Read Failed: Unable to read settings from board. "
                          "Make sure the programming cable is plugged in, and the power is on.    "
-                         "\n\nWhen you have verified the connections, press the \"Download "
-                         "Configuration\" button to try to again.\n");
+                         "\n\nWhen you have verified the connections, run kelvo-cli download "
+                         "to try to again.\n");
     EXPECT_TRUE(r.out.empty());
 }
 
@@ -264,6 +302,20 @@ TEST_F(CliBoard, FirmwareUpdateWritesImageAndSettingsOnBothFamilies) {
                   1);
         const SimBoardState s = Board();
         EXPECT_TRUE(std::equal(code.begin(), code.end(), s.code.begin())) << family;
+
+        // Replaced while the board is read: the summary gives what was written.
+        std::ofstream(Path("fw.efw")) << FormatFirmwareImage(3, CutIntoRecords(code));
+        ActingBuffer err("Downloading settings", [&] {
+            std::ofstream(Path("fw.efw"))
+                << FormatFirmwareImage(3, CutIntoRecords(fwtest::PatternCode(2048)));
+        });
+        std::ostream errStream(&err);
+        std::ostringstream out;
+        ASSERT_EQ(RunCli({"--sim", board, "update-firmware", Path("fw.efw")}, out, errStream), 0)
+            << err.str();
+        EXPECT_NE(err.str().find("\n2048 bytes of firmware written and verified"),
+                  std::string::npos)
+            << err.str();
     }
 }
 
@@ -380,12 +432,28 @@ TEST_F(CliBoard, OutputsGoToStdoutOrAreWrittenSafelyNeverOverAnInput) {
     EXPECT_EQ(ReadText(Path("ro.esf")), "mine");
     fs::permissions(Path("ro.esf"), fs::perms::owner_write, fs::perm_options::add);
 
+    // Nor over a board another run has open: it is in use, like the board.
+    ASSERT_EQ(Run({"sim-create", Path("held.json"), "--family", "8051"}).exit, 0);
+    const std::string held = ReadText(Path("held.json"));
+    FileResult locked;
+    const std::unique_ptr<LockedFile> other = LockedFile::Open(Path("held.json"), locked);
+    ASSERT_TRUE(other) << locked.error;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"download", "-o", Path("held.json")},
+          {"read-firmware", "-o", Path("held.json")}}) {
+        const CliRun inUse = OnBoard(args);
+        EXPECT_EQ(inUse.exit, 1) << args[0];
+        EXPECT_EQ(inUse.Count(Path("held.json") + " is in use by another Kelvo run"), 1)
+            << inUse.err;
+    }
+    EXPECT_EQ(ReadText(Path("held.json")), held);
+
     // sim-create: the code file must be a file, and not the board itself.
     fs::create_directory(Path("hexdir"));
     const CliRun dir =
         Run({"sim-create", Path("n.json"), "--family", "avr", "--code", Path("hexdir")});
     EXPECT_EQ(dir.exit, 1);
-    EXPECT_EQ(dir.Count("hexdir: cannot be opened as a file"), 1) << dir.err;
+    EXPECT_EQ(dir.Count("hexdir: a folder, not a file"), 1) << dir.err;
     EXPECT_EQ(Run({"sim-create", board, "--family", "avr", "--code", board, "--force"}).exit, 2);
     EXPECT_EQ(ReadText(board), before);
 }
@@ -402,6 +470,24 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(highest.Count("no answer as AVR\n"), 2) << highest.err;
     EXPECT_EQ(Run({"preset", "wild"}).exit, 2);
     EXPECT_EQ(Run({"upload"}).exit, 2);
+    // An option given twice would lose its first value; the firmware file is
+    // read more than once, so standard input cannot be it.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"download", "-o", "a.esf", "-o", "b.esf"}, "-o is given twice"},
+        {{"download", "--raw", "--raw"}, "--raw is given twice"},
+        {{"--sim", board, "--sim", board, "download"}, "--sim is given twice"},
+        {{"--port", "378", "--port", "278", "download"}, "--port is given twice"},
+        {{"update-firmware", "--backup", "a.efw", "--backup", "b.efw", "f.efw"},
+         "--backup is given twice"},
+        {{"pack-firmware", "f.hex", "--board", "3", "-o", "a.efw", "-o", "b.efw"},
+         "-o is given twice"},
+        {{"update-firmware", "-"}, "the firmware cannot come from standard input (-)"},
+    };
+    for (const auto& [args, says] : refused) {
+        const CliRun r = Run(args);
+        EXPECT_EQ(r.exit, 2) << says;
+        EXPECT_EQ(r.Count(says), 1) << r.err;
+    }
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});
     EXPECT_EQ(missing.exit, 1);
     EXPECT_NE(missing.err.find("none.json"), std::string::npos);
@@ -491,7 +577,7 @@ TEST_F(CliBoard, FilesAreCheckedBeforeTheBoardInTheUsersWords) {
     EXPECT_EQ(missing.exit, 1);
     EXPECT_EQ(missing.err, "kelvo-cli: " + Path("nofile.efw") + ": no such file\n");
     const CliRun folder = OnBoard({"update-firmware", dir.string()});
-    EXPECT_EQ(folder.err, "kelvo-cli: " + dir.string() + ": not a regular file\n");
+    EXPECT_EQ(folder.err, "kelvo-cli: " + dir.string() + ": a folder, not a file\n");
 
     // A record the writers would refuse: the flow's words, then which line and why.
     std::vector<std::string> records = CutIntoRecords(fwtest::PatternCode(64));
@@ -550,6 +636,16 @@ TEST_F(CliBoard, SettingsComeThroughAPipeAndTheBoardSaysWhatItIs) {
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("\x1b"), std::string::npos) << "no escape codes into a file";
+    // "-" is standard input too; endless input is not read to its end.
+    SetKeyLine(Path("s.esf"), 3, "3:22");
+    ASSERT_EQ(RunProgram({"--sim", board, "upload", "-"}, "/dev/null", err.c_str(),
+                         Path("s.esf").c_str()),
+              0)
+        << ReadText(err);
+    EXPECT_EQ(Board().data[4 - 1], 22);
+    EXPECT_EQ(RunProgram({"--sim", board, "upload", "-"}, "/dev/null", err.c_str(), "/dev/zero"),
+              1);
+    EXPECT_NE(ReadText(err).find("-: larger than 1 MB"), std::string::npos) << ReadText(err);
 
     Create({"--family", "avr", "--board", "3", "--force"});
     EXPECT_EQ(OnBoard({"download"}).Count("\nATmega8 board (signature 1E 93 07) on port 0x378\n"),
@@ -838,3 +934,77 @@ TEST_F(CliBoard, DownloadListsTheSettingsAsThePagesShowThemRawOrAsJson) {
     EXPECT_NE(OnBoard({"download"}).out.find("\nClosed Bolt Options\n  Bolt Delay Offset: 5 ms\n"),
               std::string::npos);
 }
+
+#ifndef _WIN32 // devices and FIFOs
+// Every file kelvo-cli reads is a regular file of bounded size: a link to an
+// endless device, a FIFO nobody writes to, a folder or a huge file is refused
+// at once (never read for ever, never waited on) by whatever reads it.
+TEST_F(CliBoard, EveryInputThatIsNotABoundedFileIsRefusedAtOnce) {
+    Create({"--family", "avr", "--board", "3"});
+    struct Bad {
+        const char* name;
+        void (*make)(const fs::path&);
+        const char* says;
+    };
+    const Bad bads[] = {
+        {"zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "not a regular file"},
+        {"fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "not a regular file"},
+        {"folder", [](const fs::path& p) { fs::create_directory(p); }, "a folder"},
+        {"huge",
+         [](const fs::path& p) {
+             std::ofstream(p) << "Ver:3.0\n";
+             fs::resize_file(p, 2 << 20);
+         },
+         "larger than"},
+    };
+    // IN stands for the bad file; each runs in a folder of its own.
+    struct Reader {
+        const char* name;
+        std::vector<std::string> args;
+        int exit;
+    };
+    const Reader readers[] = {
+        {"ConnSettings.dat", {"--sim", board, "download"}, 0}, // the port falls back to 0x378
+        {"in", {"--sim", board, "update-firmware", "IN"}, 1},
+        {"in", {"pack-firmware", "IN", "--board", "3", "-o", "out.efw"}, 1},
+        {"in", {"sim-create", "new.json", "--family", "avr", "--code", "IN"}, 1},
+        {"in", {"--sim", "IN", "download"}, 1},
+    };
+    const std::string before = ReadText(board);
+    int cell = 0;
+    for (const Reader& reader : readers)
+        for (const Bad& bad : bads) {
+            const fs::path folder = dir / ("cell" + std::to_string(++cell));
+            fs::create_directory(folder);
+            const fs::path in = folder / reader.name;
+            bad.make(in);
+            std::vector<std::string> args = reader.args;
+            std::replace(args.begin(), args.end(), std::string("IN"), in.string());
+            const std::string err = (folder / "err.txt").string();
+            const std::string what = args[args[0] == "--sim" ? 2 : 0] + " with " + bad.name;
+            EXPECT_EQ(RunProgram(args, "/dev/null", err.c_str(), "/dev/null", folder.c_str()),
+                      reader.exit)
+                << what << ": " << ReadText(err);
+            EXPECT_NE(ReadText(err).find(bad.says), std::string::npos)
+                << what << ": " << ReadText(err);
+            EXPECT_FALSE(fs::exists(folder / "out.efw") || fs::exists(folder / "new.json")) << what;
+        }
+    EXPECT_EQ(ReadText(board), before);
+}
+
+// A board that answers but fails the read check is not a cable problem.
+TEST_F(CliBoard, ABoardThatFailsTheReadCheckIsToldApartFromNoBoard) {
+    Create({"--family", "avr", "--board", "3", "--firmware", "9.0"});
+    const CliRun r = OnBoard({"-AVRonly", "download"});
+    EXPECT_EQ(r.exit, 1);
+    const std::string cause = "a board answered on 0x378, but its settings failed the read check";
+    EXPECT_EQ(r.Count("\n" + cause + " (-bypassreadcheck skips it)\n"), 2) << r.err;
+    EXPECT_EQ(r.Count("no answer"), 0) << r.err;
+    EXPECT_EQ(r.Count("to try to again.\n(" + cause), 1) << r.err;
+    const CliRun verbose = OnBoard({"-v", "-AVRonly", "download"});
+    EXPECT_EQ(verbose.Count(cause + " (-bypassreadcheck skips it): settings read (operation 4)"), 2)
+        << verbose.err;
+}
+#endif

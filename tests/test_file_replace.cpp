@@ -105,9 +105,18 @@ TEST_F(FileReplace, ALockedFileRefusesASecondHolderThroughItsReplacements) {
     EXPECT_FALSE(LockedFile::Open(file, result));
     EXPECT_NE(result.error.find("in use by another Kelvo run"), std::string::npos) << result.error;
 
+    // Nor is it replaced under its holder by an ordinary write (an output
+    // file named like a board state file in use).
+    const FileResult clobber = WriteFileReplacing(file, "settings");
+    EXPECT_FALSE(clobber);
+    EXPECT_NE(clobber.error.find("in use by another Kelvo run"), std::string::npos)
+        << clobber.error;
+    EXPECT_EQ(Bytes(file), "one");
+
     ASSERT_TRUE(held->Replace("two"));
     EXPECT_EQ(Bytes(file), "two");
     EXPECT_FALSE(LockedFile::Open(file, result)); // the lock outlives the replacement
+    EXPECT_FALSE(WriteFileReplacing(file, "settings"));
     held.reset();
     std::unique_ptr<LockedFile> next = LockedFile::Open(file, result);
     ASSERT_TRUE(next) << result.error;

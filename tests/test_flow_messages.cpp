@@ -1,4 +1,5 @@
 #include "FlowTestSupport.h"
+#include "app/cli/CliFlowHost.h"
 #include "files/SettingsFile.h"
 #include "ops/Download.h"
 #include "ops/FirmwareUpdate.h"
@@ -172,6 +173,34 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
          },
          {{"The board firmware and settings have been updated!\n\n", "Firmware Upload Complete",
            None, Ok}}},
+        // After a stop nothing is said: neither the cable nor the values are
+        // to blame. Stopped before the search, and in the settings write that
+        // follows a firmware write.
+        {"download stopped",
+         Tovar,
+         [](FlowBench& b) {
+             static StopRequest stop;
+             stop.requested = true;
+             b.ctx.stop = &stop;
+             DownloadConfiguration(b.ctx);
+         },
+         {}},
+        {"firmware written, settings write stopped",
+         Tovar,
+         [](FlowBench& b) {
+             DownloadConfiguration(b.ctx);
+             b.host.files.push_back(WriteFirmwareFile(3, RandomCode(64, 5)).string());
+             static StopRequest stop;
+             stop.requested = false;
+             b.ctx.stop = &stop;
+             b.host.onPosition = [&b](int position) {
+                 const std::vector<int> ops = b.host.Operations();
+                 if ((ops.back() == 1 || ops.back() == 5) && position == 10)
+                     stop.requested = true;
+             };
+             UpdateFirmware(b.ctx);
+         },
+         {}},
         {"firmware on an unread board, settings not written",
          Unreadable,
          [](FlowBench& b) {
@@ -262,6 +291,8 @@ TEST(FlowMessages, EachMessageWithItsCaptionIconAndButtonsFromTheFlowThatShowsIt
             EXPECT_EQ(got.caption, want.caption) << c.name;
             EXPECT_EQ(got.icon, want.icon) << c.name;
             EXPECT_EQ(got.buttons, want.buttons) << c.name;
+            // The terminal names the command for any button the text names.
+            EXPECT_EQ(TerminalMessageText(want.text).find("button"), std::string::npos) << c.name;
         }
     }
 }

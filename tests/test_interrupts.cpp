@@ -3,6 +3,7 @@
 // SIGTERM into that stop, warning first while a write runs.
 #include "FirmwareTestImages.h"
 #include "FlowTestSupport.h"
+#include "app/SimConnection.h"
 #include "app/cli/Cli.h"
 #include "link/AvrProtocol.h"
 #include "link/Mcs51Protocol.h"
@@ -340,6 +341,8 @@ TEST_F(CliSignals, ASecondInterruptStopsAndTheBoardIsSavedAsItIsNow) {
     EXPECT_NE(r.handler.find("kelvo-cli: stopping"), std::string::npos) << r.handler;
     EXPECT_NE(r.err.find("kelvo-cli: stopped by signal 2"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Firmware Upload Complete"), std::string::npos);
+    // The stop is all there is to say: the cable is not to blame.
+    EXPECT_EQ(r.err.find("Failed"), std::string::npos) << r.err;
     // Part written, the rest still erased: what the chip now holds.
     const std::vector<std::uint8_t> code = Code();
     EXPECT_TRUE(std::equal(code_.begin(), code_.begin() + 512, code.begin()));
@@ -354,6 +357,7 @@ TEST_F(CliSignals, OutsideAWriteTheFirstInterruptStops) {
     const Run r = RunWith({"download"}, "Downloading settings", "[#########", SIGINT, 1);
     EXPECT_EQ(r.exit, 128 + SIGINT);
     EXPECT_EQ(r.handler.find("Interrupt again"), std::string::npos) << r.handler;
+    EXPECT_EQ(r.err.find("Board Read Failed"), std::string::npos) << r.err;
     // The read stopped and no other attempt followed it.
     std::size_t searches = 0;
     for (std::size_t p = r.err.find("Searching for a board"); p != std::string::npos;

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 #ifdef __linux__
 #include <grp.h>
@@ -159,3 +163,18 @@ TEST_F(FakeParportTree, ADeviceNodeWithoutPermissionNamesItsGroup) {
                          " $USER (then log in again).");
 }
 #endif
+
+// Root refused by the kernel is not told to become root.
+TEST(DirectIoPort, RefusalsNameTheirRealCause) {
+    const std::vector<std::tuple<int, bool, std::string, std::string>> cases = {
+        {EPERM, false, "needs root", "locked down"},
+        {EPERM, true, "locked down", "needs root"},
+        {EINVAL, true, std::strerror(EINVAL), "needs root"},
+    };
+    for (const auto& [error, root, says, never] : cases) {
+        const std::string text = DirectIoRefusal(error, root);
+        EXPECT_NE(text.find(says), std::string::npos) << text;
+        EXPECT_EQ(text.find(never), std::string::npos) << text;
+        EXPECT_NE(text.find("--port-driver ppdev"), std::string::npos) << text;
+    }
+}

@@ -120,6 +120,19 @@ TEST_F(SafeWrite, LinksAreFollowedNeverPlanted) {
     ASSERT_TRUE(WriteFileReplacing(dir_ / "link.esf", "via link"));
     EXPECT_TRUE(fs::is_symlink(dir_ / "link.esf"));
     EXPECT_EQ(Read(file), "via link");
+
+    // So does a link to a file not there yet, relative or absolute, through
+    // a chain of links: the file is made where the last one points.
+    fs::create_directory(dir_ / "sub");
+    fs::create_symlink("sub/new.esf", dir_ / "relative.esf");
+    fs::create_symlink(dir_ / "relative.esf", dir_ / "chain.esf");
+    fs::create_symlink(dir_ / "sub" / "abs.esf", dir_ / "absolute.esf");
+    for (const char* link : {"chain.esf", "absolute.esf"})
+        ASSERT_TRUE(WriteFileReplacing(dir_ / link, link));
+    for (const char* link : {"relative.esf", "chain.esf", "absolute.esf"})
+        EXPECT_TRUE(fs::is_symlink(dir_ / link)) << link;
+    EXPECT_EQ(Read(dir_ / "sub" / "new.esf"), "chain.esf");
+    EXPECT_EQ(Read(dir_ / "sub" / "abs.esf"), "absolute.esf");
 }
 
 TEST_F(SafeWrite, WritersOfOneFileNeverTripOverEachOther) {

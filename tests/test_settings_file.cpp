@@ -405,16 +405,23 @@ TEST_F(SettingsFileOnDisk, SaveThenLoadRestoresEveryKey) {
 }
 
 TEST_F(SettingsFileOnDisk, UnreadableFilesSayWhy) {
-    std::string why;
-    EXPECT_FALSE(ReadSettingsFileText(dir_ / "absent.esf", why));
-    EXPECT_EQ(why, "no such file");
-    EXPECT_FALSE(ReadSettingsFileText(dir_, why));
-    EXPECT_EQ(why, "a folder, not a file");
+    constexpr InputKinds kFile = InputKinds::RegularFile, kStream = InputKinds::AlsoStreams;
+    const std::vector<std::tuple<fs::path, InputKinds, std::string>> cases = {
+        {dir_ / "absent.esf", kFile, "no such file"},
+        {dir_, kStream, "a folder, not a file"},
 #ifndef _WIN32
-    // Endless input is not read to its end.
-    EXPECT_FALSE(ReadSettingsFileText("/dev/zero", why));
-    EXPECT_EQ(why, "larger than 1 MB, so not a settings file");
+        // A device is not even opened unless a stream was asked for; then
+        // endless input is still not read to its end.
+        {"/dev/zero", kFile,
+         "not a regular file (a device, a pipe or a socket); Kelvo reads only files"},
+        {"/dev/zero", kStream, "larger than 1 MB, more than such a file ever holds"},
 #endif
+    };
+    for (const auto& [path, kinds, says] : cases) {
+        std::string why;
+        EXPECT_FALSE(ReadSettingsFileText(path, why, kinds)) << path;
+        EXPECT_EQ(why, says) << path;
+    }
 }
 
 TEST_F(SettingsFileOnDisk, FailedSaveLeavesTheExistingFileIntact) {

@@ -111,6 +111,8 @@ TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
     EXPECT_FALSE(old.codeCutShort);
     EXPECT_EQ(old.pace, 0.0);
     EXPECT_EQ(Parse(doc(", \"eesave\": true, \"pace\": 10"), error).pace, 10.0);
+    EXPECT_EQ(Parse(doc(", \"pace\": 0.001"), error).pace, 0.001); // the limits themselves
+    EXPECT_EQ(Parse(doc(", \"pace\": 1000"), error).pace, 1000.0);
     EXPECT_EQ(Parse(doc(", \"address\": \"1\""), error).address, 1); // the lowest there is
     EXPECT_EQ(error, "");
 
@@ -133,7 +135,12 @@ TEST_F(SimFiles, MalformedStateIsRefusedWithReason) {
         {doc(", \"faults\": {\"stuckBit\": {\"address\": 1, \"bit\": 8, \"level\": 0}}"),
          "stuckBit.bit"},
         {doc(", \"factorySettings\": \"0011\""), "\"factorySettings\" holds 2 bytes"},
-        {doc(", \"pace\": -1"), "\"pace\" must be a number from 0"},
+        {doc(", \"pace\": -1"), "\"pace\" must be 0 (unpaced) or a number from 0.001 to 1000"},
+        // Too slow a pace overflows the pace step or waits for ever; too fast
+        // cannot be kept.
+        {doc(", \"pace\": 1e-300"), "\"pace\" must be 0"},
+        {doc(", \"pace\": 0.0009"), "\"pace\" must be 0"},
+        {doc(", \"pace\": 1000.5"), "\"pace\" must be 0"},
         {doc(", \"pace\": \"fast\""), "\"pace\""},
         {doc(", \"codeCutShort\": 1"), "\"codeCutShort\" must be true or false"},
     };
@@ -299,6 +306,10 @@ TEST_F(SimFiles, SimCreateFaultOptionsAndRefusals) {
         {{"sim-create", x, "--family", "avr", "--pace", "0"}, "--pace wants how many times"},
         {{"sim-create", x, "--family", "avr", "--pace", "-1"}, "--pace wants"},
         {{"sim-create", x, "--family", "avr", "--pace", "10x"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--pace", "1e-9"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--pace", "1001"}, "--pace wants"},
+        {{"sim-create", x, "--family", "avr", "--family", "8051"},
+         "--family is given twice; give it once"},
         {{"sim-create", x, "--family", "avr", "--no-eesave"},
          "unexpected argument \"--no-eesave\""},
     };

@@ -1,5 +1,6 @@
 #include "app/SimConnection.h"
 
+#include "files/InputFile.h"
 #include "files/SafeWrite.h"
 #include "settings/Tables.h"
 #include "sim/SimBoard.h"
@@ -133,17 +134,27 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
     return std::make_unique<SimConnection>(std::move(state), std::move(file));
 }
 
-bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error) {
-    FileResult written;
+bool LoadSimState(const std::string& path, SimBoardState& state, std::string& error) {
+    // Two memories in hexadecimal come to some 40 KB.
+    constexpr std::size_t kLimit = 1 << 20;
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
-        // Not replaced under a run that has the board open.
-        FileResult locked;
-        const std::unique_ptr<LockedFile> file = LockedFile::Open(path, locked);
-        written = file ? file->Replace(FormatSimState(state)) : locked;
-    } else {
-        written = WriteFileReplacing(path, FormatSimState(state));
+    if (!std::filesystem::exists(path, ec)) {
+        error =
+            path + ": no such file (make one with kelvo-cli sim-create " + path + " --family avr)";
+        return false;
     }
+    std::string why;
+    const std::optional<std::string> text = ReadInputFile(path, kLimit, why);
+    if (!text) {
+        error = path + ": " + why;
+        return false;
+    }
+    return ParseSimState(*text, path, state, error);
+}
+
+bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error) {
+    // Not replaced under a run that has the board open.
+    const FileResult written = WriteFileReplacing(path, FormatSimState(state));
     if (!written)
         error = written.error;
     return written.ok;

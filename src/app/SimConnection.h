@@ -42,6 +42,10 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
                                                          std::uint16_t portBase,
                                                          std::string& error);
 
+// Reads a board state file, a regular file of at most 1 MB; on failure
+// returns false and a message that names the file and what is wrong.
+bool LoadSimState(const std::string& path, SimBoardState& state, std::string& error);
+
 // Writes a board state file safely (see WriteFileReplacing); a file another
 // run has open is not replaced.
 bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error);

@@ -1,5 +1,6 @@
 #include "files/ConnectionSettings.h"
 
+#include "files/InputFile.h"
 #include "files/SafeWrite.h"
 #include "files/TextParsing.h"
 #include "link/Link.h"
@@ -7,8 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <istream>
+#include <sstream>
 
 namespace kelvo {
 
@@ -18,6 +19,8 @@ constexpr std::int32_t kLpt2 = 0x278;
 // An I/O port address is 16 bits wide; anything wider cannot name a port.
 constexpr std::int64_t kHighestPort = 0xFFFF;
 constexpr std::size_t kTokenLimit = 255;
+// One token; white space around it has no business being this long.
+constexpr std::size_t kFileLimit = 64 * 1024;
 } // namespace
 
 std::filesystem::path ConnectionSettingsPath(const std::filesystem::path& startDirectory) {
@@ -48,17 +51,24 @@ std::string ReadConnectionToken(std::istream& in) {
     return token;
 }
 
-void LoadConnectionSettings(const std::filesystem::path& startDirectory, std::int32_t& portBase,
-                            std::string& customAddress) {
-    std::ifstream in;
-    if (!OpenTextFile(ConnectionSettingsPath(startDirectory), in)) {
+std::string LoadConnectionSettings(const std::filesystem::path& startDirectory,
+                                   std::int32_t& portBase, std::string& customAddress) {
+    const std::filesystem::path path = ConnectionSettingsPath(startDirectory);
+    std::error_code ec;
+    const bool present = std::filesystem::exists(path, ec);
+    std::string why;
+    const std::optional<std::string> text =
+        present ? ReadInputFile(path, kFileLimit, why) : std::nullopt;
+    if (!text) {
         portBase = kDefaultPortBase;
-        return;
+        return present ? path.string() + ": " + why + "; the port address 0x378 is used" : "";
     }
+    std::istringstream in(*text);
     const std::string token = ReadConnectionToken(in);
     if (const auto address = PortAddressFromToken(token))
         portBase = *address;
     customAddress = token;
+    return {};
 }
 
 PortChoice PortChoiceFor(std::int32_t portBase) {

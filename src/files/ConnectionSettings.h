@@ -28,9 +28,11 @@ std::string ReadConnectionToken(std::istream& in);
 
 // Start-up and the connection dialog: a missing file sets `portBase` to
 // 0x378; otherwise a usable address in the file becomes `portBase` (an
-// unusable one leaves it alone) and `customAddress` takes the token.
-void LoadConnectionSettings(const std::filesystem::path& startDirectory, std::int32_t& portBase,
-                            std::string& customAddress);
+// unusable one leaves it alone) and `customAddress` takes the token. A file
+// that is not a regular file of sensible size is not read: 0x378 is used,
+// and the returned text says why (empty when the file was read or missing).
+std::string LoadConnectionSettings(const std::filesystem::path& startDirectory,
+                                   std::int32_t& portBase, std::string& customAddress);
 
 enum class PortChoice { Lpt1, Lpt2, Custom };
 

@@ -136,10 +136,7 @@ FileResult WriteFileReplacing(const fs::path& path, std::string_view content) {
         return Failure(refused);
     if (!S_ISREG(st.st_mode))
         return WriteInPlace(path, content);
-    const fs::path target = Resolved(path);
-    if (IsReadOnly(target, st))
-        return Failure(ReadOnlyMessage(target));
-    return ReplaceRegular(target, &st, content, nullptr);
+    return safewrite::ReplaceHeld(path, content);
 }
 
 std::unique_ptr<LockedFile> LockedFile::Open(const fs::path& path, FileResult& result) {
@@ -147,7 +144,8 @@ std::unique_ptr<LockedFile> LockedFile::Open(const fs::path& path, FileResult& r
     // The holder replaces the file when it saves; a lock won on a file that
     // has just been replaced is worth nothing, so look again.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking: a FIFO put in the file's place must not hang the open.
+        const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             result = Failure("cannot open " + target.string() + ": " + Reason(errno));
             return nullptr;
@@ -156,6 +154,8 @@ std::unique_ptr<LockedFile> LockedFile::Open(const fs::path& path, FileResult& r
         std::string refused;
         if (::fstat(fd, &held) != 0)
             refused = "cannot open " + target.string() + ": " + Reason(errno);
+        else if (S_ISDIR(held.st_mode))
+            refused = target.string() + " is a folder";
         else if (!S_ISREG(held.st_mode))
             refused = target.string() + " is not a regular file";
         else if (IsReadOnly(target, held))

@@ -19,7 +19,8 @@ struct FileResult {
 // - a regular file, or a new one, is written to a file created exclusively
 //   under a unique name in the same folder, given the old file's permissions
 //   (and owner, where the process may; on Windows the folder's), then renamed
-//   over it; a read-only file is refused;
+//   over it; a read-only file is refused, and so is one another Kelvo run
+//   holds (see LockedFile) as in use;
 // - a terminal, /dev/null or a pipe (NUL, CON on Windows) is written
 //   directly: replacing it would destroy it;
 // On Windows lines end in CR LF, as text files there do.

@@ -20,6 +20,10 @@ std::filesystem::path Resolved(const std::filesystem::path& path);
 // A name beside `target` that no one else is likely to use: ".NAME.kelvo-XXXXXXXX".
 std::filesystem::path SiblingName(const std::filesystem::path& target);
 
+// Replaces an existing regular file under its lock, which another Kelvo run
+// holding it refuses: see LockedFile.
+FileResult ReplaceHeld(const std::filesystem::path& path, std::string_view content);
+
 std::string ReadOnlyMessage(const std::filesystem::path& path);
 std::string InUseMessage(const std::filesystem::path& path);
 

@@ -238,33 +238,11 @@ std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSett
     return std::nullopt;
 }
 
-std::optional<std::string> ReadSettingsFileText(const std::filesystem::path& path,
-                                                std::string& why) {
+std::optional<std::string> ReadSettingsFileText(const std::filesystem::path& path, std::string& why,
+                                                InputKinds kinds) {
     // Thirty lines of 255 characters, with room to spare for long lines.
     constexpr std::size_t kLimit = 1 << 20;
-    std::error_code ec;
-    std::ifstream in;
-    if (!std::filesystem::exists(path, ec)) {
-        why = "no such file";
-        return std::nullopt;
-    }
-    if (!OpenTextFile(path, in)) {
-        why = std::filesystem::is_directory(path, ec) ? "a folder, not a file"
-                                                      : "cannot be opened for reading";
-        return std::nullopt;
-    }
-    std::string text(kLimit + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kLimit) {
-        why = "larger than 1 MB, so not a settings file";
-        return std::nullopt;
-    }
-    if (in.bad()) {
-        why = "cannot be read";
-        return std::nullopt;
-    }
-    return text;
+    return ReadInputFile(path, kLimit, why, kinds);
 }
 
 std::vector<KeyOutsidePageRange> KeysOutsidePageRanges(const BoardSettingsImage& image) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/InputFile.h"
 #include "files/SafeWrite.h"
 #include "settings/BoardSettingsImage.h"
 
@@ -56,11 +57,12 @@ struct SettingsValueProblem {
 std::optional<SettingsValueProblem> ReadSettingsFile(std::istream& in, BoardSettingsImage& image,
                                                      std::int32_t& dialogMode);
 
-// The whole text of a settings file, read once, so that a pipe such as
-// /dev/stdin loads too; nothing, and `why`, when it cannot be read. The
-// reader takes no more than a settings file could sensibly hold.
-std::optional<std::string> ReadSettingsFileText(const std::filesystem::path& path,
-                                                std::string& why);
+// The whole text of a settings file, read once, so that with AlsoStreams a
+// pipe such as /dev/stdin (or "-") loads too; nothing, and `why`, when it
+// cannot be read. The reader takes no more than a settings file could
+// sensibly hold.
+std::optional<std::string> ReadSettingsFileText(const std::filesystem::path& path, std::string& why,
+                                                InputKinds kinds = InputKinds::RegularFile);
 
 // A key whose value, as loaded, is one the desktop program's page control
 // for it never produces; `offered` says what the control offers.

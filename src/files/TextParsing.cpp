@@ -7,14 +7,6 @@
 
 namespace kelvo {
 
-bool OpenTextFile(const std::filesystem::path& path, std::ifstream& in) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return false;
-    in.open(path);
-    return in.is_open();
-}
-
 bool ReadLimitedLine(std::istream& in, std::string& line, std::size_t limit, bool* truncated) {
     line.clear();
     if (truncated)

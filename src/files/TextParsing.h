@@ -2,8 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -14,10 +12,6 @@ namespace kelvo {
 constexpr bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-// Opens a file for reading in text mode; false for a missing or unreadable
-// file and for a directory (which some platforms let fopen open).
-bool OpenTextFile(const std::filesystem::path& path, std::ifstream& in);
 
 // Reads one line (without its '\n') and keeps at most `limit` characters of
 // it; the rest of an overlong line is skipped, so the next call starts on the

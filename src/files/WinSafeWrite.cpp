@@ -163,7 +163,7 @@ FileResult WriteFileReplacing(const fs::path& path, std::string_view content) {
     }
     if (found.readOnly)
         return Failure(ReadOnlyMessage(target));
-    return ReplaceRegular(target, content);
+    return safewrite::ReplaceHeld(target, content);
 }
 
 std::unique_ptr<LockedFile> LockedFile::Open(const fs::path& path, FileResult& result) {

@@ -61,9 +61,10 @@ bool RevisionIsValid(int revision) {
 
 // Both reads are always made, so the cable sees the same instructions
 // whatever the answers.
-bool BoardIsAcceptable(Link& link) {
-    const bool signatureOk = IspAvrReadSignature(link) == kAvrSignature;
-    const bool revisionOk = RevisionIsValid(IspAvrReadDataByte(link, 20));
+bool BoardIsAcceptable(OperationContext& ctx) {
+    const bool signatureOk = IspAvrReadSignature(ctx.link) == kAvrSignature;
+    const bool revisionOk = RevisionIsValid(IspAvrReadDataByte(ctx.link, 20));
+    ctx.failedReadCheck = signatureOk && !revisionOk;
     return signatureOk && revisionOk;
 }
 
@@ -198,7 +199,7 @@ bool AvrImageIsWritable(std::string_view text, int lineCount) {
 int ReadAvrSettings(OperationContext& ctx) {
     Link& link = ctx.link;
     StartSettingsOperation(ctx, kTextDownloadingSettings);
-    if (!ctx.bypassReadCheck && !BoardIsAcceptable(link)) {
+    if (!ctx.bypassReadCheck && !BoardIsAcceptable(ctx)) {
         link.ReleaseResetAvr();
         return 0;
     }
@@ -218,7 +219,7 @@ int ReadAvrSettings(OperationContext& ctx) {
 int WriteAvrSettings(OperationContext& ctx) {
     Link& link = ctx.link;
     StartSettingsOperation(ctx, kTextUploadingSettings);
-    if (!BoardIsAcceptable(link)) {
+    if (!BoardIsAcceptable(ctx)) {
         link.ReleaseResetAvr();
         return 0;
     }

@@ -3,11 +3,17 @@
 #include "link/HexPair.h"
 #include "link/OperationContext.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace kelvo {
 
 std::optional<int> CountFileTokens(const std::string& path) {
+    // Never a device or a FIFO: one would never end, the other block.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) ||
+        std::filesystem::file_size(path, ec) > kMaxImageFileBytes || ec)
+        return std::nullopt;
     std::ifstream in(path);
     if (!in)
         return std::nullopt;

@@ -17,9 +17,14 @@ enum RecordResult : int {
 
 inline constexpr std::uint8_t kRecordTypeEnd = 0x01;
 
+// A whole image of 255-character tokens for the 8 KB code memory stays well
+// below this; a larger file is not read at all.
+inline constexpr std::size_t kMaxImageFileBytes = 1 << 20;
+
 // The number of whitespace-separated tokens in the firmware file, header
 // token included, which is the number of lines the writers take; nothing
-// when the file cannot be opened.
+// when it cannot be opened or is not a regular file of at most
+// kMaxImageFileBytes.
 std::optional<int> CountFileTokens(const std::string& path);
 
 struct OperationContext;

@@ -53,6 +53,9 @@ struct OperationContext {
     float& stepsRemaining;
     std::string firmwarePath; // its whitespace-separated tokens give the line count
     int bypassReadCheck = 0;
+    // Set when a board answered (its signature right) but failed the read
+    // check, which no cable problem explains.
+    bool failedReadCheck = false;
     float delayMultiplier = 1.0f;
     // Entries a settings write sends, bit i for entry i; the board keeps its
     // own bytes at the others. The progress bar moves over every address.

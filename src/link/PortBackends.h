@@ -43,6 +43,10 @@ std::optional<std::uint16_t> ParportDeviceBase(const std::string& device, const 
 // Linux direct I/O through ioperm and outb/inb: the exact bus timing of the
 // cable protocols, root only.
 std::unique_ptr<Port> OpenDirectIoPort(std::uint16_t portBase, std::string& error);
+// What to tell the user when ioperm fails with `error`: without root, that
+// root is needed; as root, that the kernel itself refuses (lockdown, a
+// missing capability), since running as root again would not help.
+std::string DirectIoRefusal(int error, bool root);
 
 // Windows: inpout32.dll, loaded at run time and imported by ordinal.
 std::unique_ptr<Port> OpenInpoutPort(std::string& error);

@@ -28,6 +28,9 @@ struct AppState {
     BoardSettingsImage settingsImage{};
     BoardInfo boardInfo;
     int operationSucceeded = 0;
+    // The last operation met a board that answered (its signature right) but
+    // failed the read check: not a cable or power problem.
+    bool failedReadCheck = false;
     float stepsRemaining = 0.0f;
     std::string FirmwareImageText;
     CodeRead codeRead; // the code memory read last (a firmware backup)

@@ -40,6 +40,7 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.codeRead = &ctx.state.codeRead;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
+        ctx.state.failedReadCheck = op.failedReadCheck;
     });
 }
 
@@ -57,6 +58,8 @@ bool ReportPortUnavailable(FlowContext& ctx) {
 std::string NoBoardOutcome(const FlowContext& ctx, AttemptResult result) {
     char port[16];
     std::snprintf(port, sizeof port, "0x%X", static_cast<unsigned>(ctx.state.link.portBase));
+    if (result == AttemptResult::Stopped)
+        return "Stopped";
     return result == AttemptResult::NoPort ? "Port " + std::string(port) + " could not be used"
                                            : "No board answered on port " + std::string(port);
 }
@@ -70,7 +73,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
     const RunOptions& options = ctx.state.runOptions;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const bool avr = attempt % 2 == 1;
-        if ((ctx.stop && ctx.stop->requested) || (avr ? options.only8051 : options.avrOnly)) {
+        if (StopRequested(ctx) || (avr ? options.only8051 : options.avrOnly)) {
             ctx.state.operationSucceeded = 0;
             continue;
         }
@@ -83,7 +86,7 @@ AttemptResult BoardAttemptSequence(FlowContext& ctx, int operation8051, int oper
         if (ctx.state.operationSucceeded == 1)
             return avr ? AttemptResult::Avr : AttemptResult::Mcs51;
     }
-    return AttemptResult::Failed;
+    return StopRequested(ctx) ? AttemptResult::Stopped : AttemptResult::Failed;
 }
 
 } // namespace kelvo

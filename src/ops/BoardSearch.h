@@ -23,6 +23,10 @@ struct FlowContext {
     std::string portUnavailable{};
 };
 
+inline bool StopRequested(const FlowContext& ctx) {
+    return ctx.stop && ctx.stop->requested.load();
+}
+
 inline constexpr char kFlowWarning[] =
     "Do not turn off the power or disconnect the programming cable. ";
 
@@ -42,8 +46,10 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request,
                        SettingsEntries entries = SettingsEntries::PageOnly);
 
 // NoPort: the port cannot be used; the user has been told why, so the flow
-// ends as after failed attempts but says nothing more.
-enum class AttemptResult { Failed, Mcs51, Avr, NoPort };
+// ends as after failed attempts but says nothing more. Stopped: a stop was
+// asked for; the flow ends as after failed attempts, saying nothing, since
+// nothing it could say about the cable or the board would be true.
+enum class AttemptResult { Failed, Mcs51, Avr, NoPort, Stopped };
 
 inline bool Succeeded(AttemptResult r) {
     return r == AttemptResult::Mcs51 || r == AttemptResult::Avr;

@@ -1,10 +1,12 @@
 #include "ops/FirmwareImage.h"
 
+#include "files/InputFile.h"
 #include "files/TextParsing.h"
+#include "link/FirmwareInput.h"
 #include "ops/FirmwareImageHex.h"
 
-#include <fstream>
 #include <istream>
+#include <sstream>
 #include <vector>
 
 namespace kelvo {
@@ -120,19 +122,16 @@ std::optional<std::string> ReadFirmwareImage(std::istream& in) {
 FirmwareImageCheck CheckFirmwareImageFile(const std::filesystem::path& path) {
     // The writers count the file's tokens again, so it must read the same
     // twice: a pipe or device would not.
-    std::error_code ec;
     FirmwareImageCheck check;
-    check.unreadable = true;
-    std::ifstream in;
-    if (!std::filesystem::exists(path, ec))
-        check.reason = "no such file";
-    else if (!std::filesystem::is_regular_file(path, ec))
-        check.reason = "not a regular file";
-    else if (!OpenTextFile(path, in))
-        check.reason = "cannot be opened for reading";
-    else
-        return CheckFirmwareImage(in);
-    return check;
+    std::string why;
+    const std::optional<std::string> text = ReadInputFile(path, kMaxImageFileBytes, why);
+    if (!text) {
+        check.unreadable = true;
+        check.reason = why;
+        return check;
+    }
+    std::istringstream in(*text);
+    return CheckFirmwareImage(in);
 }
 
 bool FirmwareImageReader(const std::filesystem::path& path, std::string& firmwareImageText) {
@@ -150,13 +149,12 @@ std::int32_t HeaderBoardCode(std::string_view headerToken) {
 }
 
 std::int32_t ReadHeaderBoardCode(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::ifstream in;
-    std::string header;
-    if (!std::filesystem::is_regular_file(path, ec) || !OpenTextFile(path, in) ||
-        !ReadLimitedToken(in, header, kMaxImageTokenLength))
+    std::string why, header;
+    const std::optional<std::string> text = ReadInputFile(path, kMaxImageFileBytes, why);
+    if (!text)
         return 0;
-    return HeaderBoardCode(header);
+    std::istringstream in(*text);
+    return ReadLimitedToken(in, header, kMaxImageTokenLength) ? HeaderBoardCode(header) : 0;
 }
 
 std::string EncodeRecordToken(std::string_view prefix, std::string_view record) {

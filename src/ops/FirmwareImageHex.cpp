@@ -1,6 +1,8 @@
 #include "ops/FirmwareImageHex.h"
 
+#include "files/InputFile.h"
 #include "files/TextParsing.h"
+#include "link/FirmwareInput.h"
 #include "link/HexPair.h"
 #include "ops/FirmwareImage.h"
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <istream>
 #include <optional>
+#include <sstream>
 
 namespace kelvo {
 
@@ -165,6 +168,15 @@ HexImage ReadIntelHex(std::istream& in) {
     memory.resize(dataEnd);
     image.memory = std::move(memory);
     return image;
+}
+
+HexImage ReadIntelHexFile(const std::filesystem::path& path) {
+    std::string why;
+    const std::optional<std::string> text = ReadInputFile(path, kMaxImageFileBytes, why);
+    if (!text)
+        return {{}, why};
+    std::istringstream in(*text);
+    return ReadIntelHex(in);
 }
 
 std::string FormatIntelHexRecord(std::uint16_t address, std::uint8_t type,

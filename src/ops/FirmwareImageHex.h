@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -33,6 +34,9 @@ struct HexImage {
 // record types, ascending addresses, the end record, and that everything
 // fits the code memory.
 HexImage ReadIntelHex(std::istream& in);
+// The same of the file at `path`, which must be a regular file of at most
+// kMaxImageFileBytes; its `error` then names what is wrong with the file.
+HexImage ReadIntelHexFile(const std::filesystem::path& path);
 
 // One record as text: ':', count, address, type, data, checksum, upper case.
 std::string FormatIntelHexRecord(std::uint16_t address, std::uint8_t type,

@@ -77,6 +77,8 @@ FirmwareUpdate UpdateFirmware(FlowContext& ctx) {
     ctx.host.ReportOutcome(settingsWritten == 1
                                ? "Firmware written and verified; settings restored"
                                : "Firmware written and verified; settings not written");
+    if (settingsWritten != 1 && StopRequested(ctx))
+        return FirmwareUpdate::SettingsNotWritten; // the stop has been reported
     ctx.host.RequestDownload();
     ctx.host.ShowMessage(settingsWritten == 1
                              ? "The board firmware and settings have been updated!\n\n"

@@ -75,8 +75,9 @@ bool FactoryDefaults(FlowContext& ctx) {
         return false;
     }
     ctx.clock.SleepMs(1000);
-    if (BoardAttemptSequence(ctx, 0, 4) == AttemptResult::Failed) {
-        ShowBoardReadFailed(ctx);
+    if (const AttemptResult readBack = BoardAttemptSequence(ctx, 0, 4); !Succeeded(readBack)) {
+        if (readBack == AttemptResult::Failed)
+            ShowBoardReadFailed(ctx);
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;
         // Not the 0xFF of the reset: the panel and the raw view show these.

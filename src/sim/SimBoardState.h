@@ -23,8 +23,15 @@ inline constexpr std::size_t k8051SettingsBytes = 36;
 
 inline constexpr std::uint16_t kSimDefaultAddress = 0x378;
 inline constexpr std::uint32_t kSimDefaultBusCycleNs = 1000;
-// Paced faster than this, a board could not keep up anyway.
-inline constexpr double kSimMaxPace = 1'000'000.0;
+// The paces a board can keep: much slower and its pauses outlast any run
+// (and their lengths overflow), much faster and it could not keep up anyway.
+inline constexpr double kSimMinPace = 0.001;
+inline constexpr double kSimMaxPace = 1000.0;
+
+// 0 (unpaced) or a pace from kSimMinPace to kSimMaxPace.
+constexpr bool SimPaceAllowed(double pace) {
+    return pace == 0.0 || (pace >= kSimMinPace && pace <= kSimMaxPace);
+}
 
 // Faults that can be switched on in a simulated board.
 struct SimFaults {

@@ -4,8 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -279,9 +277,8 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
         r.Bool(j["codeCutShort"], "codeCutShort", s.codeCutShort);
     if (r.ok() && j.contains("pace")) {
         const json& pace = j["pace"];
-        if (!pace.is_number() || !(pace.get<double>() >= 0.0 && pace.get<double>() <= kSimMaxPace))
-            r.Fail("\"pace\" must be a number from 0 (unpaced) to " +
-                   std::to_string(static_cast<int>(kSimMaxPace)));
+        if (!pace.is_number() || !SimPaceAllowed(pace.get<double>()))
+            r.Fail("\"pace\" must be 0 (unpaced) or a number from 0.001 to 1000");
         else
             s.pace = pace.get<double>();
     }
@@ -306,27 +303,6 @@ bool ParseSimState(std::string_view text, std::string_view source, SimBoardState
     }
     state = std::move(s);
     return true;
-}
-
-bool LoadSimState(const std::string& path, SimBoardState& state, std::string& error) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        error =
-            path + ": no such file (make one with kelvo-cli sim-create " + path + " --family avr)";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be opened for reading";
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": reading failed";
-        return false;
-    }
-    return ParseSimState(text.str(), path, state, error);
 }
 
 } // namespace kelvo

@@ -15,6 +15,4 @@ std::string FormatSimState(const SimBoardState& state);
 bool ParseSimState(std::string_view text, std::string_view source, SimBoardState& state,
                    std::string& error);
 
-bool LoadSimState(const std::string& path, SimBoardState& state, std::string& error);
-
 } // namespace kelvo

@@ -1,5 +1,6 @@
 #include "ui/DesktopHelp.h"
 
+#include "files/InputFile.h"
 #include "ui/ControlId.h"
 
 #include <QDesktopServices>
@@ -8,8 +9,8 @@
 #include <QWhatsThis>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <utility>
 
 namespace kelvo {
 
@@ -53,12 +54,13 @@ int TopicNumberOf(std::string_view line) {
 }
 
 bool ReadFile(const fs::path& path, std::string& content) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Topic files are a few KB; a device or FIFO in their place is not read.
+    constexpr std::size_t kLimit = 1 << 20;
+    std::string why;
+    std::optional<std::string> text = ReadInputFile(path, kLimit, why);
+    if (!text)
         return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    content = s.str();
+    content = std::move(*text);
     return true;
 }
 

@@ -48,7 +48,10 @@ public:
         std::error_code ec;
         state.startDirectory = std::filesystem::current_path(ec).string();
         std::string customAddress;
-        LoadConnectionSettings(state.startDirectory, state.link.portBase, customAddress);
+        if (const std::string problem =
+                LoadConnectionSettings(state.startDirectory, state.link.portBase, customAddress);
+            !problem.empty())
+            cli_.err << "kelvo-cli: warning: " << problem << "\n";
         if (const std::optional<std::int32_t> base = RequestedPortBase(cli_.connection))
             state.link.portBase = *base;
         std::string error;
@@ -77,6 +80,8 @@ public:
     }
 
     FlowContext& ctx() { return *ctx_; }
+    // After a stop only the stop is reported (by Finish).
+    bool Stopped() const { return stop_.requested; }
 
     // Closes the connection (a simulated board is saved as the board now
     // is, also after a stop) and gives the exit code.
@@ -238,11 +243,16 @@ int RunDownloadCommand(CliContext& cli) {
     std::optional<std::string> output;
     bool raw = false, json = false;
     for (std::size_t i = 0; i < cli.args.size(); ++i) {
-        if (cli.args[i] == "-o" && i + 1 < cli.args.size()) {
+        const std::string& a = cli.args[i];
+        if ((a == "-o" && output) || (a == "--raw" && raw) || (a == "--json" && json)) {
+            cli.err << "kelvo-cli: download: " << RepeatedOptionText(a) << "\n" << usage;
+            return kExitUsage;
+        }
+        if (a == "-o" && i + 1 < cli.args.size()) {
             output = cli.args[++i];
-        } else if (cli.args[i] == "--raw") {
+        } else if (a == "--raw") {
             raw = true;
-        } else if (cli.args[i] == "--json") {
+        } else if (a == "--json") {
             json = true;
         } else {
             cli.err << usage;
@@ -298,9 +308,10 @@ int RunUploadCommand(CliContext& cli) {
         return kExitUsage;
     const std::string& file = cli.args[0];
     // The file first: a board is not searched for a file that cannot be
-    // read. It is read once, so a pipe (/dev/stdin) serves.
+    // read. It is read once, so standard input ("-" or /dev/stdin) serves.
     std::string why;
-    const std::optional<std::string> text = ReadSettingsFileText(file, why);
+    const std::optional<std::string> text =
+        ReadSettingsFileText(file, why, InputKinds::AlsoStreams);
     if (!text) {
         cli.err << "kelvo-cli: " << file << ": " << why << "\n";
         return kExitFailed;
@@ -343,6 +354,10 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
     std::optional<std::string> backup;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < cli.args.size(); ++i) {
+        if (cli.args[i] == "--backup" && backup) {
+            cli.err << "kelvo-cli: update-firmware: " << RepeatedOptionText("--backup") << "\n";
+            return kExitUsage;
+        }
         if (cli.args[i] == "--backup" && i + 1 < cli.args.size())
             backup = cli.args[++i];
         else
@@ -359,6 +374,13 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
         return kExitUsage;
     }
     const std::string& file = files[0];
+    if (file == "-") {
+        // The writers read the file again to count its records, which a
+        // stream would not give twice.
+        cli.err << "kelvo-cli: update-firmware: the firmware cannot come from standard input "
+                   "(-); save it to a file and name that\n";
+        return kExitUsage;
+    }
     if (backup && (NamesSameFile(*backup, file) ||
                    (cli.connection.simFile && NamesSameFile(*backup, *cli.connection.simFile)))) {
         cli.err << "kelvo-cli: --backup names one of the command's own files, " << *backup
@@ -378,9 +400,6 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
                 << check.reason << "\n";
         return kExitFailed;
     }
-    const std::size_t firmwareBytes =
-        static_cast<std::size_t>(std::count(check.text->begin(), check.text->end(), '\n') - 1) *
-        kImageRecordBytes;
     return WithSession(cli, [&](CliSession& s) {
         // The board is read first so the firmware can be checked against it and
         // its settings written back afterwards.
@@ -389,12 +408,15 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
         // copy nothing is written.
         if (backup) {
             if (!read) {
-                cli.err << "kelvo-cli: --backup: the board could not be read, so no backup was "
-                           "taken and nothing was written\n";
+                if (!s.Stopped())
+                    cli.err << "kelvo-cli: --backup: the board could not be read, so no backup "
+                               "was taken and nothing was written\n";
                 return kExitFailed;
             }
             if (!WriteFirmwareBackup(s, cli, *backup)) {
-                cli.err << "kelvo-cli: --backup: no backup, so the firmware was not replaced\n";
+                if (!s.Stopped())
+                    cli.err << "kelvo-cli: --backup: no backup, so the firmware was not "
+                               "replaced\n";
                 return kExitFailed;
             }
         }
@@ -404,6 +426,12 @@ int RunUpdateFirmwareCommand(CliContext& cli) {
         if (result == FirmwareUpdate::NotWritten)
             return kExitFailed;
         const bool initial = s.state.runOptions.initProgramming != 0;
+        // Of the image written, which the flow read again: the file may
+        // have changed while the board was read.
+        const std::string& written = s.state.FirmwareImageText;
+        const std::size_t firmwareBytes =
+            static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n') - 1) *
+            kImageRecordBytes;
         s.host.Say(std::to_string(firmwareBytes) + " bytes of firmware written and verified in " +
                    Seconds(s.BusNsOf({3, 6})) +
                    (initial                                        ? ""

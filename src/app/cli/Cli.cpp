@@ -120,6 +120,10 @@ bool NamesSameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+std::string RepeatedOptionText(std::string_view option) {
+    return std::string(option) + " is given twice; give it once";
+}
+
 CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliContext& ctx) {
     using Action = CliInvocation::Action;
     std::ostream& err = ctx.err;
@@ -127,6 +131,7 @@ CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliCo
     std::optional<std::string> command;
 
     bool help = false;
+    std::vector<std::string> connectionOptions; // given so far
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
@@ -137,8 +142,15 @@ CliInvocation ParseCliArguments(const std::vector<std::string>& arguments, CliCo
             err << "kelvo-cli: " << error << "\n";
             return {Action::Usage};
         }
-        if (connection == ConnectionOption::Taken)
+        if (connection == ConnectionOption::Taken) {
+            if (std::find(connectionOptions.begin(), connectionOptions.end(), a) !=
+                connectionOptions.end()) {
+                err << "kelvo-cli: " << RepeatedOptionText(a) << "\n";
+                return {Action::Usage};
+            }
+            connectionOptions.push_back(a);
             continue;
+        }
         if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--version") {

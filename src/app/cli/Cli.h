@@ -51,6 +51,10 @@ const std::vector<CliCommand>& CliCommands();
 // not exist. An output must never be one of the command's inputs.
 bool NamesSameFile(const std::string& a, const std::string& b);
 
+// "-o is given twice; give it once": an option given again would otherwise
+// silently drop what it was given first.
+std::string RepeatedOptionText(std::string_view option);
+
 // What the command line asks for, once parsed.
 struct CliInvocation {
     enum class Action { Run, Help, Version, Usage } action;

@@ -48,7 +48,32 @@ std::string PortText(int portBase) {
     return text;
 }
 
+// The desktop's buttons a message names, and what does the same here.
+struct ButtonCommand {
+    std::string_view desktop;
+    std::string_view terminal;
+};
+constexpr ButtonCommand kButtonCommands[] = {
+    {"press the \"Download Configuration\" button", "run kelvo-cli download"},
+    {"press the \"Upload Configuration\" button", "run kelvo-cli upload FILE.esf"},
+    {"press the \"Upload Firmware\" button", "run kelvo-cli update-firmware FILE.efw"},
+    {"choosing another port with the \"Connection...\" button",
+     "choosing another port with --port"},
+};
+
 } // namespace
+
+std::string TerminalMessageText(std::string text) {
+    for (const ButtonCommand& b : kButtonCommands)
+        for (std::size_t at; (at = text.find(b.desktop)) != std::string::npos;)
+            text.replace(at, b.desktop.size(), b.terminal);
+    return text;
+}
+
+std::string ReadCheckFailedText(int portBase) {
+    return "a board answered on " + PortText(portBase) +
+           ", but its settings failed the read check (-bypassreadcheck skips it)";
+}
 
 std::string AnsweringBoardText(int operation, int portBase, bool signatureChecked) {
     if (!IsAvrOperation(operation))
@@ -65,8 +90,12 @@ void CliFlowHost::Say(const std::string& line) {
 MessageAnswer CliFlowHost::ShowMessage(const std::string& text, const std::string& caption,
                                        MessageIcon icon, MessageButtons buttons) {
     const bool problem = icon != MessageIcon::None;
-    // The flows' texts as they are, without the blank lines some end in.
-    const std::string_view shown(text.data(), text.find_last_not_of('\n') + 1);
+    // The flows' texts without the blank lines some end in, and with the
+    // commands that stand for the desktop's buttons.
+    std::string shown = TerminalMessageText(text.substr(0, text.find_last_not_of('\n') + 1));
+    // The design's text blames the cable; when a board did answer, say so.
+    if (icon == MessageIcon::Exclamation && board.state && board.state->failedReadCheck)
+        shown += "\n(" + ReadCheckFailedText(board.state->link.portBase) + ")";
     if (problem || buttons != MessageButtons::Ok || !cli_.quiet)
         cli_.err << (problem ? "kelvo-cli: " : "") << caption << ": " << shown << "\n";
     if (buttons != MessageButtons::Ok) {
@@ -121,6 +150,8 @@ void CliFlowHost::RunInProgressWindow(const OperationRequest& request,
         if (line == lastFamilyLine_ && !cli_.verbose)
             return;
         lastFamilyLine_ = line;
+    } else if (board.state && board.state->failedReadCheck) {
+        line = ReadCheckFailedText(portBase);
     } else if (!progress.Started()) {
         line = std::string("no answer as ") + family;
     } else {

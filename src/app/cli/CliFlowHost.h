@@ -77,6 +77,13 @@ private:
     std::string lastFamilyLine_; // the board line printed last
 };
 
+// A flow's message as the terminal shows it: where it tells the person to
+// press a desktop button, the kelvo-cli command that does the same.
+std::string TerminalMessageText(std::string text);
+
+// "a board answered on 0x378, but its settings failed the read check ...".
+std::string ReadCheckFailedText(int portBase);
+
 // "ATmega8 board (signature 1E 93 07) on port 0x378", "8051-family board on
 // port 0x378": how the board answered an operation of this code.
 std::string AnsweringBoardText(int operation, int portBase, bool signatureChecked);

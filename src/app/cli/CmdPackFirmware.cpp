@@ -1,10 +1,8 @@
 #include "app/cli/FileCommands.h"
 
 #include "files/SafeWrite.h"
-#include "files/TextParsing.h"
 #include "ops/FirmwareImageHex.h"
 
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -39,6 +37,10 @@ int CmdPackFirmware(CliContext& ctx) {
                 ctx.err << "kelvo-cli: pack-firmware: " << a << " needs a value\n" << kUsage;
                 return 2;
             }
+            if ((a == "-o" && output) || (a == "--board" && board)) {
+                ctx.err << "kelvo-cli: pack-firmware: " << RepeatedOptionText(a) << "\n" << kUsage;
+                return 2;
+            }
             const std::string& value = args[++i];
             if (a == "-o") {
                 output = value;
@@ -70,12 +72,7 @@ int CmdPackFirmware(CliContext& ctx) {
                 << "; choose another output\n";
         return 2;
     }
-    std::ifstream in;
-    if (!OpenTextFile(*input, in)) {
-        ctx.err << "kelvo-cli: pack-firmware: cannot open " << *input << "\n";
-        return 1;
-    }
-    const HexImage image = ReadIntelHex(in);
+    const HexImage image = ReadIntelHexFile(*input);
     if (!image.ok()) {
         ctx.err << "kelvo-cli: pack-firmware: " << *input << ": " << image.error << "\n";
         return 1;

@@ -1,6 +1,5 @@
 #include "app/SimConnection.h"
 #include "app/cli/SimCommands.h"
-#include "files/TextParsing.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimStateFile.h"
 
@@ -8,7 +7,6 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <ostream>
 
@@ -108,8 +106,14 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
     // Options that change the board after its memories are laid out.
     std::vector<std::pair<std::string, std::string>> later;
 
+    std::vector<std::string> given; // options so far; none may come twice
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (a.starts_with("--")) {
+            if (std::find(given.begin(), given.end(), a) != given.end())
+                return fail(RepeatedOptionText(a));
+            given.push_back(a);
+        }
         const bool takesValue = a == "--family" || a == "--board" || a == "--firmware" ||
                                 a == "--battery" || a == "--halcyra-mode" || a == "--address" ||
                                 a == "--bus-cycle-ns" || a == "--floating-status" ||
@@ -181,9 +185,9 @@ bool ParseSimCreateArguments(const std::vector<std::string>& args, SimCreateRequ
             state.busCycleNs = static_cast<std::uint32_t>(n);
         } else if (option == "--pace") {
             double pace = 0;
-            if (!ParseDouble(value, pace) || !(pace > 0.0 && pace <= kSimMaxPace))
+            if (!ParseDouble(value, pace) || pace == 0.0 || !SimPaceAllowed(pace))
                 return fail("--pace wants how many times faster than real time the board runs, "
-                            "such as 1 or 10");
+                            "from 0.001 to 1000, such as 1 or 10");
             state.pace = pace;
         } else if (option == "--floating-status") {
             if (!ParseUnsigned(value, 0xFF, n, 16))
@@ -233,12 +237,7 @@ int RunSimCreate(CliContext& ctx) {
                     << " itself; choose another\n";
             return 2;
         }
-        std::ifstream in;
-        if (!OpenTextFile(code, in)) {
-            ctx.err << "kelvo-cli: sim-create: " << code << ": cannot be opened as a file\n";
-            return 1;
-        }
-        const HexImage image = ReadIntelHex(in);
+        const HexImage image = ReadIntelHexFile(code);
         if (!image.ok()) {
             ctx.err << "kelvo-cli: sim-create: " << code << ": " << image.error << "\n";
             return 1;

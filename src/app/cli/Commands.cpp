@@ -19,15 +19,16 @@ const std::vector<CliCommand>& CliCommands() {
          true},
         {"upload", "FILE.esf", "read the board, load the settings file and write it",
          RunUploadCommand,
-         "The file is read first (once, so /dev/stdin serves) and a missing one is\n"
-         "named before any board is searched for. A damaged file loads as the\n"
-         "desktop program loads it; when the settings are then incomplete, the\n"
-         "setting that failed is named and nothing is written.\n"},
+         "The file is read first (once, so - or /dev/stdin reads standard input) and\n"
+         "a missing one is named before any board is searched for. A damaged file\n"
+         "loads as the desktop program loads it; when the settings are then\n"
+         "incomplete, the setting that failed is named and nothing is written.\n"},
         {"update-firmware", "[--backup BACKUP.efw] FILE.efw",
          "write new firmware, then the settings, and read the board again",
          RunUpdateFirmwareCommand,
          "FILE.efw is checked whole before the board is searched for; a refused file\n"
-         "is named with its line and the reason. --backup first reads the board's\n"
+         "is named with its line and the reason. It is read more than once, so it\n"
+         "cannot be standard input. --backup first reads the board's\n"
          "firmware into BACKUP.efw (as read-firmware does) and writes nothing when\n"
          "that fails. A board that cannot be read needs --yes (or\n"
          "-bypassfwboardcheck) to be written, since the file cannot be checked\n"
@@ -65,7 +66,8 @@ const std::vector<CliCommand>& CliCommands() {
          "  --lock-bits HEX             the lock bits, 0 programmed: FE stops\n"
          "                              programming, FC reading too\n"
          "  --eesave                    AVR: chip erase keeps the EEPROM\n"
-         "  --address HEX, --bus-cycle-ns N, --floating-status HEX, --pace FACTOR\n"
+         "  --pace FACTOR               held to real time times FACTOR (0.001 to 1000)\n"
+         "  --address HEX, --bus-cycle-ns N, --floating-status HEX\n"
          "--code loads firmware from an Intel HEX file; --force replaces FILE.\n",
          true},
     };
