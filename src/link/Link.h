@@ -32,7 +32,7 @@ enum class Family { Mcs51, Avr };
 // How a calibration times its batches of pause writes.
 enum class CalibrationClock {
     Microseconds, // the clock's fine reading, each batch timed in parts
-    WholeSeconds, // whole seconds, from a second boundary (the original timing)
+    WholeSeconds, // whole seconds, from a second boundary (the earlier timing)
 };
 
 // count x multiplier rounded to single precision, as the product of two
