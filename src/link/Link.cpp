@@ -67,7 +67,7 @@ std::uint32_t ScaleDelayCount(std::uint32_t count, float multiplier) {
         return kLargest;
     // multiplier = significand x 2^exponent
     std::uint64_t significand = bits & 0x7FFFFF;
-    int exponent = field == 0 ? -149 : field - 150;
+    int exponent = std::max(field, 1) - 150; // subnormals share the smallest exponent
     if (field != 0)
         significand |= 0x800000;
     // The count as a float, then the product of the two floats.
