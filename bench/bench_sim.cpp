@@ -56,7 +56,7 @@ void BM_SimAvrSettingsRead(benchmark::State& state) {
     Link link(board, board, params);
     const std::uint64_t start = board.nowNs();
     for (auto _ : state) {
-        link.CalibrateDelay(1.0f);
+        link.CalibrateDelay(1.0f, CalibrationClock::Microseconds);
         link.ReleaseResetAvr();
         link.HoldResetAvr();
         for (int i = 0; i < 8; ++i)

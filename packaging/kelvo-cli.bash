@@ -7,7 +7,7 @@ _kelvo_cli() {
 
     local commands="download upload update-firmware read-firmware factory-defaults preset pintest pack-firmware sim-create"
     local options="--sim --port --port-driver --yes --no-wait -q --quiet -v --verbose --help --version"
-    local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -delaymult -boardtype"
+    local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -wholesecondcalibration -delaymult -boardtype"
     local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --lock-bits --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
 
     case $prev in

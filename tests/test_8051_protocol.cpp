@@ -202,8 +202,7 @@ TEST(Mcs51Firmware, TextsFollowCalibrationAndEachEstimatePrecedesItsStep) {
     records.push_back(kEndRecord);
     SetFirmware(rig, records, "mcs51_time_left.efw"); // N = 14
     StampedSink sink(rig.port);
-    OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
-    ctx.firmwarePath = rig.ctx.firmwarePath;
+    OperationContext ctx = rig.ContextFor(sink);
     rig.clock.step = 1; // each step a second, once calibrated
 
     EXPECT_EQ(Write8051Firmware(ctx), 1);

@@ -264,8 +264,7 @@ TEST(AvrFirmware, TextsFollowCalibrationAndEachEstimatePrecedesItsStep) {
     AnswerVerification(rig, 12);
     SetFirmware(rig, Image(12), "avr_time_left.efw"); // N = 14, 28 steps
     StampedSink sink(rig.port);
-    OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
-    ctx.firmwarePath = rig.ctx.firmwarePath;
+    OperationContext ctx = rig.ContextFor(sink);
     rig.clock.step = 1; // each step a second, once calibrated
 
     EXPECT_EQ(WriteAvrFirmware(ctx), 1);

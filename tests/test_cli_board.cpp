@@ -676,14 +676,25 @@ TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
     EXPECT_EQ(verbose.Count(": settings read (operation 4), "), 1) << verbose.err;
     EXPECT_EQ(verbose.Count(" port accesses, "), 2);
     EXPECT_EQ(verbose.Count(" s on the bus\n"), 2);
+    // The read's calibration takes a tenth of a second, or one to two under
+    // the whole-second switch.
+    EXPECT_EQ(verbose.Count("(operation 4), 284614 port accesses, 0.28 s on the bus\n"), 1)
+        << verbose.err;
+    EXPECT_EQ(OnBoard({"-v", "-wholesecondcalibration", "download"})
+                  .Count("(operation 4), 2145867 port accesses, 2.15 s on the bus\n"),
+              1);
 
     std::ofstream(Path("fw.efw")) << FormatFirmwareImage(3,
                                                          CutIntoRecords(fwtest::PatternCode(1000)));
     const CliRun update = OnBoard({"update-firmware", Path("fw.efw")});
     ASSERT_EQ(update.exit, 0) << update.err;
     // 1000 bytes fill 63 records of 16, padded to whole 64-byte pages: 1024.
-    EXPECT_EQ(update.Count("\n1024 bytes of firmware written and verified in "), 1) << update.err;
-    EXPECT_EQ(update.Count(" s; settings restored\n"), 1) << update.err;
+    // The write's bus time, then the whole command's, the board's pauses
+    // included.
+    EXPECT_EQ(update.Count("\n1024 bytes of firmware written and verified in 1.2 s (4.9 s in all); "
+                           "settings restored\n"),
+              1)
+        << update.err;
     const CliRun quietUpdate = OnBoard({"-q", "update-firmware", Path("fw.efw")});
     EXPECT_EQ(quietUpdate.Count("bytes of firmware"), 0);
     EXPECT_EQ(quietUpdate.Count("Firmware Upload Complete"), 0);

@@ -23,7 +23,8 @@ RunOptions Parse(std::initializer_list<const char*> args,
 TEST(CommandLine, NoArgumentsGiveDefaults) {
     const RunOptions o = Parse({});
     EXPECT_EQ(o.initProgramming + o.pinTest + o.displayDataMemRaw + o.bypassReadCheck +
-                  o.bypassFirmwareCheck + o.avrOnly + o.only8051 + o.bypassFwBoardCheck,
+                  o.bypassFirmwareCheck + o.avrOnly + o.only8051 + o.bypassFwBoardCheck +
+                  o.wholeSecondCalibration,
               0);
     EXPECT_EQ(o.delayMultiplier, 1.0f);
 }
@@ -39,18 +40,20 @@ TEST(CommandLine, PrefixFormsAreTheSameOption) {
 TEST(CommandLine, NamesAreCaseSensitiveAndUnknownOnesIgnored) {
     EXPECT_EQ(Parse({"-avronly"}).avrOnly, 0);
     EXPECT_EQ(Parse({"-PinTest"}).pinTest, 0);
+    EXPECT_EQ(Parse({"-WholeSecondCalibration"}).wholeSecondCalibration, 0);
     const RunOptions o = Parse({"file.esf", "-whatever", "-pintest"});
     EXPECT_EQ(o.pinTest, 1);
     EXPECT_EQ(o.initProgramming, 0);
 }
 
 TEST(CommandLine, EachFlagSetsItsField) {
-    const RunOptions o = Parse(
-        {"-displaydatamemraw", "-bypassreadcheck", "-bypassfirmwarecheck", "-bypassfwboardcheck"});
+    const RunOptions o = Parse({"-displaydatamemraw", "-bypassreadcheck", "-bypassfirmwarecheck",
+                                "-bypassfwboardcheck", "/wholesecondcalibration"});
     EXPECT_EQ(o.displayDataMemRaw, 1);
     EXPECT_EQ(o.bypassReadCheck, 1);
     EXPECT_EQ(o.bypassFirmwareCheck, 1);
     EXPECT_EQ(o.bypassFwBoardCheck, 1);
+    EXPECT_EQ(o.wholeSecondCalibration, 1);
     EXPECT_EQ(o.pinTest, 0);
 }
 

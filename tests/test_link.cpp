@@ -189,8 +189,9 @@ TEST_F(LinkFixture, PinTestWritesEachStepBeforeItsMessageAndEndsAtZero) {
 
 namespace {
 
-// Bus time made of pause writes: the clock's second advances every
-// `writesPerSecond` writes, starting part-way into a second.
+// Bus time made of pause writes, `cycleNs` each, and one stall of `stallNs`
+// (a preempted process) that the clock shows once more than `stallAfter`
+// writes have been made.
 class CountingPort final : public Port {
 public:
     void PortWrite(std::uint16_t, std::uint8_t) override { ++writes; }
@@ -203,88 +204,165 @@ public:
     std::uint64_t writes = 0;
 };
 
+constexpr std::uint64_t kNoStall = ~std::uint64_t{0};
+
 class WriteDrivenClock final : public Clock {
 public:
-    WriteDrivenClock(const CountingPort& port, std::uint64_t writesPerSecond)
-        : port_(port), rate_(writesPerSecond) {}
-    std::int64_t NowSeconds() override {
-        return rate_ ? static_cast<std::int64_t>(port_.writes / rate_) : 5;
+    // A cycle of 0 is a clock that never moves.
+    WriteDrivenClock(const CountingPort& port, std::uint64_t cycleNs,
+                     std::uint64_t stallAfter = kNoStall, std::uint64_t stallNs = 0)
+        : port_(port), cycleNs_(cycleNs), stallAfter_(stallAfter), stallNs_(stallNs) {}
+    std::uint64_t Ns() const {
+        return 5'000'000'000 + port_.writes * cycleNs_ +
+               (port_.writes > stallAfter_ ? stallNs_ : 0);
     }
-    std::int64_t NowMicroseconds() override { return NowSeconds() * 1'000'000; }
+    std::int64_t NowSeconds() override { return static_cast<std::int64_t>(Ns() / 1'000'000'000); }
+    std::int64_t NowMicroseconds() override { return static_cast<std::int64_t>(Ns() / 1'000); }
     void SleepMs(std::uint32_t) override {}
 
 private:
     const CountingPort& port_;
-    std::uint64_t rate_;
+    std::uint64_t cycleNs_, stallAfter_, stallNs_;
 };
 
-std::uint32_t Calibrate(std::uint64_t writesPerSecond, float multiplier,
-                        std::uint64_t* writes = nullptr) {
+struct Calibration {
+    std::uint32_t count;
+    std::uint64_t writes;
+};
+
+Calibration Calibrate(CalibrationClock how, std::uint64_t cycleNs, float multiplier,
+                      std::uint64_t stallAfter = kNoStall, std::uint64_t stallNs = 0) {
     CountingPort port;
-    WriteDrivenClock clock(port, writesPerSecond);
+    WriteDrivenClock clock(port, cycleNs, stallAfter, stallNs);
     LinkParams params;
     Link link(port, clock, params);
-    link.CalibrateDelay(multiplier);
-    if (writes)
-        *writes = port.writes;
-    return params.delayCount;
+    link.CalibrateDelay(multiplier, how);
+    return {params.delayCount, port.writes};
 }
+
+std::uint32_t WholeSecondCount(std::uint64_t writesPerSecond, float multiplier) {
+    return Calibrate(CalibrationClock::WholeSeconds,
+                     writesPerSecond ? 1'000'000'000 / writesPerSecond : 0, multiplier)
+        .count;
+}
+
+constexpr auto kFine = CalibrationClock::Microseconds;
 
 } // namespace
 
 TEST(CalibrateDelay, CountIsThreeMillisecondsOfWritesScaledByTheMultiplier) {
-    // One write per microsecond: the loop stops at n = 1,000,000 (elapsed
-    // 100 hundredths), so 3 ms are 3000 writes.
-    EXPECT_EQ(Calibrate(1'000'000, 1.0f), 3000u);
-    EXPECT_EQ(Calibrate(1'000'000, 2.0f), 6000u);
-    EXPECT_EQ(Calibrate(1'000'000, 0.5f), 1500u);
-    EXPECT_EQ(Calibrate(5'000'000, 0.5f), 7500u); // stops at n = 10^7, elapsed 200
+    // One write per microsecond: the whole-second loop stops at n = 1,000,000
+    // (elapsed 100 hundredths), so 3 ms are 3000 writes.
+    EXPECT_EQ(WholeSecondCount(1'000'000, 1.0f), 3000u);
+    EXPECT_EQ(WholeSecondCount(1'000'000, 2.0f), 6000u);
+    EXPECT_EQ(WholeSecondCount(1'000'000, 0.5f), 1500u);
+    EXPECT_EQ(WholeSecondCount(5'000'000, 0.5f), 7500u); // stops at n = 10^7, elapsed 200
+    // Stops at n = 1000 with elapsed 100: 0.3 * 1000 / 100 = 3; times 0.7 = 2.1.
+    EXPECT_EQ(WholeSecondCount(1000, 0.7f), 2u);
+    // The fine clock stops at the first batch over 10 ms, 100,000 writes.
+    const Calibration fine = Calibrate(kFine, 1000, 1.0f);
+    EXPECT_EQ(fine.count, 3000u);
+    EXPECT_EQ(fine.writes, 111'100u); // 0.11 s
+    EXPECT_EQ(Calibrate(kFine, 1000, 2.0f).count, 6000u);
 }
 
-TEST(CalibrateDelay, SecondChangingAfterHundredWritesGivesEmptyDelays) {
-    std::uint64_t writes = 0;
-    EXPECT_EQ(Calibrate(100, 1.0f, &writes), 0u);
-    EXPECT_EQ(writes, 200u); // 100 to reach the next second, 100 measured
+TEST(CalibrateDelay, FineClockHoldsThreeMillisecondsAcrossPortSpeedsAndA50MsStall) {
+    // Where a 50 ms stall falls: none, in the first batch, in the 10,000
+    // batch, or in the first or last tenth of the batch that ends the
+    // calibration (10,000 writes from 1.001 µs a write up, 100,000 below).
+    enum class Stall { None, FirstBatch, ThirdBatch, FinalFirstPart, FinalLastPart };
+    struct Case {
+        std::uint64_t cycleNs;
+        std::uint32_t count; // at multiplier 1, with or without the stall
+    };
+    for (const Case c : {Case{500, 6000}, Case{700, 4285}, Case{901, 3329}, Case{1000, 3000},
+                         Case{1001, 2997}, Case{1500, 2000}, Case{2000, 1500}}) {
+        const std::uint64_t finalStart = c.cycleNs > 1000 ? 1'100 : 11'100;
+        const std::uint64_t finalN = c.cycleNs > 1000 ? 10'000 : 100'000;
+        for (const Stall stall : {Stall::None, Stall::FirstBatch, Stall::ThirdBatch,
+                                  Stall::FinalFirstPart, Stall::FinalLastPart}) {
+            const std::uint64_t after = stall == Stall::None             ? kNoStall
+                                        : stall == Stall::FirstBatch     ? 50
+                                        : stall == Stall::ThirdBatch     ? 5'000
+                                        : stall == Stall::FinalFirstPart ? finalStart
+                                                                         : finalStart + finalN - 1;
+            for (const float m : {1.0f, 2.5f}) {
+                const Calibration cal = Calibrate(kFine, c.cycleNs, m, after, 50'000'000);
+                const double delayNs = static_cast<double>(cal.count) * c.cycleNs;
+                const double nominalNs = 3e6 * m;
+                const std::string where = std::to_string(c.cycleNs) + " ns, stall " +
+                                          std::to_string(static_cast<int>(stall)) + ", x" +
+                                          std::to_string(m);
+                if (m == 1.0f) {
+                    EXPECT_EQ(cal.count, c.count) << where;
+                }
+                EXPECT_GE(delayNs, 0.95 * nominalNs) << where;
+                EXPECT_NEAR(delayNs / nominalNs, 1.0, 0.01) << where;
+                // Bus time, the stall aside: well under 0.15 s.
+                EXPECT_LE(cal.writes * c.cycleNs, 112'000'000u) << where;
+            }
+        }
+    }
 }
 
-TEST(CalibrateDelay, DoesNotDependOnWhereInTheSecondItStarts) {
+TEST(CalibrateDelay, WholeSecondsSecondChangingAfterHundredWritesGivesEmptyDelays) {
+    const Calibration cal = Calibrate(CalibrationClock::WholeSeconds, 10'000'000, 1.0f);
+    EXPECT_EQ(cal.count, 0u);
+    EXPECT_EQ(cal.writes, 200u); // 100 to reach the next second, 100 measured
+}
+
+TEST(CalibrateDelay, WholeSecondsDoNotDependOnWhereInTheSecondItStarts) {
     // Starting 0.95 s into a second used to stop at n = 100,000 when the
     // second changed during that batch, giving a tenth of the count.
     for (std::uint64_t offset : {0ull, 500'000ull, 950'000ull, 999'999ull}) {
         CountingPort port;
         port.writes = offset;
-        WriteDrivenClock clock(port, 1'000'000);
+        WriteDrivenClock clock(port, 1000);
         LinkParams params;
         Link link(port, clock, params);
-        link.CalibrateDelay(1.0f);
+        link.CalibrateDelay(1.0f, CalibrationClock::WholeSeconds);
         EXPECT_EQ(params.delayCount, 3000u) << "offset " << offset;
     }
 }
 
-TEST(CalibrateDelay, ScalesInSinglePrecision) {
-    // Stops at n = 10,000 with elapsed 100: 30 pauses; 30 x 0.7f is 21 in
-    // single precision (20 if the product were taken in double).
-    EXPECT_EQ(Calibrate(10'000, 0.7f), 21u);
-}
-
-TEST(CalibrateDelay, TruncatesTowardZero) {
-    // Stops at n = 1000 with elapsed 100: 0.3 * 1000 / 100 = 3; times 0.7 = 2.1.
-    EXPECT_EQ(Calibrate(1000, 0.7f), 2u);
-}
-
-TEST(CalibrateDelay, GrowthBoundWithoutAVisibleSecondGivesLongDelays) {
+TEST(CalibrateDelay, GrowthBoundWithoutAVisibleTickGivesLongDelays) {
     // A clock that never moves: n runs 100, 1000, ... up to 1,410,065,408,
     // where ten times n wraps around. The count is then taken as if the
-    // batch had lasted one hundredth of a second, so it errs long.
-    std::uint64_t writes = 0;
+    // batch had lasted one hundredth of a second, so it errs long:
     // 0.3 x 1,410,065,408 = 423,019,622, which single precision holds as
     // 423,019,616.
-    EXPECT_EQ(Calibrate(0, 1.0f, &writes), 423'019'616u);
-    EXPECT_EQ(writes, 100'000'000ull + 1'111'111'100ull + 1'410'065'408ull);
+    const std::uint64_t batches = std::uint64_t{1'111'111'100} + 1'410'065'408;
+    for (const auto& [how, writes] :
+         {std::pair{CalibrationClock::WholeSeconds, batches + 100'000'000},
+          std::pair{kFine, batches}}) {
+        const Calibration cal = Calibrate(how, 0, 1.0f);
+        EXPECT_EQ(cal.count, 423'019'616u);
+        EXPECT_EQ(cal.writes, writes);
+    }
 }
 
-TEST(CalibrateDelay, ScaledCountSaturatesInsteadOfWrapping) {
-    EXPECT_EQ(Calibrate(1'000'000, 2.0e6f), 4'294'967'295u);
+TEST(ScaleDelayCount, RoundsLikeAFloatProductThenTruncates) {
+    struct Case {
+        std::uint32_t count;
+        float multiplier;
+        std::uint32_t scaled;
+    };
+    for (const Case c : {
+             Case{3000, 0.5f, 1500},
+             Case{30, 0.7f, 21},                 // 20.9999996 rounds to 21 in single precision
+             Case{10, 0.7f, 7},                  // and 6.99999988 to 7
+             Case{3, 0.7f, 2},                   // truncated toward zero
+             Case{3000, 1e-40f, 0},              // a subnormal factor
+             Case{16'777'217, 1.0f, 16'777'216}, // 24 bits, ties to even: down
+             Case{16'777'219, 1.0f, 16'777'220}, // and up
+             Case{33'554'435, 1.0f, 33'554'436}, // above half: up
+             Case{16'777'217, 3.0f, 50'331'648}, // the count is a float first
+             Case{4'294'967'040, 1.0f, 4'294'967'040},
+             Case{4'294'967'295, 1.0f, 4'294'967'295}, // 2^32 as a float: held
+             Case{3000, 2.0e6f, 4'294'967'295},        // held instead of wrapping
+         })
+        EXPECT_EQ(ScaleDelayCount(c.count, c.multiplier), c.scaled)
+            << c.count << " x " << c.multiplier;
 }
 
 TEST(SettingsImage, ResetMarksOnlyPageEntriesUnset) {

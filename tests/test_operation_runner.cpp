@@ -78,7 +78,7 @@ TEST(OperationRunner, SettingsOperationsShowTheirTextOnceCalibrated) {
           std::pair{kOpReadAvrSettings, 2}, std::pair{kOpWriteAvrSettings, 2}}) {
         OperationRig rig;
         StampedSink sink(rig.port);
-        OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+        OperationContext ctx = rig.ContextFor(sink);
         std::int32_t succeeded = 1;
         RunOperation(code, ctx, succeeded);
         ASSERT_GE(sink.events.size(), 3u) << code;
@@ -130,6 +130,33 @@ TEST(TimeLeft, EstimatesFromTheRateOfEachFiveSecondWindow) {
     rig.clock.now = 204;
     rig.ctx.UpdateTimeLeft();
     EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft).size(), 2u);
+}
+
+TEST(TimeLeft, WindowsAreTimedToTheMicrosecond) {
+    // Readings in µs: the window opens at 100.6 s; 105.5 s is 4.9 s into it,
+    // a step; 105.6 s closes it after 3 steps in 5.0 s, so 10 steps take
+    // 16.7 s. (Whole seconds would have closed it at 105.5 s, after 2.)
+    class Readings final : public Clock {
+    public:
+        std::int64_t NowSeconds() override { return NowMicroseconds() / 1'000'000; }
+        std::int64_t NowMicroseconds() override {
+            const std::int64_t t = times.front();
+            times.pop_front();
+            return t;
+        }
+        void SleepMs(std::uint32_t) override {}
+        std::deque<std::int64_t> times{100'600'000, 101'000'000, 103'000'000, 105'500'000,
+                                       105'600'000};
+    } clock;
+    OperationRig rig;
+    Link link(rig.port, clock, rig.params);
+    OperationContext ctx{link, rig.sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+    rig.stepsRemaining = 10.0f;
+    for (int i = 0; i < 4; ++i)
+        ctx.UpdateTimeLeft();
+    EXPECT_TRUE(rig.sink.events.empty());
+    ctx.UpdateTimeLeft();
+    EXPECT_EQ(rig.sink.Texts(Kind::TimeLeft), Texts{"Time Left: 00:16"});
 }
 
 TEST(TimeLeft, HoursAreDroppedAndFractionsTruncated) {

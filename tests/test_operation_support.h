@@ -129,15 +129,17 @@ inline std::vector<std::string> Decode(const std::vector<RecordingPort::Access>&
     return out;
 }
 
-// The calibration these rigs script: the second has just changed, then 100
-// writes inside one second, 1000 writes across a second boundary, so every
-// calibrated delay is 3 pauses.
+// The calibration these rigs script, in whole seconds, whose clock readings
+// are few: the second has just changed, then 100 writes inside one second,
+// 1000 writes across a second boundary, so every calibrated delay is 3
+// pauses.
 inline constexpr std::uint32_t kRigDelayCount = 3;
 inline constexpr char kRigCalibration[] = "P1100";
 
 struct OperationRig {
     OperationRig() {
         clock.queued = {-1, 0, 0, 0, 0, 1};
+        ctx.calibrationClock = CalibrationClock::WholeSeconds;
         port.readSource = [this](std::uint16_t) -> std::uint8_t {
             if (miso.empty())
                 return idle;
@@ -148,6 +150,15 @@ struct OperationRig {
             }
             return bit ? kLineMiso : 0x00;
         };
+    }
+
+    // A context reporting to another sink, with the rig's firmware file and
+    // calibration.
+    OperationContext ContextFor(ProgressSink& other) {
+        OperationContext c{link, other, image, firmwareText, stepsRemaining};
+        c.firmwarePath = ctx.firmwarePath;
+        c.calibrationClock = ctx.calibrationClock;
+        return c;
     }
 
     std::vector<std::string> Trace() const {

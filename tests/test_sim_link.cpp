@@ -19,16 +19,23 @@ using namespace simtest;
 
 namespace {
 
-// A bus cycle whose calibration stops at n = 10^6 with the least time to
-// spare: 3000 pauses of 901 ns, a 2.703 ms delay. (The shortest any cycle
-// gives is 2.7 ms; every wait below holds at that too.) 1000 ns gives the
-// nominal 3 ms.
+// A bus cycle whose whole-second calibration stops at n = 10^6 with the
+// least time to spare: 3000 pauses of 901 ns, a 2.703 ms delay. (The
+// shortest any cycle gives is 2.7 ms; every wait below holds at that too.)
+// 1000 ns gives the nominal 3 ms.
 constexpr std::uint32_t kShortestCycleNs = 901;
 constexpr std::uint32_t kNominalCycleNs = 1000;
+// The cycle from 0.5 to 2 µs whose microsecond calibration gives the
+// shortest delay, where truncating the count loses the most: 1518 pauses,
+// 2.998 ms.
+constexpr std::uint32_t kShortestFineCycleNs = 1975;
+constexpr auto kWholeSeconds = CalibrationClock::WholeSeconds;
+constexpr auto kFine = CalibrationClock::Microseconds;
 
 struct LinkRig {
-    explicit LinkRig(SimBoardState s) : board(std::move(s)), link(board, board, params) {
-        link.CalibrateDelay(1.0f);
+    explicit LinkRig(SimBoardState s, CalibrationClock how = CalibrationClock::WholeSeconds)
+        : board(std::move(s)), link(board, board, params) {
+        link.CalibrateDelay(1.0f, how);
     }
     void Delays(int n) {
         for (int i = 0; i < n; ++i)
@@ -62,15 +69,23 @@ struct LinkRig {
 } // namespace
 
 TEST(SimLink, CalibrationGivesAboutThreeMillisecondsPerDelay) {
-    for (std::uint32_t cycle : {kNominalCycleNs, 2000u, 500u, kShortestCycleNs}) {
+    struct Case {
+        CalibrationClock how;
+        std::uint32_t cycle;
+        std::uint64_t delayNs;
+    };
+    for (const Case c :
+         {Case{kWholeSeconds, kNominalCycleNs, 3'000'000}, Case{kWholeSeconds, 2000, 3'000'000},
+          Case{kWholeSeconds, 500, 3'000'000}, Case{kWholeSeconds, kShortestCycleNs, 2'703'000},
+          Case{kFine, kNominalCycleNs, 3'000'000}, Case{kFine, 500, 3'000'000},
+          Case{kFine, kShortestCycleNs, 2'999'429}, Case{kFine, kShortestFineCycleNs, 2'998'050}}) {
         SimBoardState s = AvrBoard();
-        s.busCycleNs = cycle;
-        LinkRig rig(s);
-        const std::uint64_t expected = cycle == kShortestCycleNs ? 2'703'000u : 3'000'000u;
-        EXPECT_EQ(static_cast<std::uint64_t>(rig.params.delayCount) * cycle, expected) << cycle;
+        s.busCycleNs = c.cycle;
+        LinkRig rig(s, c.how);
+        EXPECT_EQ(std::uint64_t{rig.params.delayCount} * c.cycle, c.delayNs) << c.cycle;
         const std::uint64_t before = rig.board.nowNs();
         rig.link.CalibratedDelay();
-        EXPECT_EQ(rig.board.nowNs() - before, expected);
+        EXPECT_EQ(rig.board.nowNs() - before, c.delayNs);
     }
 }
 
@@ -241,12 +256,19 @@ Margins Measure(const std::vector<TimedTap::Write>& writes, Family f) {
     return m;
 }
 
-class SimWaits : public ::testing::TestWithParam<std::tuple<Family, std::uint32_t>> {};
+// How the delay is calibrated and on which bus cycle.
+struct Timing {
+    CalibrationClock how;
+    std::uint32_t cycle;
+};
+
+class SimWaits : public ::testing::TestWithParam<std::tuple<Family, Timing>> {};
 
 } // namespace
 
 TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
-    const auto [family, cycle] = GetParam();
+    const auto [family, timing] = GetParam();
+    const std::uint32_t cycle = timing.cycle;
     SimBoardState s = family == Family::Avr ? AvrBoard() : Mcs51Board();
     s.busCycleNs = cycle;
     s.code.assign(s.code.size(), 0x00); // the erase has everything to do
@@ -259,17 +281,15 @@ TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
     std::string text;
     float steps = 0;
     OperationContext ctx(link, sink, image, text, steps);
+    ctx.calibrationClock = timing.how;
     std::vector<std::string> records;
     for (int r = 0; r < 4; ++r) // one full AVR page
         records.push_back(optest::DataRecord(16u * r, std::vector<std::uint8_t>(16, 0x5A)));
     records.push_back(optest::kEndRecord);
     for (const std::string& r : records)
         text += r + "\n";
-    // A file of its own: the four cases may run at the same time.
-    ctx.firmwarePath =
-        optest::WriteTokenFile("sim_waits_" + std::to_string(static_cast<int>(family)) + "_" +
-                                   std::to_string(cycle) + ".efw",
-                               6);
+    // Named after the test case, so the cases may run at the same time.
+    ctx.firmwarePath = optest::WriteTokenFile("sim_waits.efw", 6);
 
     int succeeded = -1;
     RunOperation(family == Family::Avr ? kOpWriteAvrFirmware : kOpWrite8051Firmware, ctx,
@@ -287,8 +307,9 @@ TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
         EXPECT_EQ(m.enables, 2); // entering programming mode, and again after the erase
         EXPECT_GE(m.enable, 0);
     }
-    if (cycle == kShortestCycleNs) {
-        // Just enough: one delay less would fall short.
+    if (timing.how == kWholeSeconds && cycle == kShortestCycleNs) {
+        // At the shortest delay of all, just enough: one delay less would
+        // fall short.
         EXPECT_LT(m.erase, delayNs);
         if (family == Family::Avr) {
             EXPECT_LT(m.enable, delayNs);
@@ -301,8 +322,13 @@ TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
 INSTANTIATE_TEST_SUITE_P(
     FamiliesAndDelays, SimWaits,
     ::testing::Combine(::testing::Values(Family::Avr, Family::Mcs51),
-                       ::testing::Values(kShortestCycleNs, kNominalCycleNs)),
-    [](const ::testing::TestParamInfo<std::tuple<Family, std::uint32_t>>& info) {
+                       ::testing::Values(Timing{kWholeSeconds, kShortestCycleNs},
+                                         Timing{kWholeSeconds, kNominalCycleNs},
+                                         Timing{kFine, kShortestFineCycleNs},
+                                         Timing{kFine, kNominalCycleNs})),
+    [](const ::testing::TestParamInfo<std::tuple<Family, Timing>>& info) {
+        const Timing t = std::get<1>(info.param);
         return std::string(std::get<0>(info.param) == Family::Avr ? "Avr" : "Mcs51") +
-               (std::get<1>(info.param) == kShortestCycleNs ? "Shortest" : "Nominal");
+               (t.how == kWholeSeconds ? "WholeSeconds" : "Microseconds") +
+               (t.cycle == kNominalCycleNs ? "Nominal" : "Shortest");
     });

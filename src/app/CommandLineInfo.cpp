@@ -80,6 +80,7 @@ bool CommandLineInfo::ParseParam(std::string_view param) {
         options_.delayMultiplier = ParseDelayMultiplier(PrefixValue(param));
         matched = true;
     }
+    flag("wholesecondcalibration", options_.wholeSecondCalibration);
     return matched;
 }
 

@@ -66,7 +66,7 @@ std::string DesktopUsage() {
            "\n"
            "Service switches, each with a leading - or /: initprogramming pintest\n"
            "displaydatamemraw bypassreadcheck bypassfirmwarecheck AVRonly 8051only\n"
-           "bypassfwboardcheck delaymultFACTOR boardtypeNAME\n";
+           "bypassfwboardcheck wholesecondcalibration delaymultFACTOR boardtypeNAME\n";
 }
 
 } // namespace kelvo

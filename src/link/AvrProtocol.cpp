@@ -47,7 +47,7 @@ void StartSettingsOperation(OperationContext& ctx, const char* status) {
     ctx.progress.SetPosition(0);
     link.WriteControl(0x00);
     link.WriteStatus(0x00);
-    link.CalibrateDelay(ctx.delayMultiplier);
+    link.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
     ctx.progress.SetStatus(status);
     link.WriteControl(kControlProgramming);
     link.ReleaseResetAvr();

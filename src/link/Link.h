@@ -29,6 +29,18 @@ inline constexpr std::uint32_t kDefaultDelayCount = 10000;
 
 enum class Family { Mcs51, Avr };
 
+// How a calibration times its batches of pause writes.
+enum class CalibrationClock {
+    Microseconds, // the clock's fine reading, each batch timed in parts
+    WholeSeconds, // whole seconds, from a second boundary (the earlier timing)
+};
+
+// count x multiplier rounded to single precision, as the product of two
+// floats is, then truncated toward zero; a count beyond 32 bits is held at
+// the largest. Worked out in integers, so every build gets the same count
+// whatever its floating-point unit.
+std::uint32_t ScaleDelayCount(std::uint32_t count, float multiplier);
+
 // One set per process: the port address, the calibrated delay and the data
 // bits held while bytes are clocked.
 struct LinkParams {
@@ -65,7 +77,7 @@ public:
     void CalibratedDelay();
     // Measures how many pause writes make about 3 ms and stores the count,
     // scaled by delayMultiplier, in delayCount.
-    void CalibrateDelay(float delayMultiplier);
+    void CalibrateDelay(float delayMultiplier, CalibrationClock clock);
 
     void SendByte(Family family, std::uint8_t value);
     std::uint8_t ReceiveByte(Family family);

@@ -17,21 +17,24 @@ void ProgressSink::SetTimeLeftSeconds(std::int32_t seconds) {
 }
 
 void OperationContext::UpdateTimeLeft() {
+    constexpr std::int64_t kWindowUs = 5'000'000;
     if (lastEstimateTime_ <= 0) {
-        lastEstimateTime_ = link.clock().NowSeconds();
+        lastEstimateTime_ = link.clock().NowMicroseconds();
         return;
     }
-    const std::int64_t now = link.clock().NowSeconds();
+    const std::int64_t now = link.clock().NowMicroseconds();
     const std::int64_t elapsed = now - lastEstimateTime_;
-    if (elapsed < 5) {
+    if (elapsed < kWindowUs) {
         stepsInWindow_ += 1.0f;
         return;
     }
     if (stepsInWindow_ > 0.0f) {
-        const float rate = stepsInWindow_ / static_cast<float>(elapsed);
-        const float estimate = std::trunc(stepsRemaining / rate);
+        // The steps left at the window's rate, in seconds.
+        const double estimate =
+            std::trunc(static_cast<double>(stepsRemaining) * static_cast<double>(elapsed) /
+                       (static_cast<double>(stepsInWindow_) * 1e6));
         // An estimate beyond 32 bits cannot be shown honestly; leave the line.
-        if (estimate >= 0.0f && estimate < 2147483648.0f)
+        if (estimate >= 0.0 && estimate < 2147483648.0)
             progress.SetTimeLeftSeconds(static_cast<std::int32_t>(estimate));
     }
     stepsInWindow_ = 0.0f;

@@ -37,7 +37,7 @@ inline constexpr std::uint64_t kEveryImageEntry = (std::uint64_t{1} << 37) - 1;
 
 // What one board operation works with: the link, the window it reports to,
 // the settings image (entries 0..36, the same type as BoardSettingsImage),
-// the firmware text and file, and the two run options the operations read.
+// the firmware text and file, and the run options the operations read.
 // One context serves one operation, like the window it stands for.
 struct OperationContext {
     OperationContext(Link& l, ProgressSink& p, std::array<std::int32_t, 37>& img,
@@ -57,6 +57,7 @@ struct OperationContext {
     // check, which no cable problem explains.
     bool failedReadCheck = false;
     float delayMultiplier = 1.0f;
+    CalibrationClock calibrationClock = CalibrationClock::Microseconds;
     // Entries a settings write sends, bit i for entry i; the board keeps its
     // own bytes at the others. The progress bar moves over every address.
     std::uint64_t entriesToWrite = kEveryImageEntry;
@@ -71,13 +72,13 @@ struct OperationContext {
     bool StopRequested() const { return stop && stop->requested.load(); }
 
     // Called once per firmware step, before the step's work. Measures the
-    // step rate over windows of at least 5 clock seconds and, when a window
+    // step rate over windows of at least 5 seconds and, when a window
     // closes, shows stepsRemaining at that rate on the time-left line. The
     // first call only opens the first window.
     void UpdateTimeLeft();
 
 private:
-    std::int64_t lastEstimateTime_ = 0; // start of the current window; 0 = none yet
+    std::int64_t lastEstimateTime_ = 0; // start of the current window in µs; 0 = none yet
     float stepsInWindow_ = 0.0f;
 };
 

@@ -35,6 +35,9 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.firmwarePath = request.firmwarePath;
         op.bypassReadCheck = ctx.state.runOptions.bypassReadCheck;
         op.delayMultiplier = ctx.state.runOptions.delayMultiplier;
+        op.calibrationClock = ctx.state.runOptions.wholeSecondCalibration
+                                  ? CalibrationClock::WholeSeconds
+                                  : CalibrationClock::Microseconds;
         op.entriesToWrite = EntriesToWrite(entries);
         op.stop = ctx.stop;
         op.codeRead = &ctx.state.codeRead;

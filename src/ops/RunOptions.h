@@ -12,7 +12,8 @@ struct RunOptions {
     int avrOnly = 0;
     int only8051 = 0;
     int bypassFwBoardCheck = 0;
-    float delayMultiplier = 1.0f; // always > 0
+    int wholeSecondCalibration = 0; // time the delay calibration in whole seconds
+    float delayMultiplier = 1.0f;   // always > 0
 };
 
 } // namespace kelvo

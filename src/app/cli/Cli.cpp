@@ -57,7 +57,7 @@ void PrintHelp(std::ostream& out) {
            "\nService switches (as for the desktop program):\n"
            "  -initprogramming -pintest -displaydatamemraw -bypassreadcheck\n"
            "  -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck\n"
-           "  -delaymultFACTOR -boardtypeNAME\n"
+           "  -wholesecondcalibration -delaymultFACTOR -boardtypeNAME\n"
            "\nAn output file given as - goes to standard output.\n\n"
         << kExitCodes;
 }
