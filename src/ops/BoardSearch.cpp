@@ -15,8 +15,6 @@ std::string SearchStatusText(int portBase, bool avr) {
            (avr ? ", please wait... " : ", please wait...");
 }
 
-namespace {
-
 std::uint64_t EntriesToWrite(SettingsEntries entries) {
     std::uint64_t mask = kEveryImageEntry;
     if (entries == SettingsEntries::PageOnly)
@@ -24,8 +22,6 @@ std::uint64_t EntriesToWrite(SettingsEntries entries) {
             mask &= ~(std::uint64_t{1} << e);
     return mask;
 }
-
-} // namespace
 
 void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, SettingsEntries entries) {
     ctx.host.RunInProgressWindow(request, [&](ProgressSink& sink) {

@@ -1,5 +1,6 @@
 #include "ops/Presets.h"
 
+#include "ops/ConfirmedRead.h"
 #include "ops/Download.h"
 #include "ops/EyeBypass.h"
 #include "settings/BoardNames.h"
@@ -74,8 +75,9 @@ bool FactoryDefaults(FlowContext& ctx) {
         return false;
     }
     ctx.clock.SleepMs(1000);
-    if (BoardAttemptSequence(ctx, 0, 4) == AttemptResult::Failed) {
-        ShowBoardReadFailed(ctx);
+    if (const AttemptResult read = ReadSettingsConfirmed(ctx); !Succeeded(read)) {
+        if (read == AttemptResult::Failed)
+            ShowBoardReadFailed(ctx);
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;
         // Not the 0xFF of the reset: the panel and the raw view show these.

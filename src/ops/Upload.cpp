@@ -1,5 +1,6 @@
 #include "ops/Upload.h"
 
+#include "ops/ConfirmedRead.h"
 #include "ops/RawMemory.h"
 #include "settings/Validation.h"
 
@@ -20,13 +21,21 @@ int UploadConfiguration(FlowContext& ctx) {
         return -1;
     if (ctx.state.runOptions.displayDataMemRaw)
         ShowRawMemory(ctx, RawMemoryMode::WillBeWritten);
-    if (const AttemptResult written = BoardAttemptSequence(ctx, 1, 5); !Succeeded(written)) {
+    // What the board holds now, so that the read-back can tell a byte that
+    // went astray from one that was never written.
+    BoardSettingsImage before{};
+    AttemptResult written = ReadSettingsAside(ctx, before);
+    if (Succeeded(written))
+        written = BoardAttemptSequence(ctx, 1, 5);
+    if (!Succeeded(written)) {
         if (written == AttemptResult::Failed)
             ctx.host.ShowMessage(
                 "Unable to write settings to the board. Make sure the programming cable is plugged "
                 "in, and the power is on.    \n\nWhen you have verified the connections, press the "
                 "\"Upload Configuration\" button to try to again.",
                 "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
+        return -1;
+    } else if (!VerifySettingsWritten(ctx, written, before)) {
         return -1;
     }
     return 1;
