@@ -94,33 +94,8 @@ void SetKeyLine(const std::string& path, int key, const std::string& line) {
 }
 
 #ifndef _WIN32
-// kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
-// `stderrPath`, stdin from `stdinPath`; returns its exit status.
-int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
-               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null") {
-    std::vector<std::string> all = {KELVO_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, stdinPath, O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// `program` started with stdin from /dev/null and its stdout and stderr on
-// these descriptors (closed in the child's other copies).
+// `all[0]` started with its stdin (/dev/null when -1), stdout and stderr on
+// these descriptors; the pid, or -1.
 pid_t Start(std::vector<std::string> all, int stdoutFd, int stderrFd, int stdinFd = -1) {
     std::vector<char*> argv;
     for (std::string& a : all)
@@ -135,7 +110,8 @@ pid_t Start(std::vector<std::string> all, int stdoutFd, int stderrFd, int stdinF
     posix_spawn_file_actions_adddup2(&files, stdoutFd, 1);
     posix_spawn_file_actions_adddup2(&files, stderrFd, 2);
     pid_t pid = -1;
-    posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&files);
     return pid;
 }
@@ -146,6 +122,21 @@ int ExitOf(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
+// `stderrPath`, stdin from `stdinPath`; returns its exit status.
+int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
+               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null") {
+    std::vector<std::string> all = {KELVO_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    const int in = ::open(stdinPath, O_RDONLY);
+    const int out = ::open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const pid_t pid = Start(all, out, err, in);
+    for (int fd : {in, out, err})
+        ::close(fd);
+    return pid < 0 ? -1 : ExitOf(pid);
 }
 
 // kelvo-cli with stderr on a pipe the test reads as it goes.
