@@ -65,7 +65,9 @@ inline std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
 
 // One flow run: fresh state, a scripted host, and a simulated board.
 struct FlowBench {
-    explicit FlowBench(SimBoardState boardState) : board(std::move(boardState)) {}
+    explicit FlowBench(SimBoardState boardState) : board(std::move(boardState)) {
+        state.recoveryFolder = TempPath("recovery").string();
+    }
 
     AppState state;
     ScriptedFlowHost host;

@@ -100,31 +100,36 @@ void SetKeyLine(const std::string& path, int key, const std::string& line) {
 }
 
 #ifndef _WIN32
-// kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
-// `stderrPath`, stdin from `stdinPath`; returns its exit status.
-// A run that has not ended after a minute is killed and gives -1.
-int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
-               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null",
-               const char* folder = nullptr) {
-    std::vector<std::string> all = {KELVO_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
+// `all[0]` started in `folder` (or here) with its stdin (/dev/null when
+// -1), stdout and stderr on these descriptors; the pid, or -1.
+pid_t Start(std::vector<std::string> all, int stdoutFd, int stderrFd, int stdinFd = -1,
+            const char* folder = nullptr) {
     std::vector<char*> argv;
     for (std::string& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, stdinPath, O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (stdinFd < 0)
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&files, stdinFd, 0);
+    posix_spawn_file_actions_adddup2(&files, stdoutFd, 1);
+    posix_spawn_file_actions_adddup2(&files, stderrFd, 2);
     if (folder)
         posix_spawn_file_actions_addchdir_np(&files, folder);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0)
-        return -1;
+    return pid;
+}
+
+// The exit code, or 128 plus the signal that ended the process, as a
+// shell reports it.
+int ExitOf(pid_t pid) {
     int status = 0;
+    // A run that has not ended after a minute is killed and gives -1.
     for (int waited = 0; ::waitpid(pid, &status, WNOHANG) == 0; ++waited) {
         if (waited == 6000) {
             ::kill(pid, SIGKILL);
@@ -133,8 +138,66 @@ int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
         }
         ::usleep(10000);
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+// kelvo-cli as a program, its stdout sent to `stdoutPath`, stderr to
+// `stderrPath`, stdin from `stdinPath`; returns its exit status.
+int RunProgram(const std::vector<std::string>& args, const char* stdoutPath,
+               const char* stderrPath = "/dev/null", const char* stdinPath = "/dev/null",
+               const char* folder = nullptr) {
+    std::vector<std::string> all = {KELVO_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    const int in = ::open(stdinPath, O_RDONLY);
+    const int out = ::open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(stderrPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const pid_t pid = Start(all, out, err, in, folder);
+    for (int fd : {in, out, err})
+        ::close(fd);
+    return pid < 0 ? -1 : ExitOf(pid);
+}
+
+// kelvo-cli with stderr on a pipe the test reads as it goes.
+class WatchedRun {
+public:
+    explicit WatchedRun(const std::vector<std::string>& args) {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        const int null = ::open("/dev/null", O_WRONLY);
+        std::vector<std::string> all = {KELVO_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        pid_ = Start(all, null, fds[1]);
+        ::close(null);
+        ::close(fds[1]);
+        fd_ = fds[0];
+    }
+    ~WatchedRun() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    // Reads stderr until `text` has appeared; false at its end.
+    bool WaitFor(const std::string& text) {
+        char buffer[4096];
+        while (err.find(text) == std::string::npos) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            err.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    void Signal(int signal) const { ::kill(pid_, signal); }
+    int Finish() {
+        WaitFor("\x01"); // to the end
+        return ExitOf(pid_);
+    }
+    std::string err;
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+};
 #endif
 
 // An error stream that runs `action` once, when the text written to it first
@@ -516,6 +579,103 @@ TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {
 #endif
 }
 
+#ifndef _WIN32
+// A backup on standard output has reached it, whole, and been closed before
+// the erase, or nothing is erased: a full disk, a pipe no one reads, a
+// reader that stops early (| head -c) without SIGPIPE ending the run.
+TEST_F(CliBoard, ABackupThatDoesNotReachStandardOutputStopsTheUpdate) {
+    std::ofstream(Path("old.hex")) << [] {
+        std::mt19937 rng(5);
+        std::vector<std::uint8_t> code(6000);
+        for (auto& b : code)
+            b = static_cast<std::uint8_t>(rng());
+        std::string text;
+        for (const std::string& r : CutIntoRecords(code))
+            text += r + "\n";
+        return text;
+    }();
+    std::ofstream(Path("new.efw"))
+        << FormatFirmwareImage(3, CutIntoRecords(fwtest::PatternCode(256)));
+    Create({"--family", "avr", "--board", "3", "--code", Path("old.hex")});
+    ASSERT_EQ(OnBoard({"read-firmware", "-o", Path("copy.efw")}).exit, 0);
+    const std::vector<std::uint8_t> before = Board().code;
+    const std::vector<std::string> update = {
+        KELVO_CLI_PATH, "--sim", board, "update-firmware", "--backup", "-", Path("new.efw")};
+    const int err = ::open(Path("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    enum class Out { Full, ClosedPipe, Head };
+    for (Out out : {Out::Full, Out::ClosedPipe, Out::Head}) {
+        SCOPED_TRACE(static_cast<int>(out));
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        pid_t head = -1;
+        if (out == Out::Head) {
+            ::fcntl(fds[1], F_SETPIPE_SZ, 4096); // less than the copy
+            const int null = ::open("/dev/null", O_WRONLY);
+            head = Start({"head", "-c", "10"}, null, null, fds[0]);
+            ::close(null);
+        }
+        ::close(fds[0]);
+        const int full = ::open("/dev/full", O_WRONLY);
+        const pid_t run = Start(update, out == Out::Full ? full : fds[1], err);
+        ::close(full);
+        ::close(fds[1]);
+        EXPECT_EQ(ExitOf(run), 1);
+        if (head > 0)
+            ExitOf(head);
+        EXPECT_EQ(Board().code, before);
+    }
+    ::close(err);
+    EXPECT_NE(ReadText(Path("err.txt"))
+                  .find("kelvo-cli: writing the firmware copy to standard "
+                        "output failed\nkelvo-cli: --backup: no backup, so "
+                        "the firmware was not replaced\n"),
+              std::string::npos);
+    // Into a file, the copy is whole and the update goes on.
+    EXPECT_EQ(RunProgram({"--sim", board, "update-firmware", "--backup", "-", Path("new.efw")},
+                         Path("out.efw").c_str()),
+              0);
+    EXPECT_EQ(ReadText(Path("out.efw")), ReadText(Path("copy.efw")));
+}
+
+// On the program itself: a closed terminal (SIGHUP) during the firmware
+// write only warns; a stop between the firmware write and the settings
+// write ends the run with the board saved as it is, and names the copy of
+// the settings and the command that puts them back.
+TEST_F(CliBoard, SignalsDuringAnUpdateOnTheProgramItself) {
+    std::ofstream(Path("new.efw"))
+        << FormatFirmwareImage(3, CutIntoRecords(fwtest::PatternCode(256)));
+    Create({"--family", "avr", "--board", "3", "--pace", "20"});
+    ASSERT_EQ(OnBoard({"preset", "extreme"}).exit, 0); // settings of the user's own
+    const SimBoardState before = Board();
+    const std::vector<std::uint8_t> code = fwtest::PatternCode(256);
+    {
+        WatchedRun hup({"--sim", board, "-AVRonly", "update-firmware", Path("new.efw")});
+        ASSERT_TRUE(hup.WaitFor("Uploading firmware")) << hup.err;
+        hup.Signal(SIGHUP);
+        EXPECT_EQ(hup.Finish(), 0) << hup.err;
+        EXPECT_NE(hup.err.find("Interrupt again to stop anyway"), std::string::npos) << hup.err;
+        EXPECT_TRUE(std::equal(code.begin(), code.end(), Board().code.begin()));
+        EXPECT_EQ(Board().data, before.data);
+    }
+    WatchedRun stop({"--sim", board, "-AVRonly", "-v", "update-firmware", Path("new.efw")});
+    ASSERT_TRUE(stop.WaitFor("firmware write (operation 6)")) << stop.err;
+    stop.Signal(SIGTERM);
+    ASSERT_TRUE(stop.WaitFor("Interrupt again to stop anyway; otherwise the update goes on."))
+        << stop.err;
+    stop.Signal(SIGTERM);
+    EXPECT_EQ(stop.Finish(), 128 + SIGTERM) << stop.err;
+    EXPECT_NE(Board().data, before.data) << "the erase took the settings";
+    const std::string command = "or run: kelvo-cli upload ";
+    const std::size_t at = stop.err.rfind(command);
+    ASSERT_NE(at, std::string::npos) << stop.err;
+    const std::size_t start = at + command.size();
+    const std::string copy = stop.err.substr(start, stop.err.find('\n', start) - start);
+    const CliRun restore = OnBoard({"upload", copy});
+    EXPECT_EQ(restore.exit, 0) << restore.err;
+    EXPECT_EQ(Board().data, before.data);
+}
+#endif
+
 // Without --sim the real port is used, never a board that is not there; a
 // port that cannot be used says which, why and what to do.
 #ifndef _WIN32 // the real port there is inpout32, not ppdev
@@ -673,13 +833,16 @@ TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
 
     const CliRun verbose = OnBoard({"--verbose", "download"});
     EXPECT_EQ(verbose.Count("no answer as 8051: settings read (operation 0), "), 1) << verbose.err;
-    EXPECT_EQ(verbose.Count(": settings read (operation 4), "), 1) << verbose.err;
-    EXPECT_EQ(verbose.Count(" port accesses, "), 2);
-    EXPECT_EQ(verbose.Count(" s on the bus\n"), 2);
+    // The board that answered is read twice.
+    EXPECT_EQ(verbose.Count(": settings read (operation 4), "), 2) << verbose.err;
+    EXPECT_EQ(verbose.Count(" port accesses, "), 3);
+    EXPECT_EQ(verbose.Count(" s on the bus\n"), 3);
     // The read's calibration takes a tenth of a second, or one to two under
     // the whole-second switch.
-    EXPECT_EQ(verbose.Count("(operation 4), 284614 port accesses, 0.28 s on the bus\n"), 1)
+    EXPECT_EQ(verbose.Count("(operation 4), 284614 port accesses, 0.28 s on the bus\n"), 2)
         << verbose.err;
+    // (Under it the first read starts the board's clock on a second; the
+    // second read's alignment depends on where the first one ended.)
     EXPECT_EQ(OnBoard({"-v", "-wholesecondcalibration", "download"})
                   .Count("(operation 4), 2145867 port accesses, 2.15 s on the bus\n"),
               1);
@@ -691,7 +854,7 @@ TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
     // 1000 bytes fill 63 records of 16, padded to whole 64-byte pages: 1024.
     // The write's bus time, then the whole command's, the board's pauses
     // included.
-    EXPECT_EQ(update.Count("\n1024 bytes of firmware written and verified in 1.2 s (4.9 s in all); "
+    EXPECT_EQ(update.Count("\n1024 bytes of firmware written and verified in 1.2 s (6.8 s in all); "
                            "settings restored\n"),
               1)
         << update.err;
@@ -706,7 +869,7 @@ TEST_F(CliBoard, QuietVerboseAndTheLinesThatEndAWrite) {
     EXPECT_EQ(preset.Count("ATmega8 board (signature 1E 93 07) on port 0x378"), 1);
     EXPECT_EQ(OnBoard({"-v", "preset", "fast"})
                   .Count("ATmega8 board (signature 1E 93 07) on port 0x378: settings "),
-              2);
+              7); // the download, the read before the write, the write, the read back
 
     // factory-defaults prints the board as it reads back after the reset.
     const CliRun reset = OnBoard({"--yes", "factory-defaults"});

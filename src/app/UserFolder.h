@@ -20,6 +20,12 @@ std::optional<std::string> ProcessEnvironment(const char* name);
 // message, when neither variable gives a place.
 std::filesystem::path UserFolder(const EnvironmentLookup& environment, std::string& error);
 
+// Where copies of a board's settings are kept while a firmware update
+// could lose them: $XDG_STATE_HOME/kelvo, or $HOME/.local/state/kelvo when
+// XDG_STATE_HOME is unset, empty or not absolute; on Windows
+// %LOCALAPPDATA%\kelvo. Empty when neither variable gives a place.
+std::filesystem::path RecoveryFolder(const EnvironmentLookup& environment);
+
 // Creates `folder` when it is missing (only its owner may enter a new one)
 // and makes it the current directory.
 bool EnterFolder(const std::filesystem::path& folder, std::string& error);

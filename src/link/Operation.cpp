@@ -40,11 +40,13 @@ void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operat
         code == kOpWrite8051Firmware || code == kOpWriteAvrFirmware   ? BoardWrite::Firmware
         : code == kOpWrite8051Settings || code == kOpWriteAvrSettings ? BoardWrite::Settings
                                                                       : BoardWrite::None;
-    if (ctx.stop)
+    // A flow that protects a longer span gets it back afterwards.
+    const BoardWrite around = ctx.stop ? ctx.stop->writing.load() : BoardWrite::None;
+    if (ctx.stop && writing != BoardWrite::None)
         ctx.stop->writing = writing;
     operationSucceeded = operation(ctx) == 1 ? 1 : 0;
     if (ctx.stop)
-        ctx.stop->writing = BoardWrite::None;
+        ctx.stop->writing = around;
 }
 
 void StartOperation(std::int32_t code, const std::string& initialStatus, OperationContext& ctx,

@@ -4,8 +4,9 @@
 
 namespace kelvo {
 
-// What a board operation is writing while it runs.
-enum class BoardWrite { None, Settings, Firmware };
+// What a board operation is writing while it runs; Update: a flow between
+// the chip erase and the end of the settings write that follows it.
+enum class BoardWrite { None, Settings, Firmware, Update };
 
 // Asks the running board operation to stop at its next step. Set from
 // another thread or a signal handler, so both fields are lock-free atomics.
@@ -14,7 +15,8 @@ enum class BoardWrite { None, Settings, Firmware };
 // The request stays until its owner clears it.
 struct StopRequest {
     std::atomic<bool> requested{false};
-    // Set by the running operation, for whoever decides whether to stop.
+    // Set by the running operation (or flow), for whoever decides whether
+    // to stop.
     std::atomic<BoardWrite> writing{BoardWrite::None};
 };
 

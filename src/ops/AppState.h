@@ -44,6 +44,11 @@ struct AppState {
     // Initial programming writes every board from the file chosen first.
     std::string rememberedFirmwarePath;
     int firmwarePathRemembered = 0;
+    // Where a firmware update keeps a copy of the settings it is about to
+    // erase (empty: nowhere, so such an update is refused), and the copy
+    // kept by the last update that did not finish.
+    std::string recoveryFolder;
+    std::string recoverySettingsFile;
 };
 
 } // namespace kelvo

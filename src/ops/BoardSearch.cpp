@@ -15,8 +15,6 @@ std::string SearchStatusText(int portBase, bool avr) {
            (avr ? ", please wait... " : ", please wait...");
 }
 
-namespace {
-
 std::uint64_t EntriesToWrite(SettingsEntries entries) {
     std::uint64_t mask = kEveryImageEntry;
     if (entries == SettingsEntries::PageOnly)
@@ -24,8 +22,6 @@ std::uint64_t EntriesToWrite(SettingsEntries entries) {
             mask &= ~(std::uint64_t{1} << e);
     return mask;
 }
-
-} // namespace
 
 void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, SettingsEntries entries) {
     ctx.host.RunInProgressWindow(request, [&](ProgressSink& sink) {
@@ -63,6 +59,8 @@ std::string NoBoardOutcome(const FlowContext& ctx, AttemptResult result) {
     std::snprintf(port, sizeof port, "0x%X", static_cast<unsigned>(ctx.state.link.portBase));
     if (result == AttemptResult::Stopped)
         return "Stopped";
+    if (result == AttemptResult::Disagreed)
+        return "A board answered on port " + std::string(port) + ", but its reads did not agree";
     return result == AttemptResult::NoPort ? "Port " + std::string(port) + " could not be used"
                                            : "No board answered on port " + std::string(port);
 }

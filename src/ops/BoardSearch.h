@@ -6,6 +6,7 @@
 #include "ops/AppState.h"
 #include "ops/FlowHost.h"
 
+#include <cstdint>
 #include <string>
 
 namespace kelvo {
@@ -40,16 +41,20 @@ std::string SearchStatusText(int portBase, bool avr);
 // a board that was never read); factory defaults send 0xFF everywhere.
 enum class SettingsEntries { PageOnly, Every };
 
+// Those entries as a mask, bit i for entry i.
+std::uint64_t EntriesToWrite(SettingsEntries entries);
+
 // Runs one board operation in a progress window; the outcome is left in
 // operationSucceeded.
 void RunBoardOperation(FlowContext& ctx, const OperationRequest& request,
                        SettingsEntries entries = SettingsEntries::PageOnly);
 
-// NoPort: the port cannot be used; the user has been told why, so the flow
-// ends as after failed attempts but says nothing more. Stopped: a stop was
-// asked for; the flow ends as after failed attempts, saying nothing, since
-// nothing it could say about the cable or the board would be true.
-enum class AttemptResult { Failed, Mcs51, Avr, NoPort, Stopped };
+// NoPort: the port cannot be used; Disagreed: a board answered, but its
+// reads never agreed twice. The user has been told why, so the flow ends as
+// after failed attempts but says nothing more. Stopped: a stop was asked
+// for; the flow ends as after failed attempts, saying nothing, since nothing
+// it could say about the cable or the board would be true.
+enum class AttemptResult { Failed, Mcs51, Avr, NoPort, Stopped, Disagreed };
 
 inline bool Succeeded(AttemptResult r) {
     return r == AttemptResult::Mcs51 || r == AttemptResult::Avr;

@@ -2,6 +2,7 @@
 
 #include "link/PinTest.h"
 #include "ops/BoardTypes.h"
+#include "ops/ConfirmedRead.h"
 #include "ops/RawMemory.h"
 #include "settings/EditText.h"
 
@@ -86,7 +87,7 @@ void DownloadConfiguration(FlowContext& ctx) {
         RunPinTestFlow(ctx);
         return;
     }
-    if (const AttemptResult found = BoardAttemptSequence(ctx, 0, 4); !Succeeded(found)) {
+    if (const AttemptResult found = ReadSettingsConfirmed(ctx); !Succeeded(found)) {
         if (found == AttemptResult::Failed)
             ShowBoardReadFailed(ctx);
         info.boardLoaded = 0;

@@ -1,5 +1,6 @@
 #include "ops/FirmwareBackup.h"
 
+#include "ops/ConfirmedRead.h"
 #include "ops/FirmwareImageHex.h"
 
 #include <algorithm>
@@ -9,7 +10,7 @@ namespace kelvo {
 FirmwareRead ReadFirmware(FlowContext& ctx) {
     CodeRead& read = ctx.state.codeRead;
     read = {};
-    const AttemptResult found = BoardAttemptSequence(ctx, 7, 8);
+    const AttemptResult found = ReadCodeConfirmed(ctx);
     if (!Succeeded(found)) {
         if (found == AttemptResult::Failed)
             ctx.host.ShowMessage("Unable to read the firmware from the board. Make sure the "

@@ -1,5 +1,6 @@
 #include "ops/Presets.h"
 
+#include "ops/ConfirmedRead.h"
 #include "ops/Download.h"
 #include "ops/EyeBypass.h"
 #include "settings/BoardNames.h"
@@ -75,8 +76,8 @@ bool FactoryDefaults(FlowContext& ctx) {
         return false;
     }
     ctx.clock.SleepMs(1000);
-    if (const AttemptResult readBack = BoardAttemptSequence(ctx, 0, 4); !Succeeded(readBack)) {
-        if (readBack == AttemptResult::Failed)
+    if (const AttemptResult read = ReadSettingsConfirmed(ctx); !Succeeded(read)) {
+        if (read == AttemptResult::Failed)
             ShowBoardReadFailed(ctx);
         ResetSettingsImage(state.settingsImage);
         state.settingsImage[entry::eyeSensitivity] = Unset;

@@ -1,5 +1,6 @@
 #include "ops/Upload.h"
 
+#include "ops/ConfirmedRead.h"
 #include "ops/Download.h"
 #include "ops/RawMemory.h"
 #include "settings/Validation.h"
@@ -23,7 +24,13 @@ int UploadConfiguration(FlowContext& ctx) {
     }
     if (ctx.state.runOptions.displayDataMemRaw)
         ShowRawMemory(ctx, RawMemoryMode::WillBeWritten);
-    if (const AttemptResult written = BoardAttemptSequence(ctx, 1, 5); !Succeeded(written)) {
+    // What the board holds now, so that the read-back can tell a byte that
+    // went astray from one that was never written.
+    BoardSettingsImage before{};
+    AttemptResult written = ReadSettingsAside(ctx, before);
+    if (Succeeded(written))
+        written = BoardAttemptSequence(ctx, 1, 5);
+    if (!Succeeded(written)) {
         if (written == AttemptResult::Failed)
             ctx.host.ShowMessage(
                 "Unable to write settings to the board. Make sure the programming cable is plugged "
@@ -31,6 +38,9 @@ int UploadConfiguration(FlowContext& ctx) {
                 "\"Upload Configuration\" button to try to again.",
                 "Settings Upload Failed", MessageIcon::Exclamation, MessageButtons::Ok);
         ctx.host.ReportOutcome(NoBoardOutcome(ctx, written) + "; settings not written");
+        return -1;
+    } else if (!VerifySettingsWritten(ctx, written, before)) {
+        ctx.host.ReportOutcome("Settings written, but the board did not read back as written");
         return -1;
     }
     ctx.host.ReportOutcome("Settings written to " + BoardName(ctx.state.boardInfo));

@@ -22,6 +22,7 @@ protected:
         std::filesystem::remove_all(directory);
         std::filesystem::create_directories(directory);
         std::filesystem::current_path(directory);
+        state.recoveryFolder = (directory / "recovery").string();
     }
     ~MainWindowTest() override {
         window.reset();

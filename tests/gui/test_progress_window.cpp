@@ -241,9 +241,10 @@ TEST_F(MainWindowTest, FirmwareUpdateShowsItsStatusBarAndTimeLeft) {
     EXPECT_EQ(script.icons.back(), QMessageBox::NoIcon);
     EXPECT_TRUE(std::equal(code.begin(), code.end(), board->board.state().code.begin()));
 
-    // 8051 attempt, AVR firmware write, settings upload (8051, AVR), and the
-    // read-back download (8051, AVR).
-    ASSERT_EQ(windows.size(), 6u);
+    // 8051 attempt, AVR firmware write; the settings upload: the board read
+    // (8051, AVR, AVR again), the write (8051, AVR), the read-back (AVR
+    // twice); and the download after it (8051, AVR, AVR).
+    ASSERT_EQ(windows.size(), 12u);
     const std::vector<Shown>& write = windows[1];
     ASSERT_FALSE(write.empty());
     EXPECT_EQ(write.front().status, kSearchText + std::string(" "));
@@ -267,7 +268,7 @@ TEST_F(MainWindowTest, FirmwareUpdateShowsItsStatusBarAndTimeLeft) {
     // Into the verification pass, which starts at N.
     EXPECT_GT(write.back().position, tokens + tokens / 2);
     // A settings write shows no time left.
-    for (const Shown& s : windows[3])
+    for (const Shown& s : windows[6])
         EXPECT_EQ(s.timeLeft, "");
     EXPECT_EQ(Panel(), (std::vector<std::string>{"Fennick", "v3.10", "9.4 volts"}));
     // The read-back keeps the update's own line.

@@ -1,5 +1,6 @@
 #include "app/cli/BoardCommands.h"
 
+#include "app/UserFolder.h"
 #include "app/cli/CliFlowHost.h"
 #include "app/cli/SettingNames.h"
 #include "app/cli/SettingsListing.h"
@@ -13,6 +14,7 @@
 #include "ops/FirmwareImageHex.h"
 #include "ops/FirmwareUpdate.h"
 #include "ops/Presets.h"
+#include "ops/RecoverySettings.h"
 #include "ops/SettingsFileFlows.h"
 #include "ops/Upload.h"
 #include "settings/Validation.h"
@@ -22,8 +24,11 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <iostream>
 #include <ostream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kelvo {
@@ -49,6 +54,7 @@ public:
 
     bool Open() {
         state.runOptions = cli_.options;
+        state.recoveryFolder = RecoveryFolder(ProcessEnvironment).string();
         if (cli_.boardTypeName)
             state.boardInfo.boardTypeName = *cli_.boardTypeName;
         std::error_code ec;
@@ -100,6 +106,8 @@ public:
         if (const int signal = signals_.StoppedBy()) {
             cli_.err << "kelvo-cli: stopped by signal " << signal
                      << "; what was being written to the board may be incomplete.\n";
+            if (!state.recoverySettingsFile.empty())
+                cli_.err << "kelvo-cli: " << RecoveryNote(state.recoverySettingsFile) << "\n";
             return 128 + signal;
         }
         return closed ? code : kExitFailed;
@@ -140,6 +148,12 @@ private:
     std::optional<CountingPort> counter_;
     std::optional<FlowContext> ctx_;
 };
+
+#ifdef _WIN32
+constexpr char kNullDevice[] = "NUL";
+#else
+constexpr char kNullDevice[] = "/dev/null";
+#endif
 
 // Entries a settings write sends: every page entry, not the board's own.
 std::size_t PageEntryCount() {
@@ -210,6 +224,32 @@ void NameFailedSetting(const CliSession& s, CliContext& cli, const std::string& 
                 << "the settings were not written\n";
 }
 
+// A copy on standard output counts once it has reached the file or pipe
+// behind it and that has been closed, so that its reader has seen the end
+// before anything is erased. Whatever is printed there afterwards goes
+// nowhere, never into a file opened later under the same descriptor.
+bool CloseStandardOutput(CliContext& cli) {
+    cli.out.flush();
+    if (!cli.out)
+        return false;
+    if (&cli.out != &std::cout) // a stream of the caller's own
+        return true;
+    if (std::fflush(stdout) != 0)
+        return false;
+#ifndef _WIN32
+    struct stat st {};
+    if (::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(STDOUT_FILENO) != 0)
+        return false;
+#endif
+    const bool closed = ::close(STDOUT_FILENO) == 0;
+    const int null = ::open(kNullDevice, O_WRONLY);
+    if (null >= 0 && null != STDOUT_FILENO) {
+        ::dup2(null, STDOUT_FILENO);
+        ::close(null);
+    }
+    return closed;
+}
+
 // Reads the board's code memory and writes it to `output` ("-": stdout) in
 // the format its name asks for. The board must have been read (its type
 // goes into the file).
@@ -222,7 +262,11 @@ bool WriteFirmwareBackup(CliSession& s, CliContext& cli, const std::string& outp
         FormatFirmwareBackup(s.state.codeRead.memory, boardCode,
                              hex ? BackupFormat::IntelHex : BackupFormat::FirmwareImage);
     if (output == "-") {
-        cli.out << text << std::flush;
+        cli.out << text;
+        if (!CloseStandardOutput(cli)) {
+            cli.err << "kelvo-cli: writing the firmware copy to standard output failed\n";
+            return false;
+        }
     } else if (const FileResult written = WriteFileReplacing(output, text); !written) {
         cli.err << "kelvo-cli: " << written.error << "\n";
         return false;

@@ -27,7 +27,8 @@ constexpr const char* kExitCodes =
     "  3    update-firmware: the firmware was written, but the settings could not be\n"
     "       written back or the board not read again (a board recovered without a\n"
     "       readable board check included)\n"
-    "  130  stopped by Ctrl-C (SIGINT), 143 by SIGTERM: 128 + the signal's number\n";
+    "  130  stopped by Ctrl-C (SIGINT), 143 by SIGTERM, 129 by SIGHUP (the terminal\n"
+    "       closed): 128 + the signal's number\n";
 
 void PrintHelp(std::ostream& out) {
     out << "kelvo-cli " << kVersion

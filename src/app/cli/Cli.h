@@ -12,7 +12,7 @@
 
 namespace kelvo {
 
-// kelvo-cli's exit codes. A run stopped by SIGINT or SIGTERM ends with 128
+// kelvo-cli's exit codes. A run stopped by SIGINT, SIGTERM or SIGHUP ends with 128
 // plus the signal's number, as a shell reports a process the signal killed.
 inline constexpr int kExitDone = 0;         // everything the command promised was done
 inline constexpr int kExitFailed = 1;       // it failed; the message says why

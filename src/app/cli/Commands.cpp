@@ -32,12 +32,15 @@ const std::vector<CliCommand>& CliCommands() {
          "firmware into BACKUP.efw (as read-firmware does) and writes nothing when\n"
          "that fails. A board that cannot be read needs --yes (or\n"
          "-bypassfwboardcheck) to be written, since the file cannot be checked\n"
-         "against it.\n",
+         "against it. Before the erase the settings are saved to a file in\n"
+         "$XDG_STATE_HOME/kelvo (~/.local/state/kelvo); a run that does not finish\n"
+         "names it, and kelvo-cli upload FILE puts the settings back.\n",
          true},
         {"read-firmware", "-o FILE.efw|FILE.hex|-",
          "read the board's firmware into a file that update-firmware restores",
          RunReadFirmwareCommand,
-         "Reads the whole code memory with the instructions the verification uses.\n"
+         "Reads the whole code memory with the instructions the verification uses,\n"
+         "until two reads agree.\n"
          "FILE.efw (or -) is a firmware image for the board's type, FILE.hex plain\n"
          "Intel HEX. A part whose lock bits forbid reading it, or whose code reads\n"
          "blank, is refused: no file is written.\n",

@@ -24,7 +24,7 @@ std::atomic<int> g_stoppedBy = 0;
 using Handler = void (*)(int);
 Handler g_previousInt, g_previousTerm;
 #else
-struct sigaction g_previousInt, g_previousTerm;
+struct sigaction g_previousInt, g_previousTerm, g_previousHup;
 #endif
 
 constexpr char kFirmwareWarning[] =
@@ -33,6 +33,10 @@ constexpr char kFirmwareWarning[] =
 constexpr char kSettingsWarning[] =
     "\nkelvo-cli: the board's settings are being written; stopping now would leave the board "
     "without complete settings. Interrupt again to stop anyway; otherwise the write goes on.\n";
+constexpr char kUpdateWarning[] =
+    "\nkelvo-cli: the board's firmware is being updated; stopping now could leave the board "
+    "without complete firmware or without its settings. Interrupt again to stop anyway; "
+    "otherwise the update goes on.\n";
 constexpr char kStopping[] = "\nkelvo-cli: stopping: the board is left running as it is now.\n";
 
 void Say(const char* text, std::size_t size) {
@@ -53,6 +57,8 @@ extern "C" void OnStopSignal(int signal) {
     if (writing != BoardWrite::None && !g_warned.exchange(1)) {
         if (writing == BoardWrite::Firmware)
             Say(kFirmwareWarning, sizeof kFirmwareWarning - 1);
+        else if (writing == BoardWrite::Update)
+            Say(kUpdateWarning, sizeof kUpdateWarning - 1);
         else
             Say(kSettingsWarning, sizeof kSettingsWarning - 1);
         return;
@@ -85,6 +91,9 @@ StopSignals::StopSignals(StopRequest& stop, int messageFd) {
     action.sa_flags = 0;
     sigaction(SIGINT, &action, &g_previousInt);
     sigaction(SIGTERM, &action, &g_previousTerm);
+    // A closed terminal asks for a stop like any other; it does not cut a
+    // write short.
+    sigaction(SIGHUP, &action, &g_previousHup);
 #endif
 }
 
@@ -95,6 +104,7 @@ StopSignals::~StopSignals() {
 #else
     sigaction(SIGINT, &g_previousInt, nullptr);
     sigaction(SIGTERM, &g_previousTerm, nullptr);
+    sigaction(SIGHUP, &g_previousHup, nullptr);
 #endif
     g_stop = nullptr;
 }

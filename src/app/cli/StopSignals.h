@@ -4,13 +4,13 @@
 
 namespace kelvo {
 
-// Turns SIGINT and SIGTERM into a stop request for the board work of one
-// kelvo-cli run, from construction to destruction (one at a time). While a
-// board write runs, the first signal only warns that stopping would leave
-// the board without complete firmware or settings, and a second one stops;
-// otherwise the first one stops. The handler only sets flags and writes its
-// line to `messageFd` with write(2). On Windows, Ctrl-C in the console is
-// SIGINT.
+// Turns SIGINT, SIGTERM and SIGHUP (a closed terminal) into a stop request for the board work of
+// one kelvo-cli run, from construction to destruction (one at a time). While a board write runs,
+// the first signal only warns that stopping would leave the board without complete firmware or
+// settings, and a second one stops; otherwise the first one stops. The handler only sets flags and
+// writes its line to `messageFd` with write(2). A firmware update marks the whole span from the
+// chip erase to the end of the settings write as such a write. On Windows, Ctrl-C in the console is
+// SIGINT, and there is no SIGHUP.
 class StopSignals {
 public:
     StopSignals(StopRequest& stop, int messageFd);

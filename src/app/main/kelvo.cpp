@@ -28,6 +28,7 @@ public:
         std::string error;
         auto state = std::make_unique<AppState>();
         state->runOptions = commandLine.options;
+        state->recoveryFolder = RecoveryFolder(ProcessEnvironment).string();
         if (commandLine.boardTypeName)
             state->boardInfo.boardTypeName = *commandLine.boardTypeName;
         DesktopBoardAccess board(commandLine.connection);

@@ -1,10 +1,16 @@
 #include "app/cli/Cli.h"
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef SIGPIPE
+    // A reader that went away (| head) makes a write fail, which is
+    // reported like any failed write; it must not end a board write.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     // No input may end the program in an abort: whatever escapes is a
     // failure with a message.
     try {
