@@ -99,7 +99,9 @@ TEST(UploadFlow, RawViewComesBeforeTheWriteAndInvalidSettingsNeverReachThePort) 
               (std::vector<std::string>{"collect page", "message Incomplete Settings"}));
 }
 
-TEST_P(StrictBoard, UploadWritesTheOpenedFileAndKeepsTheBoardsReadOnlyBytes) {
+// Unset entries the validation lets through (a file without their keys)
+// are not sent: the board keeps its bytes instead of getting 0xFF.
+TEST_P(StrictBoard, UploadWritesTheOpenedFileAndKeepsTheBoardsReadOnlyAndUnsetBytes) {
     const Family family = this->family();
     FlowBench b(Board(ValidBoardSettings(3, 3, 5)));
     DownloadConfiguration(b.ctx);
@@ -108,6 +110,10 @@ TEST_P(StrictBoard, UploadWritesTheOpenedFileAndKeepsTheBoardsReadOnlyBytes) {
     BoardSettingsImage fileImage = ValidBoardSettings(7, 1, 1);
     fileImage[entry::debounce] = 11;
     fileImage[entry::afterEyeDelay] = 14;
+    const std::size_t unset[] = {entry::boltTimerWait, entry::boltDelayOffset,
+                                 entry::ebMinBoltOpen};
+    for (std::size_t i : unset)
+        fileImage[i] = Unset;
     const fs::path file = TempPath("settings.esf");
     ASSERT_TRUE(SaveSettingsFile(file, fileImage, 0));
     b.host.files.push_back(file.string());
@@ -121,6 +127,8 @@ TEST_P(StrictBoard, UploadWritesTheOpenedFileAndKeepsTheBoardsReadOnlyBytes) {
             continue;
         EXPECT_EQ(b.BoardEntry(i), before[i]) << "entry " << i;
     }
+    for (std::size_t i : unset)
+        EXPECT_EQ(b.BoardEntry(i), before[i]) << "entry " << i;
 }
 
 TEST(UploadFlow, NoBoardGivesSettingsUploadFailed) {

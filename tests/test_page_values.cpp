@@ -1,4 +1,5 @@
 #include "settings/EditText.h"
+#include "settings/PageRules.h"
 #include "settings/PageValues.h"
 #include "settings/Tables.h"
 #include "settings/Validation.h"
@@ -94,72 +95,155 @@ TEST(FiringPage, FillShowsListsRadiosAndTexts) {
 
     // Values outside the tables fall back to the first list entry.
     image[entry::rofPeriod] = 66;
-    image[entry::aeBypassRofPeriod] = 1; // what an empty list collects as
+    image[entry::aeBypassRofPeriod] = 1;
     v = FillFiringPage(image);
     EXPECT_EQ(v.rateOfFire, 0);
     EXPECT_EQ(AeBypassRofTexts[static_cast<std::size_t>(v.aeBypassRof)], "20 bps");
 }
 
-TEST(FiringPage, CollectEmptyListsAndBlankTexts) {
-    BoardSettingsImage image = BoardImage();
-    CollectFiringPage(FillFiringPage(UnsetImage()), kSwitch, image);
-    EXPECT_EQ(image[entry::rofPeriod], 1); // "Unlimited"
-    EXPECT_EQ(image[entry::aeBypassRofPeriod], 1);
-    for (auto e : {entry::firingMode, entry::operationMode, entry::dwell, entry::debounce,
-                   entry::absDwell, entry::mechanicalDebounce})
-        EXPECT_EQ(image[e], Unset) << e;
-}
-
-TEST(FiringPage, DwellAndAbsDwellReading) {
-    FiringPageValues v = FillFiringPage(BoardImage());
-    BoardSettingsImage image = BoardImage();
-    for (const auto& [text, expected] :
-         {std::pair<const char*, int>{"2.5", 5}, {"7.3", 14}, {"", 0}}) {
-        v.dwellText = text;
-        CollectFiringPage(v, kCurrent, image);
-        EXPECT_EQ(image[entry::dwell], expected) << text;
+// Collects each page from the record `to` fills, over an image the page was
+// filled from (`from`): every control that differs is read back.
+BoardSettingsImage CollectChanged(int page, const BoardSettingsImage& from,
+                                  const BoardSettingsImage& to, CollectVariant variant = kSwitch,
+                                  int mode = 0, std::string_view board = "Quarle") {
+    BoardSettingsImage image = from;
+    switch (page) {
+    case 0:
+        CollectFiringPage(FillFiringPage(from), FillFiringPage(to), variant, image);
+        break;
+    case 1:
+        CollectClosedBoltPage(FillClosedBoltPage(from), FillClosedBoltPage(to), image);
+        break;
+    case 2:
+        CollectEyePage(FillEyePage(from, mode, board), FillEyePage(to, mode, board), image);
+        break;
+    case 3:
+        CollectTimerPage(FillTimerPage(from), FillTimerPage(to), image);
+        break;
+    case 4:
+        CollectLcdDisplayPage(FillLcdDisplayPage(from), FillLcdDisplayPage(to), image);
+        break;
+    case 5:
+        CollectLcdMenuPage(FillLcdMenuPage(from, mode), FillLcdMenuPage(to, mode), image);
+        break;
+    default:
+        CollectPowerPage(FillPowerPage(from), FillPowerPage(to), image);
     }
-    v.dwellText = std::string(400, '9'); // must not overflow the doubling
-    CollectFiringPage(v, kSwitch, image);
-    EXPECT_EQ(image[entry::dwell], kMax);
-    // ABS dwell is a number when leaving the page, an integer when saving.
-    v.absDwellText = "7.9";
-    CollectFiringPage(v, kSwitch, image);
-    EXPECT_EQ(image[entry::absDwell], 7);
+    return image;
 }
 
-TEST(FiringPage, RoundTripsEveryListValueAndDwell) {
-    for (const auto variant : {kSwitch, kCurrent}) {
-        for (std::size_t p = 0; p < RofPeriodTable.size(); ++p) {
-            BoardSettingsImage image = BoardImage();
-            image[entry::rofPeriod] = RofPeriodTable[p];
-            image[entry::aeBypassRofPeriod] = RofPeriodTable[std::max(p, kAeBypassRofOffset)];
-            image[entry::dwell] = static_cast<std::int32_t>(22 + p); // 11.0 .. 18.5 ms
-            const BoardSettingsImage before = image;
-            CollectFiringPage(FillFiringPage(image), variant, image);
-            EXPECT_EQ(image, before) << p;
+// A control the user changed is read back; one left as it was shown, or
+// one that gives nothing (blank, no selection), keeps its entry's byte,
+// whatever the byte is. Pages never touch entries that are not theirs.
+TEST(PageCollect, ChangedControlsAreReadBackTheOthersKeepTheirBytes) {
+    BoardSettingsImage odd = BoardImage(); // bytes the controls cannot show
+    const std::pair<std::size_t, std::int32_t> oddBytes[] = {
+        {entry::firingMode, 9},        {entry::rofPeriod, 60},         {entry::dwell, 4},
+        {entry::aeBypassRofPeriod, 1}, {entry::operationMode, 7},      {entry::timerStart, 5},
+        {entry::timerMinutesCode, 9},  {entry::lcdSection1, 12},       {entry::eyeMode, 6},
+        {entry::boltTimerWait, 0},     {entry::eyeSensitivity, 0},     {entry::afterEyeDelay, 30},
+        {entry::lcdMenuMask2, 0xFA},   {entry::powersaveMinutes, 0},   {entry::timerMode, 3},
+        {entry::minBoltOpen, 255},     {entry::mechanicalDebounce, 30}};
+    for (const auto& [e, value] : oddBytes)
+        odd[e] = value;
+    const BoardSettingsImage sources[] = {BoardImage(), UnsetImage(), odd};
+
+    // Entries each page reads; `to` differs from every source in all of them.
+    BoardSettingsImage to = BoardImage();
+    const std::pair<std::size_t, std::int32_t> edits[] = {{entry::firingMode, 2},
+                                                          {entry::rofPeriod, 50},
+                                                          {entry::dwell, 5},
+                                                          {entry::debounce, 30},
+                                                          {entry::absDwell, 0},
+                                                          {entry::mechanicalDebounce, 15},
+                                                          {entry::aeBypassRofPeriod, 53},
+                                                          {entry::operationMode, 0},
+                                                          {entry::boltDelayOffset, 0},
+                                                          {entry::minBoltOpen, 1},
+                                                          {entry::asDelay, 30},
+                                                          {entry::ebMinBoltOpen, 0},
+                                                          {entry::eyeMode, 1},
+                                                          {entry::boltTimerWait, 21},
+                                                          {entry::eyeSensitivity, 250},
+                                                          {entry::afterEyeDelay, 1},
+                                                          {entry::eyeBypass, 0},
+                                                          {entry::timerMode, 0},
+                                                          {entry::timerStart, 2},
+                                                          {entry::timerMinutesCode, 0},
+                                                          {entry::timerSecondsFives, 0},
+                                                          {entry::lcdSection1, 5},
+                                                          {entry::lcdSection1B, 1},
+                                                          {entry::lcdSection2, 9},
+                                                          {entry::lcdSection2B, 3},
+                                                          {entry::lcdMenuMask0, 0x5A},
+                                                          {entry::lcdMenuMask1, 0xC3},
+                                                          {entry::lcdMenuMask2, 0x02},
+                                                          {entry::powersaveMinutes, 1}};
+    for (const auto& [e, value] : edits)
+        to[e] = value;
+
+    const std::vector<std::size_t> pageEntries[] = {
+        {entry::firingMode, entry::rofPeriod, entry::dwell, entry::debounce, entry::absDwell,
+         entry::mechanicalDebounce, entry::aeBypassRofPeriod, entry::operationMode},
+        {entry::boltDelayOffset, entry::minBoltOpen, entry::asDelay, entry::ebMinBoltOpen},
+        {entry::eyeMode, entry::boltTimerWait, entry::eyeSensitivity, entry::afterEyeDelay,
+         entry::eyeBypass},
+        {entry::timerMode, entry::timerStart, entry::timerMinutesCode, entry::timerSecondsFives},
+        {entry::lcdSection1, entry::lcdSection1B, entry::lcdSection2, entry::lcdSection2B},
+        {entry::lcdMenuMask0, entry::lcdMenuMask1, entry::lcdMenuMask2},
+        {entry::powersaveMinutes}};
+    for (std::size_t s = 0; s < std::size(sources); ++s) {
+        for (int page = 0; page < 7; ++page) {
+            const BoardSettingsImage& from = sources[s];
+            for (const CollectVariant variant : {kSwitch, kCurrent})
+                EXPECT_EQ(CollectChanged(page, from, from, variant), from) << page << " " << s;
+            // The edit in the wait needs a bolt-timer mode, which the edit picks.
+            BoardSettingsImage expected = from;
+            for (const std::size_t e : pageEntries[page])
+                expected[e] = to[e];
+            if (page == 5) // no item has bits 3..7 of the last entry
+                expected[entry::lcdMenuMask2] = (std::max(from[entry::lcdMenuMask2], 0) & ~7) | 2;
+            EXPECT_EQ(CollectChanged(page, from, to, kSwitch, page == 5 ? 1 : 0), expected)
+                << page << " " << s;
         }
     }
 }
 
-TEST(ClosedBoltPage, VariantsDifferOnBlankFields) {
-    const auto fields = {entry::boltDelayOffset, entry::minBoltOpen, entry::ebMinBoltOpen,
-                         entry::asDelay};
-    const ClosedBoltPageValues blank = FillClosedBoltPage(UnsetImage());
-    EXPECT_EQ(blank.boltDelayOffsetText, " ");
-    BoardSettingsImage image = BoardImage();
-    CollectClosedBoltPage(blank, kSwitch, image);
-    for (auto e : fields)
-        EXPECT_EQ(image[e], Unset) << e;
-    CollectClosedBoltPage(blank, kCurrent, image);
-    for (auto e : fields)
-        EXPECT_EQ(image[e], 0) << e;
+TEST(FiringPage, EveryListValueAndDwellIsReadBack) {
+    for (std::size_t p = 0; p < RofPeriodTable.size(); ++p) {
+        BoardSettingsImage to = BoardImage();
+        to[entry::rofPeriod] = RofPeriodTable[p];
+        to[entry::aeBypassRofPeriod] = RofPeriodTable[std::max(p, kAeBypassRofOffset)];
+        to[entry::dwell] = static_cast<std::int32_t>(22 + p); // 11.0 .. 18.5 ms
+        to[entry::firingMode] = static_cast<std::int32_t>(p % 7);
+        BoardSettingsImage from = to;
+        for (const std::size_t e :
+             {entry::rofPeriod, entry::aeBypassRofPeriod, entry::dwell, entry::firingMode})
+            from[e] = Unset;
+        EXPECT_EQ(CollectChanged(0, from, to), to) << p;
+    }
+}
 
-    // Each field goes back to its own entry.
-    const BoardSettingsImage before = BoardImage();
-    CollectClosedBoltPage(FillClosedBoltPage(before), kSwitch, image);
-    for (auto e : fields)
-        EXPECT_EQ(image[e], before[e]) << e;
+TEST(FiringPage, DwellAndAbsDwellReading) {
+    const FiringPageValues shown = FillFiringPage(BoardImage());
+    FiringPageValues v = shown;
+    BoardSettingsImage image = BoardImage();
+    for (const auto& [text, expected] :
+         {std::pair<const char*, int>{"2.5", 5}, {"7.3", 14}, {" ", 14}}) {
+        v.dwellText = text;
+        CollectFiringPage(shown, v, kCurrent, image);
+        EXPECT_EQ(image[entry::dwell], expected) << text;
+    }
+    v.dwellText = std::string(400, '9'); // must not overflow the doubling
+    CollectFiringPage(shown, v, kSwitch, image);
+    EXPECT_EQ(image[entry::dwell], kMax);
+    // ABS dwell is a number when leaving the page, an integer when saving.
+    v.absDwellText = "7.9";
+    CollectFiringPage(shown, v, kSwitch, image);
+    EXPECT_EQ(image[entry::absDwell], 7);
+    v.absDwellText = "6.9";
+    CollectFiringPage(shown, v, kCurrent, image);
+    EXPECT_EQ(image[entry::absDwell], 6);
 }
 
 TEST(EyePage, FillOpenBolt) {
@@ -177,88 +261,62 @@ TEST(EyePage, FillOpenBolt) {
     for (const char* name : {"Halcyra", "Unknown", "tovar", "Tovar ", ""})
         EXPECT_FALSE(FillEyePage(image, 0, name).eyeSensitivityVisible) << name;
 
-    // Bypass disables the delay; zero sensitivity and wait show empty and
-    // collect back as Unset.
     image[entry::afterEyeDelay] = 0;
     image[entry::eyeSensitivity] = 0;
     image[entry::boltTimerWait] = 0;
     v = FillEyePage(image, 0, "Murrel");
     EXPECT_TRUE(v.bypassEye && !v.delayEnabled);
     EXPECT_EQ(v.delayText + v.eyeSensitivityText + v.boltTimerWaitText, "");
-    CollectEyePage(v, kSwitch, 0, "Murrel", image);
-    EXPECT_EQ(image[entry::eyeSensitivity], Unset);
-    EXPECT_EQ(image[entry::boltTimerWait], Unset);
-    EXPECT_EQ(image[entry::eyeBypass], 1);
 }
 
-TEST(EyePage, HalcyraClosedBoltVariants) {
-    BoardSettingsImage image = BoardImage();
-    const EyePageValues v = FillEyePage(image, 1, "Halcyra");
-    EXPECT_EQ(v.eyeMode, kNoSelection);
-    EXPECT_EQ(v.boltTimerWaitText, "");
-    EXPECT_EQ(v.delayText, "13"); // the delay is shown in both modes
-
-    CollectEyePage(v, kSwitch, 1, "Halcyra", image);
-    for (auto e :
-         {entry::operationMode, entry::eyeMode, entry::eyeSensitivity, entry::boltTimerWait})
-        EXPECT_EQ(image[e], 0) << e;
-    EXPECT_EQ(image[entry::afterEyeDelay], 14);
-
-    // The page on screen at a save reads its empty wait field but takes the
-    // unfilled eye-mode list as leaving the page does, whatever was picked in
-    // it, so the image still passes validation.
-    for (const int picked : {kNoSelection, 2}) {
-        image = BoardImage();
-        EyePageValues onScreen = v;
-        onScreen.eyeMode = picked;
-        CollectEyePage(onScreen, kCurrent, 1, "Halcyra", image);
-        EXPECT_EQ(image[entry::eyeMode], 0);
-        EXPECT_EQ(image[entry::boltTimerWait], Unset);
-        EXPECT_EQ(image[entry::operationMode], 1);
-        EXPECT_EQ(image[entry::eyeSensitivity], 2);
-        EXPECT_TRUE(ValidateSettings(image, 1, "Halcyra")) << picked;
+// Fields the page hides or disables keep their bytes even when their text
+// changed; in the closed-bolt set the page touches no entry of another page.
+TEST(EyePage, HiddenAndDisabledFieldsKeepTheirBytes) {
+    const struct {
+        const char* board;
+        int mode;
+        int eyeMode; // picked before the wait is stepped
+        std::int32_t wait, sensitivity;
+    } cases[] = {
+        {"Quarle", 0, 0, 25, 9},             // both shown and enabled
+        {"Quarle", 0, 3, 60, 9},             // an eye-monitored mode disables the wait
+        {"Brume", 0, 1, 25, 2},              // no sensitivity field
+        {"Halcyra", 1, kNoSelection, 25, 2}, // the closed-bolt set: wait enabled
+        {"Halcyra", 1, 4, 60, 2},
+    };
+    for (const auto& c : cases) {
+        BoardSettingsImage image = BoardImage();
+        const EyePageValues shown = FillEyePage(image, c.mode, c.board);
+        EyePageValues v = shown;
+        if (c.eyeMode != kNoSelection)
+            SelectEyeMode(v, c.eyeMode);
+        v.eyeMode = c.eyeMode;
+        v.boltTimerWaitText = "5";
+        v.eyeSensitivityText = "9";
+        CollectEyePage(shown, v, image);
+        BoardSettingsImage expected = BoardImage();
+        expected[entry::eyeMode] = c.eyeMode == kNoSelection ? 4 : c.eyeMode;
+        expected[entry::boltTimerWait] = c.wait;
+        expected[entry::eyeSensitivity] = c.sensitivity;
+        EXPECT_EQ(image, expected) << c.board << " " << c.eyeMode;
     }
-    // In open-bolt mode the list is read as it stands.
-    image = BoardImage();
-    CollectEyePage(v, kCurrent, 0, "Halcyra", image);
-    EXPECT_EQ(image[entry::eyeMode], Unset);
 }
 
-TEST(EyePage, EyeSensitivityIsCollectedOnlyWhereTheFieldBelongs) {
-    for (const auto variant : {kSwitch, kCurrent}) {
-        for (const char* name : {"Tovar", "Quarle", "Murrel", "Brume"}) {
-            BoardSettingsImage image = BoardImage();
-            EyePageValues v = FillEyePage(image, 0, name);
-            v.eyeSensitivityText = "250";
-            CollectEyePage(v, variant, 0, name, image);
-            // A board without the field keeps the byte it had.
-            EXPECT_EQ(image[entry::eyeSensitivity], name[0] == 'B' ? 2 : 250) << name;
-        }
-    }
-    // Tovar reads its field on a save even when it is hidden; Murrel does not.
-    BoardSettingsImage image = BoardImage();
-    CollectEyePage(FillEyePage(image, 1, "Tovar"), kCurrent, 1, "Tovar", image);
-    EXPECT_EQ(image[entry::eyeSensitivity], Unset);
-    image = BoardImage();
-    CollectEyePage(FillEyePage(image, 1, "Murrel"), kCurrent, 1, "Murrel", image);
-    EXPECT_EQ(image[entry::eyeSensitivity], 2);
-}
-
-TEST(EyePage, RoundTripEveryDelay) {
-    for (const auto variant : {kSwitch, kCurrent}) {
-        for (std::int32_t delay = 0; delay <= 14; ++delay) {
-            BoardSettingsImage image = BoardImage();
-            image[entry::afterEyeDelay] = delay;
-            image[entry::eyeBypass] = delay == 0 ? 1 : 0;
-            const BoardSettingsImage before = image;
-            CollectEyePage(FillEyePage(image, 0, "Quarle"), variant, 0, "Quarle", image);
-            EXPECT_EQ(image, before) << delay;
-        }
+TEST(EyePage, EveryDelayAndTheBypassFlagGoTogether) {
+    for (std::int32_t delay = 0; delay <= 14; ++delay) {
+        BoardSettingsImage to = BoardImage();
+        to[entry::afterEyeDelay] = delay;
+        to[entry::eyeBypass] = delay == 0 ? 1 : 0;
+        BoardSettingsImage from = BoardImage();
+        from[entry::afterEyeDelay] = delay == 0 ? 5 : 0;
+        from[entry::eyeBypass] = Unset;
+        EXPECT_EQ(CollectChanged(2, from, to), to) << delay;
     }
     BoardSettingsImage image = BoardImage();
-    EyePageValues v = FillEyePage(image, 0, "Quarle");
+    const EyePageValues shown = FillEyePage(image, 0, "Quarle");
+    EyePageValues v = shown;
     v.delayText = "2147483647"; // + 1 must not wrap negative
-    CollectEyePage(v, kSwitch, 0, "Quarle", image);
+    CollectEyePage(shown, v, image);
     EXPECT_EQ(image[entry::afterEyeDelay], kMax);
 }
 
@@ -273,26 +331,26 @@ TEST(TimerPage, FillCollectAndOffTableTexts) {
         image[entry::timerMinutesCode] = code;
         image[entry::timerStart] = code % 3;
         image[entry::timerSecondsFives] = code;
-        const BoardSettingsImage before = image;
         const TimerPageValues filled = FillTimerPage(image);
         shown.push_back(filled.minutesText + ":" + filled.secondsText);
-        CollectTimerPage(filled, image);
-        EXPECT_EQ(image, before) << code;
+        BoardSettingsImage from = image;
+        for (const std::size_t e :
+             {entry::timerStart, entry::timerMinutesCode, entry::timerSecondsFives})
+            from[e] = Unset;
+        EXPECT_EQ(CollectChanged(3, from, image), image) << code;
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"01:00", "02:05", "03:10", "05:15", "07:20", "10:25",
                                                "12:30", "15:35"}));
+    EXPECT_EQ(FillTimerPage(UnsetImage()).minutesText, "  ");
 
-    v = FillTimerPage(UnsetImage());
-    EXPECT_EQ(v.minutesText + v.secondsText, "    ");
-    CollectTimerPage(v, image);
-    for (auto e :
-         {entry::timerMode, entry::timerStart, entry::timerMinutesCode, entry::timerSecondsFives})
-        EXPECT_EQ(image[e], Unset) << e;
-
+    // Minutes off the table keep the code; seconds drop the remainder.
+    const TimerPageValues filled = FillTimerPage(BoardImage());
+    v = filled;
     v.minutesText = "04";
     v.secondsText = "07";
-    CollectTimerPage(v, image);
-    EXPECT_EQ(image[entry::timerMinutesCode], Unset);
+    image = BoardImage();
+    CollectTimerPage(filled, v, image);
+    EXPECT_EQ(image[entry::timerMinutesCode], 5);
     EXPECT_EQ(image[entry::timerSecondsFives], 1);
 }
 
@@ -300,16 +358,7 @@ TEST(LcdPages, SectionsAndMenuMask) {
     BoardSettingsImage image = BoardImage();
     image[entry::lcdSection1] = 10;
     EXPECT_EQ(FillLcdDisplayPage(image).sections, (std::array<int, 4>{kNoSelection, 9, 4, 0}));
-    LcdDisplayPageValues display;
-    display.sections = {3, 1, kNoSelection, 8};
-    CollectLcdDisplayPage(display, image);
-    EXPECT_EQ(std::vector<int>({image[entry::lcdSection1], image[entry::lcdSection1B],
-                                image[entry::lcdSection2], image[entry::lcdSection2B]}),
-              std::vector<int>({3, 1, Unset, 8}));
-    image = BoardImage();
-    image[entry::lcdSection1] = 10;
 
-    const BoardSettingsImage before = image;
     const LcdMenuPageValues closed = FillLcdMenuPage(image, 1);
     std::vector<std::string> texts;
     for (const auto& item : closed.items)
@@ -320,28 +369,29 @@ TEST(LcdPages, SectionsAndMenuMask) {
                          "Timer Seconds", "LCD Section 1", "LCD Section 1B", "LCD Section 2",
                          "LCD Section 2B", "Eye Timing Mode", "Operation Mode", "V.A.R.N.E. Mode",
                          "Bolt Delay Offset", "Min Bolt Open", "After-Shot Delay"}));
-    CollectLcdMenuPage(closed, image);
-    EXPECT_EQ(image, before);
 
-    // Open-bolt mode has no closed-bolt items, so leaving it clears entry 26.
+    // Open-bolt mode has no items for bits 16..18: a changed check leaves them.
     const LcdMenuPageValues open = FillLcdMenuPage(image, 0);
     ASSERT_EQ(open.items.size(), 16u);
-    CollectLcdMenuPage(open, image);
-    EXPECT_EQ(image[entry::lcdMenuMask0], 0xA5);
+    LcdMenuPageValues v = open;
+    v.items[1].checked = true;
+    CollectLcdMenuPage(open, v, image);
+    EXPECT_EQ(image[entry::lcdMenuMask0], 0xA7);
     EXPECT_EQ(image[entry::lcdMenuMask1], 0x3C);
-    EXPECT_EQ(image[entry::lcdMenuMask2], 0);
+    EXPECT_EQ(image[entry::lcdMenuMask2], 0x05);
 }
 
 TEST(PowerAndDialogModePages, FillAndCollect) {
     BoardSettingsImage image = BoardImage();
     image[entry::powersaveMinutes] = Unset;
-    const PowerPageValues blank = FillPowerPage(image);
-    EXPECT_EQ(blank.powersaveText, "  ");
-    image[entry::powersaveMinutes] = 9;
-    CollectPowerPage(blank, image);
-    EXPECT_EQ(image[entry::powersaveMinutes], Unset);
-    CollectPowerPage({" "}, image); // one blank is not this page's marker
-    EXPECT_EQ(image[entry::powersaveMinutes], 0);
+    EXPECT_EQ(FillPowerPage(image).powersaveText, "  ");
+    const PowerPageValues shown = FillPowerPage(BoardImage());
+    for (const auto& [text, expected] :
+         {std::pair<const char*, int>{"  ", 250}, {" ", 250}, {"7", 7}}) {
+        image = BoardImage();
+        CollectPowerPage(shown, {text}, image);
+        EXPECT_EQ(image[entry::powersaveMinutes], expected) << '"' << text << '"';
+    }
 
     for (int mode : {0, 1, 2, -1})
         EXPECT_EQ(CollectDialogModePage(FillDialogModePage(mode)), mode == 1 ? 1 : 0) << mode;

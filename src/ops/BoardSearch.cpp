@@ -15,11 +15,18 @@ std::string SearchStatusText(int portBase, bool avr) {
            (avr ? ", please wait... " : ", please wait...");
 }
 
-std::uint64_t EntriesToWrite(SettingsEntries entries) {
+std::uint64_t EntriesToWrite(SettingsEntries entries, const BoardSettingsImage& image) {
     std::uint64_t mask = kEveryImageEntry;
-    if (entries == SettingsEntries::PageOnly)
+    if (entries == SettingsEntries::PageOnly) {
         for (std::size_t e : kReadOnlyEntries)
             mask &= ~(std::uint64_t{1} << e);
+        // An entry nothing has given a value (a file without its key, no
+        // board read yet) would reach the board as 0xFF: the board keeps
+        // its own byte instead.
+        for (std::size_t e = 0; e < image.size(); ++e)
+            if (image[e] == Unset)
+                mask &= ~(std::uint64_t{1} << e);
+    }
     return mask;
 }
 
@@ -34,7 +41,7 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.calibrationClock = ctx.state.runOptions.wholeSecondCalibration
                                   ? CalibrationClock::WholeSeconds
                                   : CalibrationClock::Microseconds;
-        op.entriesToWrite = EntriesToWrite(entries);
+        op.entriesToWrite = EntriesToWrite(entries, ctx.state.settingsImage);
         op.stop = ctx.stop;
         op.codeRead = &ctx.state.codeRead;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,

@@ -35,14 +35,15 @@ inline constexpr char kFlowWarning[] =
 // in a blank).
 std::string SearchStatusText(int portBase, bool avr);
 
-// Which entries a settings write sends. Only the page entries, so that a
-// board never gets a firmware revision, board type or battery bytes that did
-// not come from it (a board swapped after its download, or a file written to
-// a board that was never read); factory defaults send 0xFF everywhere.
+// Which entries a settings write sends. Only the page entries that hold a
+// value, so that a board never gets a firmware revision, board type or
+// battery bytes that did not come from it (a board swapped after its
+// download, or a file written to a board that was never read), nor 0xFF for
+// an Unset entry; factory defaults send 0xFF everywhere.
 enum class SettingsEntries { PageOnly, Every };
 
-// Those entries as a mask, bit i for entry i.
-std::uint64_t EntriesToWrite(SettingsEntries entries);
+// Those entries of `image` as a mask, bit i for entry i.
+std::uint64_t EntriesToWrite(SettingsEntries entries, const BoardSettingsImage& image);
 
 // Runs one board operation in a progress window; the outcome is left in
 // operationSucceeded.

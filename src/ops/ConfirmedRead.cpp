@@ -112,7 +112,7 @@ bool VerifySettingsWritten(FlowContext& ctx, AttemptResult written,
         SettingsDisagreed(ctx);
         return false;
     }
-    const std::uint64_t mask = EntriesToWrite(SettingsEntries::PageOnly);
+    const std::uint64_t mask = EntriesToWrite(SettingsEntries::PageOnly, sent);
     for (std::size_t e = 0; e < kImageEntries; ++e) {
         const std::int32_t want = ((mask >> e) & 1u) ? sent[e] : before[e];
         if ((back[e] & 0xFF) != (want & 0xFF)) {

@@ -16,10 +16,6 @@ int ListPosition(std::int32_t value, std::size_t size) {
     return value >= 0 && static_cast<std::size_t>(value) < size ? value : kNoSelection;
 }
 
-std::int32_t SelectedOrUnset(int position) {
-    return position >= 0 ? position : Unset;
-}
-
 // "%d", or the blank marker for a negative entry.
 std::string IntegerOrBlank(std::int32_t value, std::string_view blank) {
     return value < 0 ? std::string(blank) : FormatInteger(value);
@@ -30,21 +26,39 @@ std::string PositiveOrEmpty(std::int64_t shown, std::int32_t value) {
     return value >= 1 ? FormatInteger(shown) : std::string();
 }
 
-bool IsOneBlankOrEmpty(std::string_view text) {
-    return text == kBlankOne || text == kBlankNone;
+// The blank markers of all pages: texts of blanks only, or empty.
+bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
-std::int32_t IntegerUnlessBlank(std::string_view text, std::string_view blank) {
-    return text == blank ? Unset : ReadEditInteger(text);
+// A control the user changed gives its entry a value; one left as it was
+// shown, or one that gives nothing (a blank text, a list without a
+// selection), keeps the byte the entry had.
+void Store(BoardSettingsImage& image, std::size_t e, bool changed,
+           std::optional<std::int32_t> value) {
+    if (changed && value)
+        image[e] = *value;
 }
 
-std::int32_t EyeEditValue(std::string_view text) {
-    return IsOneBlankOrEmpty(text) ? Unset : ReadEditInteger(text);
+std::optional<std::int32_t> Selected(int position, std::size_t size) {
+    if (ListPosition(position, size) < 0)
+        return std::nullopt;
+    return position;
 }
 
-// The bolt timer wait edit shows the wait above the board's 20 ms base.
-std::int32_t BoltTimerWaitValue(std::string_view text) {
-    return IsOneBlankOrEmpty(text) ? Unset : AddClamped(ReadEditInteger(text), 20);
+std::optional<std::int32_t> IntegerOf(std::string_view text) {
+    if (IsBlank(text))
+        return std::nullopt;
+    return ReadEditInteger(text);
+}
+
+// A radio pair: the first checked gives `first`, the second `second`.
+std::optional<std::int32_t> Checked(bool a, bool b, std::int32_t first, std::int32_t second) {
+    if (a)
+        return first;
+    if (b)
+        return second;
+    return std::nullopt;
 }
 
 } // namespace
@@ -86,33 +100,34 @@ FiringPageValues FillFiringPage(const BoardSettingsImage& image) {
     return v;
 }
 
-void CollectFiringPage(const FiringPageValues& v, CollectVariant variant,
-                       BoardSettingsImage& image) {
-    image[entry::firingMode] = SelectedOrUnset(v.firingMode);
+void CollectFiringPage(const FiringPageValues& shown, const FiringPageValues& v,
+                       CollectVariant variant, BoardSettingsImage& image) {
+    Store(image, entry::firingMode, v.firingMode != shown.firingMode,
+          Selected(v.firingMode, FiringModeTexts.size()));
 
-    // An empty rate-of-fire list means "Unlimited".
-    image[entry::rofPeriod] = ListPosition(v.rateOfFire, RofPeriodTable.size()) >= 0
-                                  ? RofPeriodTable[static_cast<std::size_t>(v.rateOfFire)]
-                                  : 1;
-    image[entry::aeBypassRofPeriod] =
-        ListPosition(v.aeBypassRof, kAeBypassRofCount) >= 0
-            ? RofPeriodTable[static_cast<std::size_t>(v.aeBypassRof) + kAeBypassRofOffset]
-            : 1;
+    if (const auto p = Selected(v.rateOfFire, RofPeriodTable.size()))
+        Store(image, entry::rofPeriod, v.rateOfFire != shown.rateOfFire,
+              RofPeriodTable[static_cast<std::size_t>(*p)]);
+    if (const auto p = Selected(v.aeBypassRof, kAeBypassRofCount))
+        Store(image, entry::aeBypassRofPeriod, v.aeBypassRof != shown.aeBypassRof,
+              RofPeriodTable[static_cast<std::size_t>(*p) + kAeBypassRofOffset]);
 
-    image[entry::operationMode] = v.standard ? 0 : v.testMaxCps ? 1 : Unset;
+    Store(image, entry::operationMode,
+          v.standard != shown.standard || v.testMaxCps != shown.testMaxCps,
+          Checked(v.standard, v.testMaxCps, 0, 1));
 
-    image[entry::dwell] =
-        v.dwellText == kBlankOne ? Unset : TruncateToEntry(ReadEditNumber(v.dwellText) * 2.0);
-
-    if (v.absDwellText == kBlankOne)
-        image[entry::absDwell] = Unset;
-    else if (variant == CollectVariant::SwitchPage)
-        image[entry::absDwell] = TruncateToEntry(ReadEditNumber(v.absDwellText));
-    else
-        image[entry::absDwell] = ReadEditInteger(v.absDwellText);
-
-    image[entry::debounce] = IntegerUnlessBlank(v.debounceText, kBlankOne);
-    image[entry::mechanicalDebounce] = IntegerUnlessBlank(v.mechanicalDebounceText, kBlankOne);
+    if (!IsBlank(v.dwellText))
+        Store(image, entry::dwell, v.dwellText != shown.dwellText,
+              TruncateToEntry(ReadEditNumber(v.dwellText) * 2.0));
+    if (!IsBlank(v.absDwellText))
+        Store(image, entry::absDwell, v.absDwellText != shown.absDwellText,
+              variant == CollectVariant::SwitchPage
+                  ? TruncateToEntry(ReadEditNumber(v.absDwellText))
+                  : ReadEditInteger(v.absDwellText));
+    Store(image, entry::debounce, v.debounceText != shown.debounceText, IntegerOf(v.debounceText));
+    Store(image, entry::mechanicalDebounce,
+          v.mechanicalDebounceText != shown.mechanicalDebounceText,
+          IntegerOf(v.mechanicalDebounceText));
 }
 
 // Closed Bolt page.
@@ -126,18 +141,15 @@ ClosedBoltPageValues FillClosedBoltPage(const BoardSettingsImage& image) {
     return v;
 }
 
-void CollectClosedBoltPage(const ClosedBoltPageValues& v, CollectVariant variant,
+void CollectClosedBoltPage(const ClosedBoltPageValues& shown, const ClosedBoltPageValues& v,
                            BoardSettingsImage& image) {
-    // Collecting the page on screen for a save or upload reads a blank field as 0.
-    const auto read = [variant](const std::string& text) {
-        return variant == CollectVariant::SwitchPage && IsOneBlankOrEmpty(text)
-                   ? Unset
-                   : ReadEditInteger(text);
-    };
-    image[entry::boltDelayOffset] = read(v.boltDelayOffsetText);
-    image[entry::minBoltOpen] = read(v.minBoltOpenText);
-    image[entry::ebMinBoltOpen] = read(v.ebMinBoltOpenText);
-    image[entry::asDelay] = read(v.asDelayText);
+    const std::pair<std::size_t, std::string ClosedBoltPageValues::*> fields[] = {
+        {entry::boltDelayOffset, &ClosedBoltPageValues::boltDelayOffsetText},
+        {entry::minBoltOpen, &ClosedBoltPageValues::minBoltOpenText},
+        {entry::ebMinBoltOpen, &ClosedBoltPageValues::ebMinBoltOpenText},
+        {entry::asDelay, &ClosedBoltPageValues::asDelayText}};
+    for (const auto& [e, text] : fields)
+        Store(image, e, v.*text != shown.*text, IntegerOf(v.*text));
 }
 
 // Eye page.
@@ -166,42 +178,28 @@ EyePageValues FillEyePage(const BoardSettingsImage& image, int dialogMode,
     return v;
 }
 
-void CollectEyePage(const EyePageValues& v, CollectVariant variant, int dialogMode,
-                    std::string_view boardTypeName, BoardSettingsImage& image) {
-    const bool closedBolt = IsClosedBoltMode(dialogMode);
-    if (variant == CollectVariant::SwitchPage) {
-        if (closedBolt) {
-            // The closed-bolt set has no eye controls; it leaves them neutral.
-            image[entry::operationMode] = 0;
-            image[entry::eyeMode] = 0;
-            image[entry::eyeSensitivity] = 0;
-            image[entry::boltTimerWait] = 0;
-        } else {
-            image[entry::eyeMode] = SelectedOrUnset(v.eyeMode);
-            // Only a board that shows the field gets it back; another board's
-            // byte is kept rather than replaced by an empty hidden field.
-            if (HasEyeSensitivity(boardTypeName))
-                image[entry::eyeSensitivity] = EyeEditValue(v.eyeSensitivityText);
-            image[entry::boltTimerWait] = BoltTimerWaitValue(v.boltTimerWaitText);
-        }
-    } else {
-        // The closed-bolt set leaves the eye-mode list unfilled; reading it
-        // would make every save or upload with this page on screen invalid.
-        image[entry::eyeMode] = closedBolt ? 0 : SelectedOrUnset(v.eyeMode);
-        if (RequiresEyeSensitivity(boardTypeName) || (boardTypeName == kBoardMurrel && !closedBolt))
-            image[entry::eyeSensitivity] = EyeEditValue(v.eyeSensitivityText);
-        image[entry::boltTimerWait] = BoltTimerWaitValue(v.boltTimerWaitText);
-    }
+void CollectEyePage(const EyePageValues& shown, const EyePageValues& v, BoardSettingsImage& image) {
+    Store(image, entry::eyeMode, v.eyeMode != shown.eyeMode,
+          Selected(v.eyeMode, EyeModeTexts.size()));
+    // The wait counts only while the eye mode lets the user set it, the
+    // sensitivity only where the board shows it.
+    if (v.boltTimerWaitEnabled && !IsBlank(v.boltTimerWaitText))
+        Store(image, entry::boltTimerWait, v.boltTimerWaitText != shown.boltTimerWaitText,
+              AddClamped(ReadEditInteger(v.boltTimerWaitText), 20));
+    if (v.eyeSensitivityVisible)
+        Store(image, entry::eyeSensitivity, v.eyeSensitivityText != shown.eyeSensitivityText,
+              IntegerOf(v.eyeSensitivityText));
 
+    // The bypass flag goes with the delay.
+    const bool delayChanged =
+        v.bypassEye != shown.bypassEye || v.delay != shown.delay || v.delayText != shown.delayText;
     if (v.bypassEye) {
-        image[entry::afterEyeDelay] = 0;
-        image[entry::eyeBypass] = 1;
+        Store(image, entry::afterEyeDelay, delayChanged, 0);
+        Store(image, entry::eyeBypass, delayChanged, 1);
     } else if (v.delay) {
-        image[entry::afterEyeDelay] = AddClamped(ReadEditInteger(v.delayText), 1);
-        image[entry::eyeBypass] = 0;
-    } else {
-        image[entry::afterEyeDelay] = Unset;
-        image[entry::eyeBypass] = Unset;
+        Store(image, entry::afterEyeDelay, delayChanged,
+              AddClamped(ReadEditInteger(v.delayText), 1));
+        Store(image, entry::eyeBypass, delayChanged, 0);
     }
 }
 
@@ -225,19 +223,22 @@ TimerPageValues FillTimerPage(const BoardSettingsImage& image) {
     return v;
 }
 
-void CollectTimerPage(const TimerPageValues& v, BoardSettingsImage& image) {
-    image[entry::timerMode] = v.countsDown ? 1 : v.countsUp ? 0 : Unset;
-    image[entry::timerStart] =
-        ListPosition(v.timerInit, TimerInitTexts.size()) >= 0 ? 2 - v.timerInit : Unset;
+void CollectTimerPage(const TimerPageValues& shown, const TimerPageValues& v,
+                      BoardSettingsImage& image) {
+    Store(image, entry::timerMode, v.countsDown != shown.countsDown || v.countsUp != shown.countsUp,
+          Checked(v.countsDown, v.countsUp, 1, 0));
+    if (const auto p = Selected(v.timerInit, TimerInitTexts.size()))
+        Store(image, entry::timerStart, v.timerInit != shown.timerInit, 2 - *p);
 
+    // Minutes outside the table give no code.
     const std::int32_t minutes = ReadEditInteger(v.minutesText);
     const auto it = std::find(TimerMinutesTable.begin(), TimerMinutesTable.end(), minutes);
-    image[entry::timerMinutesCode] = it != TimerMinutesTable.end()
-                                         ? static_cast<std::int32_t>(it - TimerMinutesTable.begin())
-                                         : Unset;
+    if (it != TimerMinutesTable.end())
+        Store(image, entry::timerMinutesCode, v.minutesText != shown.minutesText,
+              static_cast<std::int32_t>(it - TimerMinutesTable.begin()));
 
-    image[entry::timerSecondsFives] =
-        v.secondsText == kBlankTwo ? Unset : ReadEditInteger(v.secondsText) / 5;
+    if (const auto seconds = IntegerOf(v.secondsText))
+        Store(image, entry::timerSecondsFives, v.secondsText != shown.secondsText, *seconds / 5);
 }
 
 // LCD Display page.
@@ -251,11 +252,13 @@ LcdDisplayPageValues FillLcdDisplayPage(const BoardSettingsImage& image) {
     return v;
 }
 
-void CollectLcdDisplayPage(const LcdDisplayPageValues& v, BoardSettingsImage& image) {
-    image[entry::lcdSection1] = SelectedOrUnset(v.sections[0]);
-    image[entry::lcdSection1B] = SelectedOrUnset(v.sections[1]);
-    image[entry::lcdSection2] = SelectedOrUnset(v.sections[2]);
-    image[entry::lcdSection2B] = SelectedOrUnset(v.sections[3]);
+void CollectLcdDisplayPage(const LcdDisplayPageValues& shown, const LcdDisplayPageValues& v,
+                           BoardSettingsImage& image) {
+    const std::size_t entries[] = {entry::lcdSection1, entry::lcdSection1B, entry::lcdSection2,
+                                   entry::lcdSection2B};
+    for (std::size_t i = 0; i < v.sections.size(); ++i)
+        Store(image, entries[i], v.sections[i] != shown.sections[i],
+              Selected(v.sections[i], LcdSectionTexts.size()));
 }
 
 // LCD Menu page.
@@ -269,14 +272,44 @@ LcdMenuPageValues FillLcdMenuPage(const BoardSettingsImage& image, int dialogMod
     return v;
 }
 
-void CollectLcdMenuPage(const LcdMenuPageValues& v, BoardSettingsImage& image) {
-    std::uint32_t mask = 0;
+namespace {
+
+std::int64_t ItemMask(const LcdMenuPageValues& v, bool onlyChecked) {
+    std::int64_t mask = 0;
     for (const LcdMenuItem& item : v.items)
-        if (item.checked && item.bit >= 0 && item.bit < static_cast<int>(LcdMenuItemTexts.size()))
-            mask |= std::uint32_t{1} << item.bit;
-    image[entry::lcdMenuMask0] = static_cast<std::int32_t>(mask & 0xFF);
-    image[entry::lcdMenuMask1] = static_cast<std::int32_t>((mask >> 8) & 0xFF);
-    image[entry::lcdMenuMask2] = static_cast<std::int32_t>((mask >> 16) & 0x07);
+        if ((item.checked || !onlyChecked) && item.bit >= 0 &&
+            item.bit < static_cast<int>(LcdMenuItemTexts.size()))
+            mask |= std::int64_t{1} << item.bit;
+    return mask;
+}
+
+} // namespace
+
+std::int64_t LcdMenuPageValues::Checked() const {
+    return ItemMask(*this, true);
+}
+
+std::int64_t LcdMenuPageValues::Shown() const {
+    return ItemMask(*this, false);
+}
+
+void CollectLcdMenuPage(const LcdMenuPageValues& shown, const LcdMenuPageValues& v,
+                        BoardSettingsImage& image) {
+    const std::int64_t items = v.Shown();
+    const std::int64_t checked = v.Checked();
+    if (items == shown.Shown() && checked == shown.Checked())
+        return;
+    // Each entry holds eight bits of the mask; bits without an item, and the
+    // upper bits of the last entry, stay as they were.
+    const std::size_t entries[] = {entry::lcdMenuMask0, entry::lcdMenuMask1, entry::lcdMenuMask2};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int shift = static_cast<int>(8 * i);
+        const std::int64_t own = (items >> shift) & 0xFF;
+        if (own == 0)
+            continue;
+        const std::int64_t old = image[entries[i]] < 0 ? 0 : image[entries[i]];
+        image[entries[i]] = static_cast<std::int32_t>((old & ~own) | ((checked >> shift) & own));
+    }
 }
 
 // Power page.
@@ -286,8 +319,10 @@ PowerPageValues FillPowerPage(const BoardSettingsImage& image) {
     return {minutes == Unset ? std::string(kBlankTwo) : FormatInteger(minutes)};
 }
 
-void CollectPowerPage(const PowerPageValues& v, BoardSettingsImage& image) {
-    image[entry::powersaveMinutes] = IntegerUnlessBlank(v.powersaveText, kBlankTwo);
+void CollectPowerPage(const PowerPageValues& shown, const PowerPageValues& v,
+                      BoardSettingsImage& image) {
+    Store(image, entry::powersaveMinutes, v.powersaveText != shown.powersaveText,
+          IntegerOf(v.powersaveText));
 }
 
 // Dialog Mode page.

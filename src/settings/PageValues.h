@@ -19,8 +19,14 @@ inline constexpr int kNoSelection = -1;
 enum class CollectVariant { SwitchPage, CollectCurrentPage };
 
 // Each record holds what its page's controls hold; the Qt pages only copy it
-// to and from their widgets. Fill functions build a record from the image,
-// collect functions write a record back.
+// to and from their widgets. Fill functions build a record from the image.
+// Collect functions take the record as the image last took it in (`shown`:
+// the fill, or the page's previous collection) and as the controls hold it
+// now: looking is not editing, so a control left as it was
+// shown keeps its entry's byte, whatever that byte is (out of its control's
+// range, unknown to a list, or Unset). So do controls the page hides or
+// disables because of the board or display mode, and LCD menu bits without an
+// item. Only a control the user changed is read back into its entries.
 
 struct FiringPageValues {
     int firingMode = kNoSelection;      // list 1029
@@ -80,6 +86,10 @@ struct LcdMenuItem {
 
 struct LcdMenuPageValues {
     std::vector<LcdMenuItem> items; // tree 1063, in tree order
+
+    // The mask of the checked items and the mask of all items.
+    std::int64_t Checked() const;
+    std::int64_t Shown() const;
 };
 
 struct PowerPageValues {
@@ -91,33 +101,42 @@ struct DialogModePageValues {
     bool closedBolt = false; // radio 1059
 };
 
+// Only the Firing page reads a control differently in the two variants
+// (ABS dwell as a number when leaving the page, as an integer for a save).
 FiringPageValues FillFiringPage(const BoardSettingsImage& image);
-void CollectFiringPage(const FiringPageValues& values, CollectVariant variant,
-                       BoardSettingsImage& image);
+void CollectFiringPage(const FiringPageValues& shown, const FiringPageValues& values,
+                       CollectVariant variant, BoardSettingsImage& image);
 
 ClosedBoltPageValues FillClosedBoltPage(const BoardSettingsImage& image);
-void CollectClosedBoltPage(const ClosedBoltPageValues& values, CollectVariant variant,
+void CollectClosedBoltPage(const ClosedBoltPageValues& shown, const ClosedBoltPageValues& values,
                            BoardSettingsImage& image);
 
+// In the closed-bolt set the eye-mode list and the bolt timer wait stay
+// unfilled and eye sensitivity is hidden: their bytes stay as they were
+// unless the user sets the list or the wait.
 EyePageValues FillEyePage(const BoardSettingsImage& image, int dialogMode,
                           std::string_view boardTypeName);
-void CollectEyePage(const EyePageValues& values, CollectVariant variant, int dialogMode,
-                    std::string_view boardTypeName, BoardSettingsImage& image);
+void CollectEyePage(const EyePageValues& shown, const EyePageValues& values,
+                    BoardSettingsImage& image);
 
-// The Timer, LCD Display, LCD Menu and Power pages collect the same way in
-// both variants.
 TimerPageValues FillTimerPage(const BoardSettingsImage& image);
-void CollectTimerPage(const TimerPageValues& values, BoardSettingsImage& image);
+void CollectTimerPage(const TimerPageValues& shown, const TimerPageValues& values,
+                      BoardSettingsImage& image);
 
 LcdDisplayPageValues FillLcdDisplayPage(const BoardSettingsImage& image);
-void CollectLcdDisplayPage(const LcdDisplayPageValues& values, BoardSettingsImage& image);
+void CollectLcdDisplayPage(const LcdDisplayPageValues& shown, const LcdDisplayPageValues& values,
+                           BoardSettingsImage& image);
 
 // The tree has 16 items in open-bolt mode and 19 in closed-bolt mode.
+// Collecting changes only the bits of the tree's items, and only once one
+// of their checks differs from what was shown.
 LcdMenuPageValues FillLcdMenuPage(const BoardSettingsImage& image, int dialogMode);
-void CollectLcdMenuPage(const LcdMenuPageValues& values, BoardSettingsImage& image);
+void CollectLcdMenuPage(const LcdMenuPageValues& shown, const LcdMenuPageValues& values,
+                        BoardSettingsImage& image);
 
 PowerPageValues FillPowerPage(const BoardSettingsImage& image);
-void CollectPowerPage(const PowerPageValues& values, BoardSettingsImage& image);
+void CollectPowerPage(const PowerPageValues& shown, const PowerPageValues& values,
+                      BoardSettingsImage& image);
 
 // The Dialog Mode page edits dialogMode, not the image; collecting returns it.
 DialogModePageValues FillDialogModePage(int dialogMode);

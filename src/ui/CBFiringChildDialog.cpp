@@ -45,14 +45,15 @@ void CBFiringChildDialog::OnInitDialog() {
         spin->setStep(1);
     }
 
-    const ClosedBoltPageValues v = FillClosedBoltPage(state().settingsImage);
+    shown_ = FillClosedBoltPage(state().settingsImage);
+    const ClosedBoltPageValues& v = shown_;
     boltDelayOffset_->setText(PageText(v.boltDelayOffsetText));
     asDelay_->setText(PageText(v.asDelayText));
     minBoltOpen_->setText(PageText(v.minBoltOpenText));
     ebMinBoltOpen_->setText(PageText(v.ebMinBoltOpenText));
 }
 
-void CBFiringChildDialog::Collect(CollectVariant variant) {
+void CBFiringChildDialog::Collect(CollectVariant) {
     if (!window())
         return;
     ClosedBoltPageValues v;
@@ -60,7 +61,8 @@ void CBFiringChildDialog::Collect(CollectVariant variant) {
     v.asDelayText = asDelay_->text().toStdString();
     v.minBoltOpenText = minBoltOpen_->text().toStdString();
     v.ebMinBoltOpenText = ebMinBoltOpen_->text().toStdString();
-    CollectClosedBoltPage(v, variant, state().settingsImage);
+    CollectClosedBoltPage(shown_, v, state().settingsImage);
+    shown_ = v;
 }
 
 } // namespace kelvo

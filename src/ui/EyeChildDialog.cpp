@@ -55,6 +55,7 @@ void EyeChildDialog::OnInitDialog() {
 
     const BoardInfo& board = state().boardInfo;
     values_ = FillEyePage(state().settingsImage, board.dialogMode, board.boardTypeName);
+    shown_ = values_;
     bypassEye_->setChecked(values_.bypassEye);
     delay_->setChecked(values_.delay);
     ShowDelay();
@@ -107,11 +108,12 @@ void EyeChildDialog::OnEyeModeChanged(int position) {
     ShowBoltTimerWaitEnabled();
 }
 
-void EyeChildDialog::Collect(CollectVariant variant) {
+void EyeChildDialog::Collect(CollectVariant) {
     if (!window())
         return;
-    const BoardInfo& board = state().boardInfo;
-    CollectEyePage(Read(), variant, board.dialogMode, board.boardTypeName, state().settingsImage);
+    const EyePageValues v = Read();
+    CollectEyePage(shown_, v, state().settingsImage);
+    shown_ = v;
 }
 
 } // namespace kelvo

@@ -27,6 +27,9 @@ protected:
     void OnInitDialog() override;
 
 private:
+    // What the controls held when the image last took them in (the fill,
+    // then each collection); collecting reads back only what differs.
+    EyePageValues shown_;
     // The controls' state as the page record, m_delayText from the page.
     EyePageValues Read() const;
     void ShowDelay();

@@ -81,7 +81,8 @@ void FiringChildDialog::OnInitDialog() {
     dwellSpin_->setRange(5, 37);
     dwellSpin_->setStep(1);
 
-    const FiringPageValues v = FillFiringPage(state().settingsImage);
+    shown_ = FillFiringPage(state().settingsImage);
+    const FiringPageValues& v = shown_;
     firingMode_->setCurrentIndex(v.firingMode);
     rateOfFire_->setCurrentIndex(v.rateOfFire);
     aeBypassRof_->setCurrentIndex(v.aeBypassRof);
@@ -110,7 +111,8 @@ void FiringChildDialog::Collect(CollectVariant variant) {
     v.debounceText = debounce_->text().toStdString();
     v.absDwellText = absDwell_->text().toStdString();
     v.mechanicalDebounceText = mechanicalDebounce_->text().toStdString();
-    CollectFiringPage(v, variant, state().settingsImage);
+    CollectFiringPage(shown_, v, variant, state().settingsImage);
+    shown_ = v;
 }
 
 } // namespace kelvo

@@ -25,6 +25,9 @@ protected:
     void OnInitDialog() override;
 
 private:
+    // What the controls held when the image last took them in (the fill,
+    // then each collection); collecting reads back only what differs.
+    FiringPageValues shown_;
     QComboBox* firingMode_ = nullptr;
     QComboBox* rateOfFire_ = nullptr;
     QComboBox* aeBypassRof_ = nullptr;

@@ -26,7 +26,8 @@ void LCDDisplayChildDialog::BuildTemplate(QWidget* page) {
 }
 
 void LCDDisplayChildDialog::OnInitDialog() {
-    const LcdDisplayPageValues v = FillLcdDisplayPage(state().settingsImage);
+    shown_ = FillLcdDisplayPage(state().settingsImage);
+    const LcdDisplayPageValues& v = shown_;
     for (std::size_t i = 0; i < sections_.size(); ++i)
         sections_[i]->setCurrentIndex(v.sections[i]);
 }
@@ -37,7 +38,8 @@ void LCDDisplayChildDialog::Collect(CollectVariant) {
     LcdDisplayPageValues v;
     for (std::size_t i = 0; i < sections_.size(); ++i)
         v.sections[i] = sections_[i]->currentIndex();
-    CollectLcdDisplayPage(v, state().settingsImage);
+    CollectLcdDisplayPage(shown_, v, state().settingsImage);
+    shown_ = v;
 }
 
 } // namespace kelvo

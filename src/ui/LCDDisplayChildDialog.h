@@ -22,6 +22,9 @@ protected:
     void OnInitDialog() override;
 
 private:
+    // What the controls held when the image last took them in (the fill,
+    // then each collection); collecting reads back only what differs.
+    LcdDisplayPageValues shown_;
     std::array<QComboBox*, 4> sections_{};
 };
 

@@ -62,7 +62,8 @@ void LCDMenuChildDialog::Collect(CollectVariant) {
         const QTreeWidgetItem* item = tree_->topLevelItem(i);
         v.items.push_back({{}, ItemBit(item), item->checkState(0) == Qt::Checked});
     }
-    CollectLcdMenuPage(v, state().settingsImage);
+    CollectLcdMenuPage(m_menuMask, v, state().settingsImage);
+    m_menuMask = v;
 }
 
 } // namespace kelvo

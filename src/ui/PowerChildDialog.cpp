@@ -22,13 +22,16 @@ void PowerChildDialog::BuildTemplate(QWidget* page) {
 void PowerChildDialog::OnInitDialog() {
     powersaveSpin_->setRange(1, 250);
     powersaveSpin_->setStep(1);
-    powersave_->setText(PageText(FillPowerPage(state().settingsImage).powersaveText));
+    shown_ = FillPowerPage(state().settingsImage);
+    powersave_->setText(PageText(shown_.powersaveText));
 }
 
 void PowerChildDialog::Collect(CollectVariant) {
     if (!window())
         return;
-    CollectPowerPage({powersave_->text().toStdString()}, state().settingsImage);
+    const PowerPageValues v{powersave_->text().toStdString()};
+    CollectPowerPage(shown_, v, state().settingsImage);
+    shown_ = v;
 }
 
 } // namespace kelvo

@@ -22,6 +22,9 @@ protected:
     void OnInitDialog() override;
 
 private:
+    // What the controls held when the image last took them in (the fill,
+    // then each collection); collecting reads back only what differs.
+    PowerPageValues shown_;
     QLineEdit* powersave_ = nullptr;
     UpDownControl* powersaveSpin_ = nullptr;
 };

@@ -46,7 +46,8 @@ void TimerChildDialog::OnInitDialog() {
     secondsSpin_->setRange(0, 59);
     secondsSpin_->setStep(5);
 
-    const TimerPageValues v = FillTimerPage(state().settingsImage);
+    shown_ = FillTimerPage(state().settingsImage);
+    const TimerPageValues& v = shown_;
     countsDown_->setChecked(v.countsDown);
     countsUp_->setChecked(v.countsUp);
     timerInit_->setCurrentIndex(v.timerInit);
@@ -63,7 +64,8 @@ void TimerChildDialog::Collect(CollectVariant) {
     v.timerInit = timerInit_->currentIndex();
     v.minutesText = minutes_->text().toStdString();
     v.secondsText = seconds_->text().toStdString();
-    CollectTimerPage(v, state().settingsImage);
+    CollectTimerPage(shown_, v, state().settingsImage);
+    shown_ = v;
 }
 
 } // namespace kelvo

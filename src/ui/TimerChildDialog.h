@@ -25,6 +25,9 @@ protected:
     void OnInitDialog() override;
 
 private:
+    // What the controls held when the image last took them in (the fill,
+    // then each collection); collecting reads back only what differs.
+    TimerPageValues shown_;
     // Remembers the last minutes shown for the page object's whole life.
     MinutesSpinMapping minutesMapping_;
 

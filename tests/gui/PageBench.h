@@ -4,7 +4,9 @@
 #include "ui/ControlId.h"
 #include "ui/OptionPages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
@@ -111,6 +113,14 @@ struct PageBench {
 inline void LeftClick(QWidget* widget, QPoint at = {}) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
                       at.isNull() ? widget->rect().center() : at);
+}
+
+// Picks a list item the way the user does: open the list, click the item.
+inline void PickItem(QComboBox* combo, int index) {
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    const QRect item = view->visualRect(view->model()->index(index, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
 }
 
 } // namespace kelvo

@@ -1,13 +1,18 @@
 // The jobs a person does in the desktop program, with the real option pages.
 #include "MainWindowFixture.h"
+#include "PageBench.h"
+#include "files/SettingsFile.h"
+#include "ops/BoardTypes.h"
 #include "ops/FirmwareImageHex.h"
 #include "ui/OptionPages.h"
 
+#include <QComboBox>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QWheelEvent>
 
 #include <fstream>
+#include <sstream>
 
 namespace kelvo {
 namespace {
@@ -154,6 +159,199 @@ TEST_F(DesktopJobsTest, EveryLcdMenuItemCanBeScrolledIntoView) {
             tree->scrollToItem(tree->topLevelItem(i));
             const QRect shown = tree->visualItemRect(tree->topLevelItem(i));
             EXPECT_TRUE(tree->viewport()->rect().contains(shown)) << mode << " item " << i;
+        }
+    }
+}
+
+// Bytes a board or file brings. Set 0 is the factory block with the bytes
+// that pages once rewrote when only looked at: menu bits 16..18, a
+// mechanical debounce above its spin, an eye-monitored mode over a wait of
+// 45 ms. Set 1 puts every page entry at an edge or outside what its control
+// offers, as old firmware or another program may leave it.
+BoardSettingsImage Bytes(int code, int set, int halcyraMode) {
+    BoardSettingsImage b = ValidBoardSettings(code, 3, 10);
+    b[entry::halcyraMode] = halcyraMode;
+    b[entry::mechanicalDebounce] = 30;
+    b[entry::boltTimerWait] = 45;
+    if (set == 1) {
+        const std::pair<std::size_t, std::int32_t> odd[] = {{entry::firingMode, 9},
+                                                            {entry::rofPeriod, 60},
+                                                            {entry::dwell, 4},
+                                                            {entry::debounce, 0},
+                                                            {entry::afterEyeDelay, 0},
+                                                            {entry::eyeBypass, 0},
+                                                            {entry::timerMode, 0},
+                                                            {entry::timerStart, 7},
+                                                            {entry::timerMinutesCode, 9},
+                                                            {entry::timerSecondsFives, 40},
+                                                            {entry::lcdSection1, 12},
+                                                            {entry::lcdSection2B, 255},
+                                                            {entry::eyeMode, 1},
+                                                            {entry::operationMode, 1},
+                                                            {entry::boltDelayOffset, 255},
+                                                            {entry::minBoltOpen, 255},
+                                                            {entry::asDelay, 255},
+                                                            {entry::ebMinBoltOpen, 255},
+                                                            {entry::aeBypassRofPeriod, 1},
+                                                            {entry::lcdMenuMask0, 0},
+                                                            {entry::lcdMenuMask2, 0xFA},
+                                                            {entry::powersaveMinutes, 0},
+                                                            {entry::eyeSensitivity, 0},
+                                                            {entry::absDwell, 200},
+                                                            {entry::boltTimerWait, 0}};
+        for (const auto& [e, value] : odd)
+            b[e] = value;
+    }
+    return b;
+}
+
+std::string FileText(const std::filesystem::path& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+// Looking is not editing: whatever a board or a file holds, for every board
+// type in both display modes, clicking through the pages in any order and
+// writing back gives exactly the bytes that came in.
+TEST_F(DesktopJobsTest, VisitingPagesWritesBackExactlyTheBytesThatCameIn) {
+    for (int code = 0; code <= 11; ++code) {
+        const bool known = LookUpBoardType(code).has_value();
+        const bool halcyra = known && LookUpBoardType(code)->dialogModeFromBoard;
+        for (const int mode : {0, 1}) {
+            for (const int set : {0, 1}) {
+                const std::string where = "board " + std::to_string(code) + " mode " +
+                                          std::to_string(mode) + " set " + std::to_string(set);
+                const BoardSettingsImage bytes = Bytes(code, set, halcyra ? mode : 0);
+                if (!known)
+                    script.Press("New Firmware Required");
+                OpenWithPages(BoardWithSettings(halcyra ? Family::Mcs51 : Family::Avr, bytes));
+                if (mode == 1 && !halcyra) { // the Dialog Mode page's choice
+                    state.boardInfo.dialogMode = 1;
+                    window->host().ReloadPageOnScreen();
+                }
+                std::vector<QString> entries;
+                for (const auto& [text, page] : ListEntries())
+                    entries.push_back(QString::fromStdString(text));
+                std::vector<QString> backwards(entries.rbegin(), entries.rend());
+                std::vector<QString> toEye = entries;
+                toEye.push_back("Eye Options");
+                const std::vector<QString> orders[] = {entries, backwards, toEye};
+
+                const std::filesystem::path opened = directory / "in.esf";
+                BoardSettingsImage inFile = bytes;
+                inFile[entry::boltTimerWait] = Unset; // a file may lack a key
+                ASSERT_TRUE(SaveSettingsFile(opened, inFile, mode));
+                for (const auto& order : orders) {
+                    for (const QString& page : order)
+                        ShowPage(page);
+                    Click(1008);
+                    for (std::size_t e = halcyra ? 1 : 0; e < kImageEntries; ++e)
+                        EXPECT_EQ(board->Entry(e), bytes[e]) << where << " entry " << e;
+
+                    script.Choose("Open", opened.string());
+                    Click(1044);
+                    for (const QString& page : order)
+                        ShowPage(page);
+                    const std::filesystem::path saved = directory / "out.esf";
+                    std::filesystem::remove(saved);
+                    script.Choose("Save As", saved.string());
+                    Click(1009);
+                    EXPECT_EQ(FileText(saved), FileText(opened)) << where;
+                    state.settingsImage = bytes; // back to the board's bytes
+                    window->host().ReloadPageOnScreen();
+                }
+                EXPECT_TRUE(script.Done()) << where;
+            }
+        }
+    }
+}
+
+// One edit through one control changes its own entry on the board, and the
+// entries the page derives from it (the bypass flag from the bypass
+// choice), nothing else.
+TEST_F(DesktopJobsTest, EachEditChangesOnlyItsOwnEntries) {
+    enum Action { kSpinUp, kNextItem, kClick, kCheck };
+    const struct {
+        int code, mode;
+        const char* page;
+        int id;
+        Action action;
+        std::vector<std::size_t> changed;
+    } cases[] = {
+        {1, 0, "Firing Options", 1029, kNextItem, {entry::firingMode}},
+        {1, 0, "Firing Options", 1030, kNextItem, {entry::rofPeriod}},
+        {1, 0, "Firing Options", 1032, kNextItem, {entry::aeBypassRofPeriod}},
+        {1, 0, "Firing Options", 1043, kClick, {entry::operationMode}},
+        {1, 0, "Firing Options", 1037, kSpinUp, {entry::debounce}},
+        {1, 0, "Firing Options", 1036, kSpinUp, {entry::dwell}},
+        {1, 0, "Firing Options", 1085, kSpinUp, {entry::absDwell}},
+        {1, 0, "Firing Options", 1089, kSpinUp, {entry::mechanicalDebounce}},
+        {2, 1, "Closed Bolt Options", 1039, kSpinUp, {entry::boltDelayOffset}},
+        {2, 1, "Closed Bolt Options", 1046, kSpinUp, {entry::asDelay}},
+        {6, 0, "Closed Bolt Options", 1047, kSpinUp, {entry::minBoltOpen}},
+        {6, 0, "Closed Bolt Options", 1048, kSpinUp, {entry::ebMinBoltOpen}},
+        {4, 0, "Eye Options", 1038, kClick, {entry::afterEyeDelay, entry::eyeBypass}},
+        {2, 1, "Eye Options", 1041, kSpinUp, {entry::afterEyeDelay}},
+        {4, 0, "Eye Options", 1080, kNextItem, {entry::eyeMode}},
+        {2, 1, "Eye Options", 1080, kNextItem, {entry::eyeMode}},
+        {4, 0, "Eye Options", 1049, kSpinUp, {entry::boltTimerWait}},
+        {2, 1, "Eye Options", 1049, kSpinUp, {entry::boltTimerWait}},
+        {4, 0, "Eye Options", 1048, kSpinUp, {entry::eyeSensitivity}},
+        {0, 0, "Timer Options", 1049, kClick, {entry::timerMode}},
+        {0, 0, "Timer Options", 1031, kNextItem, {entry::timerStart}},
+        {0, 0, "Timer Options", 1056, kSpinUp, {entry::timerMinutesCode}},
+        {0, 0, "Timer Options", 1057, kSpinUp, {entry::timerSecondsFives}},
+        {10, 0, "LCD Display Options", 1021, kNextItem, {entry::lcdSection1}},
+        {10, 0, "LCD Display Options", 1022, kNextItem, {entry::lcdSection1B}},
+        {10, 0, "LCD Display Options", 1023, kNextItem, {entry::lcdSection2}},
+        {10, 0, "LCD Display Options", 1024, kNextItem, {entry::lcdSection2B}},
+        {1, 0, "LCD Menu Options", 0, kCheck, {entry::lcdMenuMask0}},
+        {1, 0, "LCD Menu Options", 8, kCheck, {entry::lcdMenuMask1}},
+        {1, 1, "LCD Menu Options", 16, kCheck, {entry::lcdMenuMask2}},
+        {7, 0, "Power Options", 1039, kSpinUp, {entry::powersaveMinutes}},
+    };
+    for (const auto& c : cases) {
+        const std::string where = std::string(c.page) + " " + std::to_string(c.id) + " board " +
+                                  std::to_string(c.code) + " mode " + std::to_string(c.mode);
+        const bool halcyra = c.code == 2;
+        BoardSettingsImage bytes = Bytes(c.code, 0, halcyra ? c.mode : 0);
+        bytes[entry::eyeMode] = 1; // a bolt-timer mode: the wait can be set
+        OpenWithPages(BoardWithSettings(halcyra ? Family::Mcs51 : Family::Avr, bytes));
+        if (c.mode == 1 && !halcyra) {
+            state.boardInfo.dialogMode = 1;
+            window->host().ReloadPageOnScreen();
+        }
+        ShowPage(c.page);
+        QApplication::processEvents(); // the menu's checks arrive
+        switch (c.action) {
+        case kSpinUp:
+            Spin(c.id, +1);
+            break;
+        case kNextItem: {
+            auto* list = qobject_cast<QComboBox*>(FindControl(window.get(), c.id));
+            ASSERT_NE(list, nullptr) << where;
+            PickItem(list, (list->currentIndex() + 1) % list->count());
+            break;
+        }
+        case kClick:
+            Click(c.id);
+            break;
+        case kCheck: {
+            auto* tree = qobject_cast<QTreeWidget*>(FindControl(window.get(), 1063));
+            ASSERT_NE(tree, nullptr) << where;
+            QTreeWidgetItem* item = tree->topLevelItem(c.id);
+            ASSERT_NE(item, nullptr) << where;
+            item->setCheckState(0,
+                                item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            break;
+        }
+        }
+        ShowPage("Presets"); // leaving the page takes the edit in
+        Click(1008);
+        for (std::size_t e = halcyra ? 1 : 0; e < kImageEntries; ++e) {
+            const bool own = std::find(c.changed.begin(), c.changed.end(), e) != c.changed.end();
+            EXPECT_EQ(board->Entry(e) != bytes[e], own) << where << " entry " << e;
         }
     }
 }
