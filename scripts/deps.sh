@@ -3,7 +3,8 @@
 set -euo pipefail
 # locales: the sources the tests make their comma locale (de_DE) from.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl1-mesa-dev nlohmann-json3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fontconfig python3 locales)
+          libgtest-dev libgmock-dev libbenchmark-dev libusb-1.0-0-dev fonts-dejavu-core fontconfig
+          python3 locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
