@@ -69,7 +69,8 @@ bool ParseHexAddress(std::string text, std::int32_t& port) {
 ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments, std::size_t& i,
                                       ConnectionRequest& request, std::string& error) {
     const std::string& a = arguments[i];
-    if (a != "--sim" && a != "--port-driver" && a != "--port")
+    if (a != "--sim" && a != "--port-driver" && a != "--port" && a != "--programmer" &&
+        a != "--ftdi-pins")
         return ConnectionOption::NotOne;
     if (i + 1 >= arguments.size()) {
         error = a + " needs a value";
@@ -78,6 +79,12 @@ ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments,
     const std::string& value = arguments[++i];
     if (a == "--sim") {
         request.simFile = value;
+    } else if (a == "--programmer") {
+        if (!ParseProgrammer(value, request.programmer, error))
+            return ConnectionOption::Bad;
+    } else if (a == "--ftdi-pins") {
+        if (!ParseFtdiPins(value, request.programmer.pins, error))
+            return ConnectionOption::Bad;
     } else if (a == "--port-driver") {
         if (value == "ppdev") {
             request.driver = PortDriver::Ppdev;

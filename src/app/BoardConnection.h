@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProgrammerChoice.h"
 #include "link/Clock.h"
 #include "link/Port.h"
 #include "link/PortBackends.h"
@@ -37,12 +38,16 @@ struct ConnectionRequest {
     std::optional<std::int32_t> portOverride; // --port HEX: wins over ConnSettings.dat
     std::optional<std::string> device;        // --port /dev/parportN (ppdev)
     PpdevPaths ppdevPaths;                    // where ppdev devices are looked up
+    // What reaches the board: the parallel cable unless chosen otherwise. A
+    // simulated board is then reached through a simulated programmer.
+    ProgrammerChoice programmer;
 };
 
 enum class ConnectionOption { NotOne, Taken, Bad };
 
 // Takes a connection option at arguments[i] (--sim FILE, --port-driver NAME,
-// --port HEX|0xHEX|/dev/parportN, any path a device) into `request`, moving i past its value.
+// --port HEX|0xHEX|/dev/parportN, any path a device, --programmer NAME[:SERIAL],
+// --ftdi-pins LIST) into `request`, moving i past its value.
 // Both programs' parsers use it, so the options mean the same in both. Bad:
 // `error` says what is wrong.
 ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments, std::size_t& i,
