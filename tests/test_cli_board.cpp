@@ -402,6 +402,11 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(highest.Count("no answer as AVR\n"), 2) << highest.err;
     EXPECT_EQ(Run({"preset", "wild"}).exit, 2);
     EXPECT_EQ(Run({"upload"}).exit, 2);
+    EXPECT_EQ(Run({"programmers", "usbasp"}).exit, 2);
+    const CliRun listed = Run({"programmers"});
+    EXPECT_EQ(listed.exit, 0);
+    EXPECT_EQ(listed.out.rfind("parallel        the cable on the parallel port", 0), 0u)
+        << listed.out;
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});
     EXPECT_EQ(missing.exit, 1);
     EXPECT_NE(missing.err.find("none.json"), std::string::npos);

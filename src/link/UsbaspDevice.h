@@ -49,8 +49,9 @@ public:
 
 // One connected USBasp, as the listing shows it.
 struct UsbaspFound {
-    std::string serial; // empty: the firmware has none
-    std::string where;  // "bus 1 device 5"
+    std::string serial;  // empty: the firmware has none
+    std::string where;   // "bus 1 device 5"
+    bool denied = false; // seen, but this user may not open it
 };
 
 // Every USBasp on the machine's buses; false and a message when the buses

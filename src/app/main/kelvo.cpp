@@ -84,6 +84,12 @@ int main(int argc, char** argv) {
     // options (-platform ...) are unknown parameters here and ignored.
     DesktopCommandLine commandLine;
     std::string error;
+    // The programmer kept from the connection dialog; the command line wins.
+    const std::filesystem::path userFolder = UserFolder(ProcessEnvironment, error);
+    if (!userFolder.empty() && !LoadProgrammerSettings(userFolder / kProgrammerSettingsFile,
+                                                       commandLine.connection.programmer, error))
+        std::cerr << "kelvo: warning: " << error << "\n";
+    error.clear();
     if (!ParseDesktopCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine,
                                  error)) {
         std::cerr << "kelvo: " << error << "\n" << DesktopUsage();

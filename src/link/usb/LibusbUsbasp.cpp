@@ -60,7 +60,6 @@ std::string Text(libusb_device_handle* handle, std::uint8_t index) {
 // the caller that keeps it.
 struct Candidate {
     UsbaspFound found;
-    bool denied = false;
     libusb_device_handle* handle = nullptr;
 };
 
@@ -78,7 +77,7 @@ std::vector<Candidate> Scan(libusb_context* context) {
                         std::to_string(libusb_get_device_address(list[i]));
         const int opened = libusb_open(list[i], &c.handle);
         if (opened == LIBUSB_ERROR_ACCESS) {
-            c.denied = true;
+            c.found.denied = true;
             out.push_back(c);
             continue;
         }
@@ -116,8 +115,6 @@ bool ListUsbasps(std::vector<UsbaspFound>& found, std::string& error) {
     for (Candidate& c : Scan(session->context)) {
         if (c.handle)
             libusb_close(c.handle);
-        if (c.denied)
-            c.found.serial = "(permission denied)";
         found.push_back(c.found);
     }
     return true;
@@ -130,7 +127,7 @@ std::unique_ptr<UsbaspDevice> OpenUsbasp(const std::string& serial, std::string&
     std::vector<Candidate> matching;
     std::string denied;
     for (Candidate& c : Scan(session->context)) {
-        if (c.denied)
+        if (c.found.denied)
             denied = c.found.where;
         else if (serial.empty() || c.found.serial == serial)
             matching.push_back(c);
