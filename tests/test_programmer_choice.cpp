@@ -1,7 +1,7 @@
 // Choosing the programmer: command line, and the per-user file it is kept in.
 #include "TempFolder.h"
 #include "app/DesktopCommandLine.h"
-#include "app/ProgrammerChoice.h"
+#include "files/ProgrammerChoice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgrammerChoice.h"
+#include "files/ProgrammerChoice.h"
 #include "link/Clock.h"
 #include "link/Port.h"
 #include "link/PortBackends.h"

@@ -17,6 +17,26 @@ bool DesktopBoardAccess::Prepare(std::int32_t portBase, std::string& error) {
     return true;
 }
 
+bool DesktopBoardAccess::ChooseProgrammer(const ProgrammerChoice& choice, std::string& error) {
+    if (choice == request_.programmer)
+        return true;
+    std::error_code ec;
+    if (!programmerFile_.empty())
+        std::filesystem::create_directories(programmerFile_.parent_path(), ec);
+    if (programmerFile_.empty() || !SaveProgrammerSettings(programmerFile_, choice, error)) {
+        if (programmerFile_.empty())
+            error = "There is no per-user folder to keep the programmer in.";
+        return false;
+    }
+    // The next flow opens the board again through the new programmer; a
+    // simulated board is written back first.
+    if (connection_ && !connection_->Close(error))
+        return false;
+    connection_.reset();
+    request_.programmer = choice;
+    return true;
+}
+
 bool DesktopBoardAccess::Save(std::string& error) {
     return !connection_ || connection_->Save(error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/ProgrammerChoice.h"
 #include "link/Clock.h"
 #include "link/Port.h"
 
@@ -22,6 +23,11 @@ public:
     virtual Clock& clock() = 0;
     // After every flow: a simulated board writes its state file back.
     virtual bool Save(std::string& error) = 0;
+    // The programmer the flows go through. Another chosen in the connection
+    // dialog is kept for later runs and used from the next flow on; false,
+    // with the reason, when it cannot be kept.
+    virtual ProgrammerChoice programmer() const = 0;
+    virtual bool ChooseProgrammer(const ProgrammerChoice& choice, std::string& error) = 0;
 };
 
 } // namespace kelvo

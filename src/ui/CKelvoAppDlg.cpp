@@ -296,7 +296,7 @@ void CKelvoAppDlg::DownloadConfigurationRequest() {
 }
 
 void CKelvoAppDlg::OpenConnectionDialog() {
-    CSettingsDlg dialog(state_, help_, this);
+    CSettingsDlg dialog(state_, help_, this, &board_);
     RunModal(dialog);
 }
 

@@ -44,6 +44,11 @@ public:
         ++saves;
         return true;
     }
+    ProgrammerChoice programmer() const override { return chosen; }
+    bool ChooseProgrammer(const ProgrammerChoice& choice, std::string&) override {
+        chosen = choice;
+        return true;
+    }
 
     // Entry i of the settings block as the board holds it.
     int Entry(std::size_t i) const {
@@ -54,6 +59,7 @@ public:
     SimBoard board;
     std::string unavailable;
     int saves = 0; // flows run on the board
+    ProgrammerChoice chosen;
 };
 
 struct RecordingHelp final : HelpService {

@@ -30,7 +30,10 @@ public:
         state->runOptions = commandLine.options;
         if (commandLine.boardTypeName)
             state->boardInfo.boardTypeName = *commandLine.boardTypeName;
-        DesktopBoardAccess board(commandLine.connection);
+        std::string ignored; // reported once already, at start-up
+        const std::filesystem::path folder = UserFolder(ProcessEnvironment, ignored);
+        DesktopBoardAccess board(commandLine.connection,
+                                 folder.empty() ? folder : folder / kProgrammerSettingsFile);
         const bool simulated = commandLine.connection.driver == PortDriver::Simulated;
         // A simulated board is chosen on purpose: a file that does not load
         // is an error before any window opens. A real port that cannot be

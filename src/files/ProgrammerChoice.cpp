@@ -1,4 +1,4 @@
-#include "app/ProgrammerChoice.h"
+#include "files/ProgrammerChoice.h"
 
 #include "files/SafeWrite.h"
 
