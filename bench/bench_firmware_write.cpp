@@ -2,6 +2,7 @@
 // how many port accesses it takes, what that costs on a real bus at 1 µs per
 // access, and how long the simulation itself runs.
 #include "link/Operation.h"
+#include "link/ParallelIspBus.h"
 #include "sim/SimBoard.h"
 
 #include <benchmark/benchmark.h>
@@ -61,10 +62,11 @@ void BM_FirmwareWrite8K(benchmark::State& state, Family family) {
         SimBoard board(MakeErasedSimBoard(family));
         LinkParams params;
         Link link(board, board, params);
+        ParallelIspBus bus(link);
         NullSink sink;
         std::array<std::int32_t, 37> image{};
         float steps = 0;
-        OperationContext ctx(link, sink, image, text, steps);
+        OperationContext ctx(bus, sink, image, text, steps);
         ctx.firmwarePath = tokens.string();
         std::int32_t succeeded = 0;
         const std::uint64_t start = board.nowNs();

@@ -79,7 +79,7 @@ StoppedRun RunStopped(std::int32_t code, const std::vector<std::string>& records
     rig.miso.assign(misoBytes.begin(), misoBytes.end());
     StopRequest stop;
     StopAt sink(stop, stopAt);
-    OperationContext ctx(rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining);
+    OperationContext ctx(rig.bus, sink, rig.image, rig.firmwareText, rig.stepsRemaining);
     ctx.firmwarePath = rig.ctx.firmwarePath;
     ctx.stop = &stop;
     std::int32_t succeeded = -1;

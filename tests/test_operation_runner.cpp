@@ -78,7 +78,7 @@ TEST(OperationRunner, SettingsOperationsShowTheirTextOnceCalibrated) {
           std::pair{kOpReadAvrSettings, 2}, std::pair{kOpWriteAvrSettings, 2}}) {
         OperationRig rig;
         StampedSink sink(rig.port);
-        OperationContext ctx{rig.link, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+        OperationContext ctx{rig.bus, sink, rig.image, rig.firmwareText, rig.stepsRemaining};
         std::int32_t succeeded = 1;
         RunOperation(code, ctx, succeeded);
         ASSERT_GE(sink.events.size(), 3u) << code;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Clock.h"
+#include "link/Family.h"
 #include "link/Port.h"
 
 #include <cstdint>
@@ -20,14 +21,8 @@ inline constexpr std::uint8_t kLineSck = 0x02;   // data D1, pin 3, serial clock
 inline constexpr std::uint8_t kLineReset = 0x04; // data D2, pin 4, reset
 inline constexpr std::uint8_t kLineMiso = 0x20;  // status bit 5, pin 12, from the microcontroller
 
-// Control register value written before enable, erase and closing sequences
-// (bit 4 only: the interrupt enable, no cable pin).
-inline constexpr std::uint8_t kControlProgramming = 0x10;
-
 inline constexpr std::uint16_t kDefaultPortBase = 0x378;
 inline constexpr std::uint32_t kDefaultDelayCount = 10000;
-
-enum class Family { Mcs51, Avr };
 
 // One set per process: the port address, the calibrated delay and the data
 // bits held while bytes are clocked.

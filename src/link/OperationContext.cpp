@@ -18,10 +18,10 @@ void ProgressSink::SetTimeLeftSeconds(std::int32_t seconds) {
 
 void OperationContext::UpdateTimeLeft() {
     if (lastEstimateTime_ <= 0) {
-        lastEstimateTime_ = link.clock().NowSeconds();
+        lastEstimateTime_ = bus.clock().NowSeconds();
         return;
     }
-    const std::int64_t now = link.clock().NowSeconds();
+    const std::int64_t now = bus.clock().NowSeconds();
     const std::int64_t elapsed = now - lastEstimateTime_;
     if (elapsed < 5) {
         stepsInWindow_ += 1.0f;
