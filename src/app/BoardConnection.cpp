@@ -2,6 +2,7 @@
 
 #include "app/SimConnection.h"
 #include "files/ConnectionSettings.h"
+#include "link/UsbaspBus.h"
 
 #include <chrono>
 
@@ -25,6 +26,26 @@ public:
 private:
     std::unique_ptr<Port> port_;
     SystemClock clock_;
+};
+
+// A USBasp on the machine's own clock.
+class UsbaspConnection final : public BoardConnection {
+public:
+    explicit UsbaspConnection(std::unique_ptr<UsbaspDevice> device)
+        : device_(std::move(device)), bus_(*device_, clock_) {}
+    Port& port() override { return noPort_; }
+    Clock& clock() override { return clock_; }
+    IspBus* programmer() override { return &bus_; }
+    bool Save(std::string&) override { return true; }
+    std::uint64_t BusTimeNs() override {
+        return static_cast<std::uint64_t>(clock_.NowMicroseconds()) * 1000;
+    }
+
+private:
+    std::unique_ptr<UsbaspDevice> device_;
+    SystemClock clock_;
+    UsbaspBus bus_;
+    NoParallelPort noPort_;
 };
 
 std::unique_ptr<Port> OpenRealPort(const ConnectionRequest& request, std::uint16_t portBase,
@@ -132,8 +153,21 @@ std::string SimulatedBoardNotice(const std::string& file) {
 
 std::unique_ptr<BoardConnection> OpenBoardConnection(const ConnectionRequest& request,
                                                      std::uint16_t portBase, std::string& error) {
+    if (request.programmer.kind == ProgrammerKind::Ft232r) {
+        error = "The FT232R programmer is not part of this build.";
+        return nullptr;
+    }
     if (request.driver == PortDriver::Simulated)
         return OpenSimulatedConnection(request, portBase, error);
+    if (request.programmer.kind == ProgrammerKind::Usbasp) {
+        std::unique_ptr<UsbaspDevice> device = OpenUsbasp(request.programmer.serial, error);
+        if (!device) {
+            error += "\nTo try the USBasp without hardware, give --sim FILE as well: a "
+                     "simulated board reached through a simulated USBasp.";
+            return nullptr;
+        }
+        return std::make_unique<UsbaspConnection>(std::move(device));
+    }
     std::unique_ptr<Port> port = OpenRealPort(request, portBase, error);
     if (!port) {
         error += "\nTo try Kelvo without hardware, give --sim FILE: a simulated board (kelvo-cli "

@@ -2,6 +2,7 @@
 
 #include "files/ProgrammerChoice.h"
 #include "link/Clock.h"
+#include "link/IspBus.h"
 #include "link/Port.h"
 #include "link/PortBackends.h"
 
@@ -77,6 +78,17 @@ public:
     // Time on the bus in nanoseconds, from an arbitrary start: the simulated
     // board's own time, the machine's monotonic clock for a real port.
     virtual std::uint64_t BusTimeNs() = 0;
+    // The USB programmer board operations go through; null for the
+    // parallel port, whose accesses go through port().
+    virtual IspBus* programmer() { return nullptr; }
+};
+
+// A USB programmer's run has no parallel port: the port the flows are given
+// reads as an open line and drives nothing.
+class NoParallelPort final : public Port {
+public:
+    void PortWrite(std::uint16_t, std::uint8_t) override {}
+    std::uint8_t PortRead(std::uint16_t) override { return 0xFF; }
 };
 
 // Opens the chosen backend for the port at portBase. Returns null and a

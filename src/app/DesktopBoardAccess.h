@@ -20,6 +20,7 @@ public:
     bool Prepare(std::int32_t portBase, std::string& error) override;
     Port& port() override { return connection_->port(); }
     Clock& clock() override { return connection_->clock(); }
+    IspBus* usbProgrammer() override { return connection_->programmer(); }
     bool Save(std::string& error) override;
     ProgrammerChoice programmer() const override { return request_.programmer; }
     bool ChooseProgrammer(const ProgrammerChoice& choice, std::string& error) override;

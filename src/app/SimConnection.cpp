@@ -1,9 +1,11 @@
 #include "app/SimConnection.h"
 
 #include "files/SafeWrite.h"
+#include "link/UsbaspBus.h"
 #include "settings/Tables.h"
 #include "sim/SimBoard.h"
 #include "sim/SimStateFile.h"
+#include "sim/SimUsbasp.h"
 
 #include <filesystem>
 #include <utility>
@@ -17,12 +19,18 @@ namespace {
 // never overwrites what another run wrote.
 class SimConnection final : public BoardConnection {
 public:
-    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file)
-        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {}
+    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file, ProgrammerKind programmer)
+        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {
+        if (programmer == ProgrammerKind::Usbasp) {
+            usbasp_ = std::make_unique<SimUsbasp>(board_, board_, board_.state().address);
+            bus_ = std::make_unique<UsbaspBus>(*usbasp_, board_);
+        }
+    }
 
     Port& port() override { return board_; }
     Clock& clock() override { return board_; }
     std::uint64_t BusTimeNs() override { return board_.nowNs(); }
+    IspBus* programmer() override { return bus_.get(); }
 
     bool Save(std::string& error) override {
         if (!fromFile_)
@@ -48,6 +56,9 @@ private:
     SimBoard board_;
     std::unique_ptr<LockedFile> file_;
     const bool fromFile_;
+    // A simulated programmer between the program and the board, when chosen.
+    std::unique_ptr<SimUsbasp> usbasp_;
+    std::unique_ptr<IspBus> bus_;
 };
 
 } // namespace
@@ -114,7 +125,8 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
                                                          std::uint16_t /*portBase*/,
                                                          std::string& error) {
     if (!request.simFile)
-        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), nullptr);
+        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), nullptr,
+                                               request.programmer.kind);
     const std::string& path = *request.simFile;
     SimBoardState state;
     std::error_code ec;
@@ -130,7 +142,8 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
     }
     if (!LoadSimState(path, state, error))
         return nullptr;
-    return std::make_unique<SimConnection>(std::move(state), std::move(file));
+    return std::make_unique<SimConnection>(std::move(state), std::move(file),
+                                           request.programmer.kind);
 }
 
 bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error) {

@@ -18,6 +18,11 @@ void WritePanel(FlowContext& ctx) {
 void RunPinTestFlow(FlowContext& ctx) {
     if (ReportPortUnavailable(ctx))
         return;
+    if (ctx.programmer) {
+        ctx.host.ShowMessage(kTextPinTestNeedsCable, "Kelvo", MessageIcon::Exclamation,
+                             MessageButtons::Ok);
+        return;
+    }
     Link link(ctx.port, ctx.clock, ctx.state.link);
     RunPinTest(link, [&](const std::string& text) {
         ctx.host.ShowMessage(text, "Kelvo", MessageIcon::None, MessageButtons::Ok);
@@ -79,8 +84,12 @@ void DownloadConfiguration(FlowContext& ctx) {
         return;
     }
     if (const AttemptResult found = BoardAttemptSequence(ctx, 0, 4); !Succeeded(found)) {
-        if (found == AttemptResult::Failed)
+        if (found == AttemptResult::Failed) {
             ShowBoardReadFailed(ctx);
+            if (ctx.programmer && !ctx.programmer->CanProgram(Family::Mcs51))
+                ctx.host.ShowMessage(kTextAvrOnlyProgrammer, "Kelvo", MessageIcon::Exclamation,
+                                     MessageButtons::Ok);
+        }
         info.boardLoaded = 0;
         ResetSettingsImage(state.settingsImage);
         ShowUnknownBoard(ctx);

@@ -2,6 +2,7 @@
 
 #include "files/ProgrammerChoice.h"
 #include "link/Clock.h"
+#include "link/IspBus.h"
 #include "link/Port.h"
 
 #include <cstdint>
@@ -21,6 +22,8 @@ public:
     // Valid after a successful Prepare.
     virtual Port& port() = 0;
     virtual Clock& clock() = 0;
+    // The USB programmer board operations go through; null: port().
+    virtual IspBus* usbProgrammer() = 0;
     // After every flow: a simulated board writes its state file back.
     virtual bool Save(std::string& error) = 0;
     // The programmer the flows go through. Another chosen in the connection

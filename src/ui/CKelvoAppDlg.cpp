@@ -286,6 +286,8 @@ void CKelvoAppDlg::RunFlow(const std::function<void(FlowContext&)>& flow) {
                     ready ? board_.clock() : idleClock_};
     if (!ready)
         ctx.portUnavailable = error;
+    else
+        ctx.programmer = board_.usbProgrammer();
     flow(ctx);
     if (ready && !board_.Save(error))
         host_->ShowMessage(error, "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);

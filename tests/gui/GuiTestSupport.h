@@ -40,6 +40,7 @@ public:
     }
     Port& port() override { return board; }
     Clock& clock() override { return board; }
+    IspBus* usbProgrammer() override { return nullptr; }
     bool Save(std::string&) override {
         ++saves;
         return true;

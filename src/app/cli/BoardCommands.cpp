@@ -60,7 +60,11 @@ public:
         }
         // Never a believable board that is not there without saying so.
         if (cli_.connection.simFile)
-            cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile) << "\n";
+            cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile)
+                     << (connection_->programmer() ? ", reached through a simulated " +
+                                                         ProgrammerName(cli_.connection.programmer)
+                                                   : std::string())
+                     << "\n";
         const RunOptions& o = state.runOptions;
         if (o.bypassReadCheck && !o.avrOnly && !o.only8051)
             cli_.err << "kelvo-cli: warning: -bypassreadcheck without -AVRonly or -8051only: the "
@@ -69,6 +73,7 @@ public:
         counter_.emplace(connection_->port());
         host.board = {&state, &*counter_, connection_.get()};
         ctx_.emplace(FlowContext{state, host, *counter_, connection_->clock(), &stop_});
+        ctx_->programmer = connection_->programmer();
         return true;
     }
 
@@ -454,7 +459,7 @@ int RunPinTestCommand(CliContext& cli) {
     return WithSession(cli, [&](CliSession& s) {
         s.host.waitForEnter = !cli.noWait;
         DownloadConfiguration(s.ctx());
-        return kExitDone;
+        return s.ctx().programmer ? kExitFailed : kExitDone; // no pins to walk
     });
 }
 
