@@ -3,7 +3,10 @@
 namespace kelvo {
 
 bool DesktopBoardAccess::Prepare(std::int32_t portBase, std::string& error) {
-    if (connection_ && (request_.driver == PortDriver::Simulated || openedFor_ == portBase))
+    // A programmer that stopped answering is looked for afresh.
+    const IspBus* bus = connection_ ? connection_->programmer() : nullptr;
+    if (connection_ && (!bus || bus->Fault().empty()) &&
+        (request_.driver == PortDriver::Simulated || openedFor_ == portBase))
         return true;
     if (connection_) {
         std::string ignored; // a real port has nothing to write back

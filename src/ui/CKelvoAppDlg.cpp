@@ -289,6 +289,11 @@ void CKelvoAppDlg::RunFlow(const std::function<void(FlowContext&)>& flow) {
     else
         ctx.programmer = board_.usbProgrammer();
     flow(ctx);
+    // A programmer that vanished stopped the flow like the stop button would.
+    if (ctx.programmer && !ctx.programmer->Fault().empty())
+        host_->ShowMessage(ctx.programmer->Fault() +
+                               " What was being written to the board may be incomplete.",
+                           "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);
     if (ready && !board_.Save(error))
         host_->ShowMessage(error, "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);
 }

@@ -91,6 +91,12 @@ public:
                      << "; what was being written to the board may be incomplete.\n";
             return 128 + signal;
         }
+        // A programmer that vanished stopped the run like a signal would.
+        if (const IspBus* bus = connection_->programmer(); bus && !bus->Fault().empty()) {
+            cli_.err << "kelvo-cli: " << bus->Fault()
+                     << " What was being written to the board may be incomplete.\n";
+            return kExitFailed;
+        }
         return closed ? code : kExitFailed;
     }
 
