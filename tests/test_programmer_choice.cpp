@@ -18,7 +18,7 @@ TEST(ProgrammerChoice, CommandLineNamesTheProgrammerItsSerialAndTheFtdiLines) {
         const char* pins;   // FtdiPinsText
         const char* error;  // part of the message when refused
     };
-    const char* usual = "sck=TXD,miso=RXD,mosi=RTS,reset=DTR";
+    const char* usual = "sck=TXD,miso=RTS,mosi=RXD,reset=CTS";
     const Case cases[] = {
         {{}, "parallel", usual, ""},
         {{"--programmer", "usbasp"}, "usbasp", usual, ""},

@@ -43,7 +43,7 @@ std::string DesktopUsage() {
            "  --programmer NAME    parallel (the cable; the default), ft232r[:SERIAL] or\n"
            "                       usbasp[:SERIAL]; wins over the connection dialog's choice\n"
            "  --ftdi-pins LIST     FTDI lines of the signals, such as\n"
-           "                       sck=TXD,miso=RXD,mosi=RTS,reset=DTR (the default)\n"
+           "                       sck=TXD,miso=RTS,mosi=RXD,reset=CTS (the default)\n"
            "  --user-folder        start in the per-user folder ($XDG_CONFIG_HOME/kelvo,\n"
            "                       created when missing) instead of the current one, so\n"
            "                       ConnSettings.dat is kept there (the menu entry does this)\n"

@@ -1,9 +1,11 @@
 #include "app/SimConnection.h"
 
 #include "files/SafeWrite.h"
+#include "link/FtdiIspBus.h"
 #include "link/UsbaspBus.h"
 #include "settings/Tables.h"
 #include "sim/SimBoard.h"
+#include "sim/SimFtdiDevice.h"
 #include "sim/SimStateFile.h"
 #include "sim/SimUsbasp.h"
 
@@ -19,11 +21,16 @@ namespace {
 // never overwrites what another run wrote.
 class SimConnection final : public BoardConnection {
 public:
-    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file, ProgrammerKind programmer)
+    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file,
+                  const ProgrammerChoice& programmer, std::string& error)
         : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {
-        if (programmer == ProgrammerKind::Usbasp) {
+        if (programmer.kind == ProgrammerKind::Usbasp) {
             usbasp_ = std::make_unique<SimUsbasp>(board_, board_, board_.state().address);
             bus_ = std::make_unique<UsbaspBus>(*usbasp_, board_);
+        } else if (programmer.kind == ProgrammerKind::Ft232r) {
+            bus_ = MakeFtdiBus(
+                std::make_unique<SimFtdiDevice>(board_, FtdiChip::Ft232r, programmer.pins), board_,
+                programmer.pins, error);
         }
     }
 
@@ -60,6 +67,19 @@ private:
     std::unique_ptr<SimUsbasp> usbasp_;
     std::unique_ptr<IspBus> bus_;
 };
+
+// The board through the chosen simulated programmer; none, and why, when
+// that programmer cannot be made.
+std::unique_ptr<BoardConnection> Connect(SimBoardState state, std::unique_ptr<LockedFile> file,
+                                         const ProgrammerChoice& programmer, std::string& error) {
+    std::string why;
+    auto connection =
+        std::make_unique<SimConnection>(std::move(state), std::move(file), programmer, why);
+    if (why.empty())
+        return connection;
+    error = why;
+    return nullptr;
+}
 
 } // namespace
 
@@ -125,8 +145,7 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
                                                          std::uint16_t /*portBase*/,
                                                          std::string& error) {
     if (!request.simFile)
-        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), nullptr,
-                                               request.programmer.kind);
+        return Connect(MakeNewSimBoard(NewSimBoard{}), nullptr, request.programmer, error);
     const std::string& path = *request.simFile;
     SimBoardState state;
     std::error_code ec;
@@ -142,8 +161,7 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
     }
     if (!LoadSimState(path, state, error))
         return nullptr;
-    return std::make_unique<SimConnection>(std::move(state), std::move(file),
-                                           request.programmer.kind);
+    return Connect(std::move(state), std::move(file), request.programmer, error);
 }
 
 bool WriteSimStateFile(const std::string& path, const SimBoardState& state, std::string& error) {

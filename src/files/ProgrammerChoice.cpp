@@ -68,21 +68,21 @@ bool ParseFtdiPins(std::string_view text, FtdiPins& pins, std::string& error) {
         const std::size_t eq = item.find('=');
         const std::string signal = item.substr(0, eq);
         std::uint8_t line = 0;
-        std::uint8_t* target = signal == "mosi"    ? &parsed.mosi
-                               : signal == "miso"  ? &parsed.miso
-                               : signal == "sck"   ? &parsed.sck
-                               : signal == "reset" ? &parsed.reset
-                                                   : nullptr;
+        int* target = signal == "mosi"    ? &parsed.mosi
+                      : signal == "miso"  ? &parsed.miso
+                      : signal == "sck"   ? &parsed.sck
+                      : signal == "reset" ? &parsed.reset
+                                          : nullptr;
         if (!target || eq == std::string::npos || !ParseFtdiLine(item.substr(eq + 1), line) ||
             (used >> line) & 1u) {
             error = "--ftdi-pins wants each of mosi, miso, sck and reset on its own line, such as "
-                    "sck=TXD,miso=RXD,mosi=RTS,reset=DTR (lines TXD RXD RTS CTS DTR DSR DCD RI, "
+                    "sck=TXD,miso=RTS,mosi=RXD,reset=CTS (lines TXD RXD RTS CTS DTR DSR DCD RI, "
                     "or D0 to D7); got \"" +
                     std::string(text) + "\"";
             return false;
         }
         *target = line;
-        named |= 1u << (target - &parsed.mosi);
+        named |= 1u << (target - &parsed.sck);
         used |= 1u << line;
     }
     if (named != 0xF) {
@@ -95,7 +95,7 @@ bool ParseFtdiPins(std::string_view text, FtdiPins& pins, std::string& error) {
 }
 
 std::string FtdiPinsText(const FtdiPins& pins) {
-    auto line = [](std::uint8_t l) { return std::string(kFtdiLineNames[l & 7]); };
+    auto line = [](int l) { return std::string(kFtdiLineNames[static_cast<std::size_t>(l & 7)]); };
     return "sck=" + line(pins.sck) + ",miso=" + line(pins.miso) + ",mosi=" + line(pins.mosi) +
            ",reset=" + line(pins.reset);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/FtdiDevice.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -10,17 +12,6 @@ namespace kelvo {
 
 // What reaches the board's programming header.
 enum class ProgrammerKind { Parallel, Ft232r, Usbasp };
-
-// Which FTDI bit-bang lines (D0..D7) carry the four programming signals.
-// The default is the usual FT232R wiring: SCK on TXD, MISO on RXD, MOSI on
-// RTS, RESET on DTR.
-struct FtdiPins {
-    std::uint8_t mosi = 2;
-    std::uint8_t miso = 1;
-    std::uint8_t sck = 0;
-    std::uint8_t reset = 4;
-    bool operator==(const FtdiPins&) const = default;
-};
 
 struct ProgrammerChoice {
     ProgrammerKind kind = ProgrammerKind::Parallel;
@@ -33,7 +24,7 @@ struct ProgrammerChoice {
 bool ParseProgrammer(std::string_view text, ProgrammerChoice& choice, std::string& error);
 std::string ProgrammerName(const ProgrammerChoice& choice);
 
-// "sck=TXD,miso=RXD,mosi=RTS,reset=DTR": each signal on a line named as on
+// "sck=TXD,miso=RTS,mosi=RXD,reset=CTS" (the default): each signal on a line named as on
 // the FT232R (TXD RXD RTS CTS DTR DSR DCD RI) or by number, D0 to D7 or 0 to
 // 7; four different lines, all four named.
 bool ParseFtdiPins(std::string_view text, FtdiPins& pins, std::string& error);

@@ -53,7 +53,7 @@ void PrintHelp(std::ostream& out) {
            "                         programmer.conf in the per-user folder by the desktop\n"
            "                         program\n"
            "  --ftdi-pins LIST       FTDI lines of the four signals, such as\n"
-           "                         sck=TXD,miso=RXD,mosi=RTS,reset=DTR (the default)\n"
+           "                         sck=TXD,miso=RTS,mosi=RXD,reset=CTS (the default)\n"
            "\nOther options:\n"
            "  --yes                  answer Yes to every question\n"
            "  --no-wait              pin test: go on without waiting for Enter\n"
