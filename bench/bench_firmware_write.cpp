@@ -2,7 +2,10 @@
 // how many port accesses it takes, what that costs on a real bus at 1 µs per
 // access, and how long the simulation itself runs.
 #include "link/Operation.h"
+#include "link/ParallelIspBus.h"
+#include "link/UsbaspBus.h"
 #include "sim/SimBoard.h"
+#include "sim/SimUsbasp.h"
 
 #include <benchmark/benchmark.h>
 
@@ -39,32 +42,42 @@ std::string Record(unsigned address, const std::uint8_t* bytes) {
     return text;
 }
 
-void BM_FirmwareWrite8K(benchmark::State& state, Family family) {
-    std::mt19937 rng(1);
-    std::vector<std::uint8_t> code(8192);
-    for (std::uint8_t& b : code)
-        b = static_cast<std::uint8_t>(rng());
-    std::string text;
-    for (unsigned a = 0; a < code.size(); a += 16)
-        text += Record(a, &code[a]) + "\n";
-    text += ":00000001FF\n";
-    const std::filesystem::path tokens =
-        std::filesystem::temp_directory_path() / "kelvo_bench_firmware.efw";
-    {
+// 8 KB of random code as the firmware text, and a file with its token count.
+struct FirmwareJob {
+    FirmwareJob() {
+        std::mt19937 rng(1);
+        for (std::uint8_t& b : code)
+            b = static_cast<std::uint8_t>(rng());
+        for (unsigned a = 0; a < code.size(); a += 16)
+            text += Record(a, &code[a]) + "\n";
+        text += ":00000001FF\n";
         std::ofstream out(tokens);
         for (std::size_t i = 0; i < code.size() / 16 + 2; ++i)
             out << "t\n";
     }
+    ~FirmwareJob() { std::filesystem::remove(tokens); }
 
+    std::vector<std::uint8_t> code = std::vector<std::uint8_t>(8192);
+    std::string text;
+    std::filesystem::path tokens =
+        std::filesystem::temp_directory_path() / "kelvo_bench_firmware.efw";
+};
+
+void BM_FirmwareWrite8K(benchmark::State& state, Family family) {
+    const FirmwareJob job;
+    const std::vector<std::uint8_t>& code = job.code;
+    const std::string& text = job.text;
+    const std::filesystem::path& tokens = job.tokens;
     double accesses = 0;
     for (auto _ : state) {
         SimBoard board(MakeErasedSimBoard(family));
         LinkParams params;
         Link link(board, board, params);
+        ParallelIspBus bus(link);
         NullSink sink;
         std::array<std::int32_t, 37> image{};
         float steps = 0;
-        OperationContext ctx(link, sink, image, text, steps);
+        OperationContext ctx(bus, sink, image, text, steps);
         ctx.firmwarePath = tokens.string();
         std::int32_t succeeded = 0;
         const std::uint64_t start = board.nowNs();
@@ -74,12 +87,40 @@ void BM_FirmwareWrite8K(benchmark::State& state, Family family) {
             state.SkipWithError("firmware did not verify");
         accesses = static_cast<double>(board.nowNs() - start) / board.state().busCycleNs;
     }
-    std::filesystem::remove(tokens);
     state.counters["port_accesses"] = accesses;
     state.counters["bus_seconds_at_1us"] = accesses * 1e-6;
 }
 
+// The AVR job through a simulated USBasp: its round trips, the bytes they
+// move (setup packets and data) and the board's time with 1 ms per trip.
+void BM_UsbaspFirmwareWrite8K(benchmark::State& state) {
+    const FirmwareJob job;
+    double trips = 0, bytes = 0, seconds = 0;
+    for (auto _ : state) {
+        SimBoard board(MakeErasedSimBoard(Family::Avr));
+        SimUsbasp usbasp(board, board, board.state().address);
+        UsbaspBus bus(usbasp, board);
+        NullSink sink;
+        std::array<std::int32_t, 37> image{};
+        float steps = 0;
+        OperationContext ctx(bus, sink, image, job.text, steps);
+        ctx.firmwarePath = job.tokens.string();
+        std::int32_t succeeded = 0;
+        const std::uint64_t start = board.nowNs();
+        RunOperation(kOpWriteAvrFirmware, ctx, succeeded);
+        if (succeeded != 1 || board.state().code != job.code)
+            state.SkipWithError("firmware did not verify");
+        trips = static_cast<double>(bus.programmer().roundTrips());
+        bytes = static_cast<double>(bus.programmer().bytesMoved());
+        seconds = static_cast<double>(board.nowNs() - start) * 1e-9;
+    }
+    state.counters["usb_round_trips"] = trips;
+    state.counters["usb_bytes"] = bytes;
+    state.counters["seconds_at_1ms_per_trip"] = seconds;
+}
+
 } // namespace
 
+BENCHMARK(BM_UsbaspFirmwareWrite8K)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FirmwareWrite8K, avr, Family::Avr)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FirmwareWrite8K, mcs51, Family::Mcs51)->Unit(benchmark::kMillisecond);

@@ -80,6 +80,10 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packag
 # The README's links and images lead into docs/.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
 
+# The seated user may use the supported USB programmers.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/60-kelvo-programmers.rules
+        DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvo)
 set(CPACK_PACKAGE_VENDOR "Kelvo")
@@ -89,7 +93,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 writes new firmware to it, through a programming cable on the PC parallel\n\
 port. The package holds the desktop program kelvo and the terminal program\n\
 kelvo-cli, which also runs a simulated board. Using a real port needs\n\
-membership of the lp group; the package does not add anyone to it.")
+membership of the lp group; the package does not add anyone to it. A udev\n\
+rule lets the person at the computer use USBasp and FTDI programmers.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KELVO_WEBSITE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

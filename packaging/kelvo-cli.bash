@@ -5,8 +5,8 @@ _kelvo_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="download upload update-firmware read-firmware factory-defaults preset pintest pack-firmware sim-create"
-    local options="--sim --port --port-driver --yes --no-wait -q --quiet -v --verbose --help --version"
+    local commands="download upload update-firmware read-firmware factory-defaults preset pintest programmers pack-firmware sim-create"
+    local options="--sim --port --port-driver --programmer --ftdi-pins --yes --no-wait -q --quiet -v --verbose --help --version"
     local switches="-initprogramming -pintest -displaydatamemraw -bypassreadcheck -bypassfirmwarecheck -AVRonly -8051only -bypassfwboardcheck -wholesecondcalibration -delaymult -boardtype"
     local simcreate="--family --board --firmware --battery --halcyra-mode --address --bus-cycle-ns --floating-status --signature --lock-bits --eesave --pace --no-board --no-power --stuck-bit --answer-from --bit-errors --code --force"
 
@@ -17,6 +17,10 @@ _kelvo_cli() {
         ;;
     --port-driver)
         COMPREPLY=($(compgen -W "ppdev direct inpout" -- "$cur"))
+        return
+        ;;
+    --programmer)
+        COMPREPLY=($(compgen -W "parallel ft232r usbasp" -- "$cur"))
         return
         ;;
     --family)
@@ -53,7 +57,7 @@ _kelvo_cli() {
     local i command=""
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        --sim | --port | --port-driver) ((i++)) ;;
+        --sim | --port | --port-driver | --programmer | --ftdi-pins) ((i++)) ;;
         -*) ;;
         *)
             command=${words[i]}

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, if any are missing.
 set -euo pipefail
-# locales: the sources the tests make their comma locale (de_DE) from.
+# locales: the sources the tests make their comma locale (de_DE) from. libftdi1-dev:
+# the FTDI programmers (built without it when missing).
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl1-mesa-dev nlohmann-json3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fontconfig python3 locales)
+          libgtest-dev libgmock-dev libbenchmark-dev libusb-1.0-0-dev fonts-dejavu-core fontconfig
+          python3 locales libftdi1-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

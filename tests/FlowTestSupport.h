@@ -2,9 +2,11 @@
 
 #include "ScriptedFlowHost.h"
 #include "app/SimConnection.h"
+#include "link/FtdiIspBus.h"
 #include "ops/BoardSearch.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimBoard.h"
+#include "sim/SimFtdiDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +65,22 @@ inline std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
     return code;
 }
 
-// One flow run: fresh state, a scripted host, and a simulated board.
+// What the board operations of a flow go through to the simulated board.
+enum class Programmer { Parallel, Ft232r };
+
+// One flow run: fresh state, a scripted host, and a simulated board behind
+// the chosen programmer.
 struct FlowBench {
-    explicit FlowBench(SimBoardState boardState) : board(std::move(boardState)) {
+    explicit FlowBench(SimBoardState boardState, Programmer programmer = Programmer::Parallel)
+        : board(std::move(boardState)) {
+        if (programmer == Programmer::Ft232r) {
+            auto device = std::make_unique<SimFtdiDevice>(board);
+            ftdi = device.get();
+            std::string error;
+            usb = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
+            EXPECT_TRUE(usb) << error;
+            ctx.programmer = usb.get();
+        }
         state.recoveryFolder = TempPath("recovery").string();
     }
 
@@ -73,6 +88,8 @@ struct FlowBench {
     ScriptedFlowHost host;
     SimBoard board;
     FlowContext ctx{state, host, board, board};
+    std::unique_ptr<IspBus> usb;
+    SimFtdiDevice* ftdi = nullptr;
 
     // Entry i of the board's settings block as the board holds it now.
     int BoardEntry(std::size_t i) const {

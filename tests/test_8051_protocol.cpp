@@ -261,15 +261,15 @@ TEST(Mcs51Records, ChecksumTestLooksAtAllEightBits) {
     const std::string good = DataRecord(0x0000, {0xFF});
     std::string high = good; // off by 0x10: the low four bits still sum to 0
     high[high.size() - 2] = static_cast<char>(high[high.size() - 2] == 'F' ? 'E' : 'F');
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, good), kRecordProgrammed);
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, high), kRecordFailed);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, good), kRecordProgrammed);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, high), kRecordFailed);
     // No data: passes or fails on the checksum alone, with no traffic.
     rig.port.accesses.clear();
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, ":0000000000"), kRecordProgrammed);
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, ":0000000001"), kRecordFailed);
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, ":00000001AA"), kRecordNothingToProgram);
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, ""), kRecordNothingToProgram);
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, "0000000000"), kRecordFailed);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, ":0000000000"), kRecordProgrammed);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, ":0000000001"), kRecordFailed);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, ":00000001AA"), kRecordNothingToProgram);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, ""), kRecordNothingToProgram);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, "0000000000"), kRecordFailed);
     EXPECT_TRUE(rig.port.accesses.empty());
 }
 
@@ -277,7 +277,7 @@ TEST(Mcs51Records, AddressesWrapAt8K) {
     OperationRig rig;
     rig.params.delayCount = kRigDelayCount;
     rig.miso = {0x66};
-    EXPECT_EQ(Isp8051ProgramRecord(rig.link, DataRecord(0x3FFF, {0x66})), kRecordProgrammed);
+    EXPECT_EQ(Isp8051ProgramRecord(rig.bus, DataRecord(0x3FFF, {0x66})), kRecordProgrammed);
     const Tokens expected = {">FA", ">FF", ">66", "~1", ">F9", ">FF", "<66"};
     EXPECT_EQ(rig.Trace(), expected);
 }

@@ -374,23 +374,23 @@ TEST(AvrRecords, LoadAndVerifyDecodeTheRecord) {
     OperationRig rig;
     rig.params.delayCount = kRigDelayCount;
     // A type 02 record is data like any other; an odd last byte is dropped.
-    EXPECT_EQ(IspAvrLoadRecord(rig.link, ":03004002112233FF"), kRecordProgrammed);
+    EXPECT_EQ(IspAvrLoadRecord(rig.bus, ":03004002112233FF"), kRecordProgrammed);
     EXPECT_EQ(rig.Trace(), (Tokens{">40", ">0F", ">20", ">11", ">48", ">0F", ">20", ">22"}));
-    EXPECT_EQ(IspAvrLoadRecord(rig.link, ""), kRecordNothingToProgram);
-    EXPECT_EQ(IspAvrLoadRecord(rig.link, kEndRecord), kRecordNothingToProgram);
-    EXPECT_EQ(IspAvrLoadRecord(rig.link, "10000000"), kRecordFailed);
+    EXPECT_EQ(IspAvrLoadRecord(rig.bus, ""), kRecordNothingToProgram);
+    EXPECT_EQ(IspAvrLoadRecord(rig.bus, kEndRecord), kRecordNothingToProgram);
+    EXPECT_EQ(IspAvrLoadRecord(rig.bus, "10000000"), kRecordFailed);
 
     rig.port.accesses.clear();
     rig.miso = {0x11, 0x22};
-    EXPECT_EQ(IspAvrVerifyRecord(rig.link, ":03014002112233FF"), kRecordProgrammed);
+    EXPECT_EQ(IspAvrVerifyRecord(rig.bus, ":03014002112233FF"), kRecordProgrammed);
     EXPECT_EQ(rig.Trace(), (Tokens{">20", ">00", ">A0", "<11", ">28", ">00", ">A0", "<22"}));
     rig.miso = {0x11, 0x23};
-    EXPECT_EQ(IspAvrVerifyRecord(rig.link, ":03014002112233FF"), kRecordFailed);
+    EXPECT_EQ(IspAvrVerifyRecord(rig.bus, ":03014002112233FF"), kRecordFailed);
 }
 
 TEST(AvrRecords, PageNumberSplitsAcrossTheTwoAddressBytes) {
     OperationRig rig;
     rig.params.delayCount = kRigDelayCount;
-    IspAvrWritePage(rig.link, 127);
+    IspAvrWritePage(rig.bus, 127);
     EXPECT_EQ(rig.Trace(), (Tokens{">4C", ">0F", ">E0", ">FF", "~2"}));
 }

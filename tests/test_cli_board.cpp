@@ -551,6 +551,16 @@ TEST_F(CliBoard, UsageErrors) {
         EXPECT_EQ(r.exit, 2) << says;
         EXPECT_EQ(r.Count(says), 1) << r.err;
     }
+
+    EXPECT_EQ(Run({"programmers", "usbasp"}).exit, 2);
+    const CliRun listed = Run({"programmers"});
+    EXPECT_EQ(listed.exit, 0);
+    EXPECT_EQ(listed.out.rfind("parallel        the cable on the parallel port", 0), 0u)
+        << listed.out;
+    const CliRun usb = OnBoard({"--programmer", "usbasp", "download"});
+    EXPECT_EQ(usb.exit, 0) << usb.err;
+    EXPECT_EQ(usb.Count("no hardware is used, reached through a simulated usbasp\n"), 1) << usb.err;
+    EXPECT_EQ(OnBoard({"--programmer", "usbasp", "pintest", "--no-wait"}).exit, 1);
     const CliRun missing = Run({"--sim", Path("none.json"), "download"});
     EXPECT_EQ(missing.exit, 1);
     EXPECT_NE(missing.err.find("none.json"), std::string::npos);

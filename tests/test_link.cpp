@@ -1,3 +1,4 @@
+#include "link/IspBus.h"
 #include "link/Link.h"
 #include "link/PinTest.h"
 #include "link/RecordingPort.h"

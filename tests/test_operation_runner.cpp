@@ -150,7 +150,8 @@ TEST(TimeLeft, WindowsAreTimedToTheMicrosecond) {
     } clock;
     OperationRig rig;
     Link link(rig.port, clock, rig.params);
-    OperationContext ctx{link, rig.sink, rig.image, rig.firmwareText, rig.stepsRemaining};
+    ParallelIspBus bus(link);
+    OperationContext ctx{bus, rig.sink, rig.image, rig.firmwareText, rig.stepsRemaining};
     rig.stepsRemaining = 10.0f;
     for (int i = 0; i < 4; ++i)
         ctx.UpdateTimeLeft();

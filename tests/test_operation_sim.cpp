@@ -30,11 +30,12 @@ struct SimRig {
     SimBoard board;
     LinkParams params;
     Link link{board, board, params};
+    ParallelIspBus bus{link};
     RecordingProgressSink sink;
     std::array<std::int32_t, 37> image{};
     std::string firmwareText;
     float stepsRemaining = 0.0f;
-    OperationContext ctx{link, sink, image, firmwareText, stepsRemaining};
+    OperationContext ctx{bus, sink, image, firmwareText, stepsRemaining};
 };
 
 // Where image entry i lives in the family's data memory.

@@ -7,6 +7,7 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/OperationContext.h"
+#include "link/ParallelIspBus.h"
 #include "link/ProgressSink.h"
 #include "link/RecordingPort.h"
 
@@ -155,7 +156,7 @@ struct OperationRig {
     // A context reporting to another sink, with the rig's firmware file and
     // calibration.
     OperationContext ContextFor(ProgressSink& other) {
-        OperationContext c{link, other, image, firmwareText, stepsRemaining};
+        OperationContext c{bus, other, image, firmwareText, stepsRemaining};
         c.firmwarePath = ctx.firmwarePath;
         c.calibrationClock = ctx.calibrationClock;
         return c;
@@ -169,11 +170,12 @@ struct OperationRig {
     FakeClock clock;
     LinkParams params;
     Link link{port, clock, params};
+    ParallelIspBus bus{link};
     RecordingProgressSink sink;
     std::array<std::int32_t, 37> image{};
     std::string firmwareText;
     float stepsRemaining = 0.0f;
-    OperationContext ctx{link, sink, image, firmwareText, stepsRemaining};
+    OperationContext ctx{bus, sink, image, firmwareText, stepsRemaining};
     std::deque<std::uint8_t> miso; // bytes the board answers, most significant bit first
     int misoBit = 0;
     std::uint8_t idle = 0x00; // status byte once the script is used up

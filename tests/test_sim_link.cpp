@@ -6,6 +6,7 @@
 #include "link/Link.h"
 #include "link/Mcs51Protocol.h"
 #include "link/Operation.h"
+#include "link/ParallelIspBus.h"
 #include "sim/SimBoard.h"
 #include "test_operation_support.h"
 #include "test_sim_pins.h"
@@ -34,7 +35,7 @@ constexpr auto kFine = CalibrationClock::Microseconds;
 
 struct LinkRig {
     explicit LinkRig(SimBoardState s, CalibrationClock how = CalibrationClock::WholeSeconds)
-        : board(std::move(s)), link(board, board, params) {
+        : board(std::move(s)), link(board, board, params), bus(link) {
         link.CalibrateDelay(1.0f, how);
     }
     void Delays(int n) {
@@ -53,7 +54,7 @@ struct LinkRig {
     void AvrEnable() {
         link.ReleaseResetAvr();
         link.HoldResetAvr();
-        IspAvrEnable(link);
+        IspAvrEnable(bus);
     }
     std::uint8_t Mcs51Read(unsigned a, unsigned op, int delays) {
         Send(Family::Mcs51, {H(a, op), static_cast<std::uint8_t>(a)});
@@ -64,6 +65,7 @@ struct LinkRig {
     SimBoard board;
     LinkParams params;
     Link link;
+    ParallelIspBus bus;
 };
 
 } // namespace
@@ -132,8 +134,8 @@ TEST(SimLink, Mcs51CodeAndDataAgreeWithPinSequences) {
     SimBoardState s = Mcs51Board();
     s.busCycleNs = kShortestCycleNs;
     LinkRig rig(s);
-    Isp8051Enable(rig.link);
-    EXPECT_EQ(Isp8051ReadDataByte(rig.link, 19), 57);
+    Isp8051Enable(rig.bus);
+    EXPECT_EQ(Isp8051ReadDataByte(rig.bus, 19), 57);
     // One delay between a code byte write and its read-back.
     rig.Send(Family::Mcs51, {H(0x1ABC, 2), 0xBC, 0x3C});
     rig.Delays(1);
@@ -141,7 +143,7 @@ TEST(SimLink, Mcs51CodeAndDataAgreeWithPinSequences) {
     EXPECT_EQ(handCode, 0x3C);
     EXPECT_EQ(rig.Mcs51Read(0x0ABC, 1, 0), 0xFF);
     // Data byte write: two delays, then the read instruction and two more.
-    EXPECT_EQ(Isp8051WriteDataByte(rig.link, 35, 0x77), 2);
+    EXPECT_EQ(Isp8051WriteDataByte(rig.bus, 35, 0x77), 2);
     rig.link.WriteData(0x00);
     EXPECT_EQ(rig.board.state().data[35], 0x77);
 }
@@ -160,7 +162,7 @@ TEST(SimLink, WrongPortAndMissingBoardReadFloatingLine) {
     SimBoardState dead = Mcs51Board();
     dead.faults.noPower = true;
     LinkRig off(dead);
-    Isp8051Enable(off.link);
+    Isp8051Enable(off.bus);
     EXPECT_EQ(off.Mcs51Read(19, 5, 2), 0x00);
 }
 
@@ -276,11 +278,12 @@ TEST_P(SimWaits, FirmwareWriteWaitsMeetTheDatasheetsJustEnough) {
     TimedTap tap(board);
     LinkParams params;
     Link link(tap, board, params);
+    ParallelIspBus bus(link);
     RecordingProgressSink sink;
     std::array<std::int32_t, 37> image{};
     std::string text;
     float steps = 0;
-    OperationContext ctx(link, sink, image, text, steps);
+    OperationContext ctx(bus, sink, image, text, steps);
     ctx.calibrationClock = timing.how;
     std::vector<std::string> records;
     for (int r = 0; r < 4; ++r) // one full AVR page

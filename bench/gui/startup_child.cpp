@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     AppState state;
     ConnectionRequest fresh;
     fresh.driver = PortDriver::Simulated; // a board for this run only
-    DesktopBoardAccess board(fresh);
+    DesktopBoardAccess board(fresh, {});  // no programmer is chosen here
     NoHelp help;
     CKelvoAppDlg window(state, board, help);
     window.show();

@@ -2,6 +2,8 @@
 
 #include "app/SimConnection.h"
 #include "files/ConnectionSettings.h"
+#include "link/FtdiIspBus.h"
+#include "link/UsbaspBus.h"
 
 #include <chrono>
 
@@ -26,6 +28,47 @@ private:
     std::unique_ptr<Port> port_;
     SystemClock clock_;
 };
+
+// A USB programmer on the machine's own clock.
+class UsbConnection final : public BoardConnection {
+public:
+    Port& port() override { return noPort_; }
+    Clock& clock() override { return clock_; }
+    IspBus* programmer() override { return bus_.get(); }
+    bool Save(std::string&) override { return true; }
+    std::uint64_t BusTimeNs() override {
+        return static_cast<std::uint64_t>(clock_.NowMicroseconds()) * 1000;
+    }
+
+    SystemClock clock_;
+    std::unique_ptr<UsbaspDevice> usbasp_; // the FTDI bus owns its device
+    std::unique_ptr<IspBus> bus_;
+
+private:
+    NoParallelPort noPort_;
+};
+
+const char kUdevHint[] =
+    " The kelvo package installs a udev rule that gives the person at the computer access; "
+    "without it, copy 60-kelvo-programmers.rules to /etc/udev/rules.d/ and plug the programmer "
+    "in again (see docs/programmers.md).";
+
+std::string FtdiOpenMessage(const FtdiOpenResult& r, const std::string& serial) {
+    switch (r.error) {
+    case FtdiOpenError::NotBuiltIn:
+        return "This build of Kelvo has no FTDI support: USB programmers work on Linux only "
+               "for now.";
+    case FtdiOpenError::NotFound:
+        return serial.empty() ? "No FT232R programmer found. Plug it in and check its USB "
+                                "cable."
+                              : "No FT232R programmer with serial \"" + serial + "\" found.";
+    case FtdiOpenError::PermissionDenied:
+        return "The FT232R programmer cannot be opened: permission denied." +
+               std::string(kUdevHint);
+    default:
+        return "The FT232R programmer cannot be used: " + r.detail;
+    }
+}
 
 std::unique_ptr<Port> OpenRealPort(const ConnectionRequest& request, std::uint16_t portBase,
                                    std::string& error) {
@@ -69,7 +112,8 @@ bool ParseHexAddress(std::string text, std::int32_t& port) {
 ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments, std::size_t& i,
                                       ConnectionRequest& request, std::string& error) {
     const std::string& a = arguments[i];
-    if (a != "--sim" && a != "--port-driver" && a != "--port")
+    if (a != "--sim" && a != "--port-driver" && a != "--port" && a != "--programmer" &&
+        a != "--ftdi-pins")
         return ConnectionOption::NotOne;
     if (i + 1 >= arguments.size()) {
         error = a + " needs a value";
@@ -78,6 +122,12 @@ ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments,
     const std::string& value = arguments[++i];
     if (a == "--sim") {
         request.simFile = value;
+    } else if (a == "--programmer") {
+        if (!ParseProgrammer(value, request.programmer, error))
+            return ConnectionOption::Bad;
+    } else if (a == "--ftdi-pins") {
+        if (!ParseFtdiPins(value, request.programmer.pins, error))
+            return ConnectionOption::Bad;
     } else if (a == "--port-driver") {
         if (value == "ppdev") {
             request.driver = PortDriver::Ppdev;
@@ -127,6 +177,30 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const ConnectionRequest& re
                                                      std::uint16_t portBase, std::string& error) {
     if (request.driver == PortDriver::Simulated)
         return OpenSimulatedConnection(request, portBase, error);
+    if (request.programmer.kind != ProgrammerKind::Parallel) {
+        auto usb = std::make_unique<UsbConnection>();
+        const std::string& serial = request.programmer.serial;
+        if (request.programmer.kind == ProgrammerKind::Usbasp) {
+            usb->usbasp_ = OpenUsbasp(serial, error);
+            if (usb->usbasp_)
+                usb->bus_ = std::make_unique<UsbaspBus>(*usb->usbasp_, usb->clock_);
+        } else {
+            FtdiSelector selector;
+            selector.serial = serial;
+            FtdiOpenResult opened = OpenFtdiDevice(selector);
+            if (opened.device)
+                usb->bus_ = MakeFtdiBus(std::move(opened.device), usb->clock_,
+                                        request.programmer.pins, error);
+            else
+                error = FtdiOpenMessage(opened, serial);
+        }
+        if (!usb->bus_) {
+            error += "\nTo try it without hardware, give --sim FILE as well: a simulated board "
+                     "reached through a simulated programmer.";
+            return nullptr;
+        }
+        return usb;
+    }
     std::unique_ptr<Port> port = OpenRealPort(request, portBase, error);
     if (!port)
         return nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "files/ProgrammerChoice.h"
 #include "link/Clock.h"
+#include "link/IspBus.h"
 #include "link/Port.h"
 #include "link/PortBackends.h"
 
@@ -37,12 +39,16 @@ struct ConnectionRequest {
     std::optional<std::int32_t> portOverride; // --port HEX: wins over ConnSettings.dat
     std::optional<std::string> device;        // --port /dev/parportN (ppdev)
     PpdevPaths ppdevPaths;                    // where ppdev devices are looked up
+    // What reaches the board: the parallel cable unless chosen otherwise. A
+    // simulated board is then reached through a simulated programmer.
+    ProgrammerChoice programmer;
 };
 
 enum class ConnectionOption { NotOne, Taken, Bad };
 
 // Takes a connection option at arguments[i] (--sim FILE, --port-driver NAME,
-// --port HEX|0xHEX|/dev/parportN, any path a device) into `request`, moving i past its value.
+// --port HEX|0xHEX|/dev/parportN, any path a device, --programmer NAME[:SERIAL],
+// --ftdi-pins LIST) into `request`, moving i past its value.
 // Both programs' parsers use it, so the options mean the same in both. Bad:
 // `error` says what is wrong.
 ConnectionOption TakeConnectionOption(const std::vector<std::string>& arguments, std::size_t& i,
@@ -72,6 +78,17 @@ public:
     // Time on the bus in nanoseconds, from an arbitrary start: the simulated
     // board's own time, the machine's monotonic clock for a real port.
     virtual std::uint64_t BusTimeNs() = 0;
+    // The USB programmer board operations go through; null for the
+    // parallel port, whose accesses go through port().
+    virtual IspBus* programmer() { return nullptr; }
+};
+
+// A USB programmer's run has no parallel port: the port the flows are given
+// reads as an open line and drives nothing.
+class NoParallelPort final : public Port {
+public:
+    void PortWrite(std::uint16_t, std::uint8_t) override {}
+    std::uint8_t PortRead(std::uint16_t) override { return 0xFF; }
 };
 
 // Opens the chosen backend for the port at portBase. Returns null and a

@@ -51,7 +51,7 @@ std::optional<std::string> MissingDisplay(const std::vector<std::string>& argume
 
 std::string DesktopUsage() {
     return "Usage: kelvo [switches] [--sim FILE] [--port-driver ppdev|direct|inpout] [--port HEX]\n"
-           "             [--user-folder]\n"
+           "             [--programmer NAME[:SERIAL]] [--ftdi-pins LIST] [--user-folder]\n"
            "\n"
            "  --sim FILE           run on the simulated board kept in FILE (made with\n"
            "                       kelvo-cli sim-create); it is written back after every flow\n"
@@ -60,6 +60,10 @@ std::string DesktopUsage() {
            "                       there)\n"
            "  --port HEX|DEVICE    parallel-port base address, e.g. 378 or 0x378 (wins over\n"
            "                       ConnSettings.dat), or a ppdev device such as /dev/parport0\n"
+           "  --programmer NAME    parallel (the cable; the default), ft232r[:SERIAL] or\n"
+           "                       usbasp[:SERIAL]; wins over the connection dialog's choice\n"
+           "  --ftdi-pins LIST     FTDI lines of the signals, such as\n"
+           "                       sck=TXD,miso=RTS,mosi=RXD,reset=CTS (the default)\n"
            "  --user-folder        start in the per-user folder ($XDG_CONFIG_HOME/kelvo,\n"
            "                       created when missing) instead of the current one, so\n"
            "                       ConnSettings.dat is kept there (the menu entry does this)\n"

@@ -2,9 +2,13 @@
 
 #include "files/InputFile.h"
 #include "files/SafeWrite.h"
+#include "link/FtdiIspBus.h"
+#include "link/UsbaspBus.h"
 #include "settings/Tables.h"
 #include "sim/SimBoard.h"
+#include "sim/SimFtdiDevice.h"
 #include "sim/SimStateFile.h"
+#include "sim/SimUsbasp.h"
 
 #include <filesystem>
 #include <utility>
@@ -18,12 +22,23 @@ namespace {
 // never overwrites what another run wrote.
 class SimConnection final : public BoardConnection {
 public:
-    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file)
-        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {}
+    SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file,
+                  const ProgrammerChoice& programmer, std::string& error)
+        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {
+        if (programmer.kind == ProgrammerKind::Usbasp) {
+            usbasp_ = std::make_unique<SimUsbasp>(board_, board_, board_.state().address);
+            bus_ = std::make_unique<UsbaspBus>(*usbasp_, board_);
+        } else if (programmer.kind == ProgrammerKind::Ft232r) {
+            bus_ = MakeFtdiBus(
+                std::make_unique<SimFtdiDevice>(board_, FtdiChip::Ft232r, programmer.pins), board_,
+                programmer.pins, error);
+        }
+    }
 
     Port& port() override { return board_; }
     Clock& clock() override { return board_; }
     std::uint64_t BusTimeNs() override { return board_.nowNs(); }
+    IspBus* programmer() override { return bus_.get(); }
 
     bool Save(std::string& error) override {
         if (!fromFile_)
@@ -49,7 +64,23 @@ private:
     SimBoard board_;
     std::unique_ptr<LockedFile> file_;
     const bool fromFile_;
+    // A simulated programmer between the program and the board, when chosen.
+    std::unique_ptr<SimUsbasp> usbasp_;
+    std::unique_ptr<IspBus> bus_;
 };
+
+// The board through the chosen simulated programmer; none, and why, when
+// that programmer cannot be made.
+std::unique_ptr<BoardConnection> Connect(SimBoardState state, std::unique_ptr<LockedFile> file,
+                                         const ProgrammerChoice& programmer, std::string& error) {
+    std::string why;
+    auto connection =
+        std::make_unique<SimConnection>(std::move(state), std::move(file), programmer, why);
+    if (why.empty())
+        return connection;
+    error = why;
+    return nullptr;
+}
 
 } // namespace
 
@@ -115,7 +146,7 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
                                                          std::uint16_t /*portBase*/,
                                                          std::string& error) {
     if (!request.simFile)
-        return std::make_unique<SimConnection>(MakeNewSimBoard(NewSimBoard{}), nullptr);
+        return Connect(MakeNewSimBoard(NewSimBoard{}), nullptr, request.programmer, error);
     const std::string& path = *request.simFile;
     SimBoardState state;
     std::error_code ec;
@@ -131,7 +162,7 @@ std::unique_ptr<BoardConnection> OpenSimulatedConnection(const ConnectionRequest
     }
     if (!LoadSimState(path, state, error))
         return nullptr;
-    return std::make_unique<SimConnection>(std::move(state), std::move(file));
+    return Connect(std::move(state), std::move(file), request.programmer, error);
 }
 
 bool LoadSimState(const std::string& path, SimBoardState& state, std::string& error) {

@@ -2,37 +2,56 @@
 
 #include "link/HexPair.h"
 
+#include <vector>
+
 namespace kelvo {
 
 namespace {
 
 constexpr Family kAvr = Family::Avr;
 
-void Delays(Link& link, int count) {
-    for (int i = 0; i < count; ++i)
-        link.CalibratedDelay();
+// Waits the design counts in calibrated delays, with the datasheet minimum a
+// clocked programmer waits instead (0: none needed).
+constexpr IspWait Delays(std::uint32_t count, std::uint32_t minimumUs = 0) {
+    return {count, minimumUs};
 }
 
-void Send(Link& link, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-    link.SendByte(kAvr, b0);
-    link.SendByte(kAvr, b1);
-    link.SendByte(kAvr, b2);
-    link.SendByte(kAvr, b3);
+void Send(IspBus& bus, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    bus.Send(kAvr, b0);
+    bus.Send(kAvr, b1);
+    bus.Send(kAvr, b2);
+    bus.Send(kAvr, b3);
 }
 
-std::uint8_t ReadSignatureByte(Link& link, std::uint8_t index) {
-    link.SendByte(kAvr, 0x30);
-    link.SendByte(kAvr, 0x00);
-    link.SendByte(kAvr, index);
-    link.CalibratedDelay();
-    return link.ReceiveByte(kAvr);
+void HoldReset(IspBus& bus) {
+    bus.DriveReset(kAvr, false);
 }
 
-std::uint8_t ReadCodeByte(Link& link, std::uint8_t instruction, std::uint32_t word) {
-    link.SendByte(kAvr, instruction);
-    link.SendByte(kAvr, static_cast<std::uint8_t>(word >> 8));
-    link.SendByte(kAvr, static_cast<std::uint8_t>(word & 0xFF));
-    return link.ReceiveByte(kAvr);
+void ReleaseReset(IspBus& bus) {
+    bus.DriveReset(kAvr, true);
+}
+
+IspBus::Reply ReadSignatureByte(IspBus& bus, std::uint8_t index) {
+    bus.Send(kAvr, 0x30);
+    bus.Send(kAvr, 0x00);
+    bus.Send(kAvr, index);
+    bus.Wait(Delays(1));
+    return bus.Receive(kAvr);
+}
+
+IspBus::Reply ReadDataByte(IspBus& bus, std::uint8_t address) {
+    bus.Send(kAvr, 0xA0);
+    bus.Send(kAvr, 0x00);
+    bus.Send(kAvr, address);
+    bus.Wait(Delays(1));
+    return bus.Receive(kAvr);
+}
+
+IspBus::Reply ReadCodeByte(IspBus& bus, std::uint8_t instruction, std::uint32_t word) {
+    bus.Send(kAvr, instruction);
+    bus.Send(kAvr, static_cast<std::uint8_t>(word >> 8));
+    bus.Send(kAvr, static_cast<std::uint8_t>(word & 0xFF));
+    return bus.Receive(kAvr);
 }
 
 bool StartsWithDataRecordOf16(std::string_view line) {
@@ -42,17 +61,17 @@ bool StartsWithDataRecordOf16(std::string_view line) {
 // Operations 4 and 5 begin alike: bar, port registers, delay, status line,
 // then programming mode with the reset line held low.
 void StartSettingsOperation(OperationContext& ctx, const char* status) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     ctx.progress.SetRange(36);
     ctx.progress.SetPosition(0);
-    link.WriteControl(0x00);
-    link.WriteStatus(0x00);
-    link.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
+    bus.WriteControl(0x00);
+    bus.WriteStatus(0x00);
+    bus.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
     ctx.progress.SetStatus(status);
-    link.WriteControl(kControlProgramming);
-    link.ReleaseResetAvr();
-    link.HoldResetAvr();
-    IspAvrEnable(link);
+    bus.WriteControl(kControlProgramming);
+    ReleaseReset(bus);
+    HoldReset(bus);
+    IspAvrEnable(bus);
 }
 
 bool RevisionIsValid(int revision) {
@@ -62,55 +81,59 @@ bool RevisionIsValid(int revision) {
 // Both reads are always made, so the cable sees the same instructions
 // whatever the answers.
 bool BoardIsAcceptable(OperationContext& ctx) {
-    const bool signatureOk = IspAvrReadSignature(ctx.link) == kAvrSignature;
-    const bool revisionOk = RevisionIsValid(IspAvrReadDataByte(ctx.link, 20));
+    const bool signatureOk = IspAvrReadSignature(ctx.bus) == kAvrSignature;
+    const bool revisionOk = RevisionIsValid(IspAvrReadDataByte(ctx.bus, 20));
     ctx.failedReadCheck = signatureOk && !revisionOk;
     return signatureOk && revisionOk;
 }
 
 // How a settings read leaves the port, at its end or when stopped.
-void EndSettingsRead(Link& link) {
-    link.ReleaseResetAvr();
-    link.ReleaseResetAvr();
-    link.WriteControl(0x00);
-    link.WriteStatus(0x00);
+void EndSettingsRead(IspBus& bus) {
+    ReleaseReset(bus);
+    ReleaseReset(bus);
+    bus.WriteControl(0x00);
+    bus.WriteStatus(0x00);
+}
+
+// The values of replies queued for a whole read, once they are wanted.
+template <typename Store>
+void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        store(i, bus.Value(replies[i]));
 }
 
 } // namespace
 
-void IspAvrEnable(Link& link) {
-    link.WriteControl(kControlProgramming);
+void IspAvrEnable(IspBus& bus) {
+    bus.WriteControl(kControlProgramming);
     // The part takes Programming Enable only 20 ms after its RESET pulse:
     // eight delays are 21.6 ms even when a calibration comes out at its
     // shortest (2.7 ms); six were 16.2 ms.
-    Delays(link, 8);
-    Send(link, 0xAC, 0x53, 0xFF, 0xFF);
-    Delays(link, 3);
+    bus.Wait(Delays(8, kAvrEnableAfterResetUs));
+    Send(bus, 0xAC, 0x53, 0xFF, 0xFF);
+    bus.Wait(Delays(3));
 }
 
-std::uint32_t IspAvrReadSignature(Link& link) {
-    const std::uint32_t b2 = ReadSignatureByte(link, 2);
-    const std::uint32_t b1 = ReadSignatureByte(link, 1);
-    const std::uint32_t b0 = ReadSignatureByte(link, 0);
-    return (b0 << 16) | (b1 << 8) | b2;
+std::uint32_t IspAvrReadSignature(IspBus& bus) {
+    const IspBus::Reply b2 = ReadSignatureByte(bus, 2);
+    const IspBus::Reply b1 = ReadSignatureByte(bus, 1);
+    const IspBus::Reply b0 = ReadSignatureByte(bus, 0);
+    return (std::uint32_t{bus.Value(b0)} << 16) | (std::uint32_t{bus.Value(b1)} << 8) |
+           bus.Value(b2);
 }
 
-std::uint8_t IspAvrReadDataByte(Link& link, std::uint8_t address) {
-    link.SendByte(kAvr, 0xA0);
-    link.SendByte(kAvr, 0x00);
-    link.SendByte(kAvr, address);
-    link.CalibratedDelay();
-    return link.ReceiveByte(kAvr);
+std::uint8_t IspAvrReadDataByte(IspBus& bus, std::uint8_t address) {
+    return bus.Value(ReadDataByte(bus, address));
 }
 
-int IspAvrWriteDataByte(Link& link, std::uint8_t address, std::uint8_t value) {
-    Send(link, 0xC0, 0x00, address, value);
-    Delays(link, 5);
-    if (IspAvrReadDataByte(link, address) != value) {
-        link.ReleaseResetAvr();
+int IspAvrWriteDataByte(IspBus& bus, std::uint8_t address, std::uint8_t value) {
+    Send(bus, 0xC0, 0x00, address, value);
+    bus.Wait(Delays(5, kAvrEepromWriteUs));
+    if (IspAvrReadDataByte(bus, address) != value) {
+        ReleaseReset(bus);
         return 0;
     }
-    Delays(link, 4);
+    bus.Wait(Delays(4));
     return 2;
 }
 
@@ -140,27 +163,33 @@ template <typename OnWord> RecordResult ForEachRecordWord(std::string_view line,
 
 } // namespace
 
-RecordResult IspAvrLoadRecord(Link& link, std::string_view line) {
+RecordResult IspAvrLoadRecord(IspBus& bus, std::string_view line) {
     return ForEachRecordWord(line, [&](std::uint32_t word, std::uint8_t lo, std::uint8_t hi) {
         const auto w = static_cast<std::uint8_t>(word & 0xFF);
-        Send(link, 0x40, 0x0F, w, lo);
-        Send(link, 0x48, 0x0F, w, hi);
+        Send(bus, 0x40, 0x0F, w, lo);
+        Send(bus, 0x48, 0x0F, w, hi);
         return true;
     });
 }
 
-RecordResult IspAvrVerifyRecord(Link& link, std::string_view line) {
+RecordResult IspAvrVerifyRecord(IspBus& bus, std::string_view line, ReadBackCheck& check) {
     return ForEachRecordWord(line, [&](std::uint32_t word, std::uint8_t lo, std::uint8_t hi) {
-        const std::uint8_t readLo = ReadCodeByte(link, 0x20, word);
-        const std::uint8_t readHi = ReadCodeByte(link, 0x28, word);
-        return readLo == lo && readHi == hi;
+        check.Expect(ReadCodeByte(bus, 0x20, word), lo);
+        check.Expect(ReadCodeByte(bus, 0x28, word), hi);
+        return !check.Mismatch(bus);
     });
 }
 
-void IspAvrWritePage(Link& link, int page) {
-    Send(link, 0x4C, static_cast<std::uint8_t>(page >> 3),
+RecordResult IspAvrVerifyRecord(IspBus& bus, std::string_view line) {
+    ReadBackCheck check;
+    const RecordResult r = IspAvrVerifyRecord(bus, line, check);
+    return r == kRecordProgrammed && !check.AllMatch(bus) ? kRecordFailed : r;
+}
+
+void IspAvrWritePage(IspBus& bus, int page) {
+    Send(bus, 0x4C, static_cast<std::uint8_t>(page >> 3),
          static_cast<std::uint8_t>((page & 7) << 5), 0xFF);
-    Delays(link, 2);
+    bus.Wait(Delays(2, kAvrPageWriteUs));
 }
 
 bool AvrImageIsWritable(std::string_view text, int lineCount) {
@@ -197,77 +226,82 @@ bool AvrImageIsWritable(std::string_view text, int lineCount) {
 }
 
 int ReadAvrSettings(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextDownloadingSettings);
     if (!ctx.bypassReadCheck && !BoardIsAcceptable(ctx)) {
-        link.ReleaseResetAvr();
+        ReleaseReset(bus);
         return 0;
     }
     ctx.progress.SetPosition(0);
+    // The reads are queued; their values land in the image at the end.
+    std::vector<IspBus::Reply> replies;
+    const auto store = [&](std::size_t a, std::uint8_t value) { ctx.image[a] = value; };
     for (std::uint8_t a = 0; a <= 36; ++a) {
         if (ctx.StopRequested()) {
-            EndSettingsRead(link);
+            EndSettingsRead(bus);
+            StoreReplies(bus, replies, store);
             return 0;
         }
         ctx.progress.SetPosition(a + 1);
-        ctx.image[a] = IspAvrReadDataByte(link, a);
+        replies.push_back(ReadDataByte(bus, a));
     }
-    EndSettingsRead(link);
+    EndSettingsRead(bus);
+    StoreReplies(bus, replies, store);
     return 1;
 }
 
 int WriteAvrSettings(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextUploadingSettings);
     if (!BoardIsAcceptable(ctx)) {
-        link.ReleaseResetAvr();
+        ReleaseReset(bus);
         return 0;
     }
     for (std::uint8_t a = 0; a <= 36; ++a) {
         if (ctx.StopRequested()) {
-            link.ReleaseResetAvr();
+            ReleaseReset(bus);
             return 0;
         }
         ctx.progress.SetPosition(a);
         if (ctx.WritesEntry(a) &&
-            IspAvrWriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
+            IspAvrWriteDataByte(bus, a, static_cast<std::uint8_t>(ctx.image[a] & 0xFF)) == 0)
             return 0;
     }
-    link.ReleaseResetAvr();
+    ReleaseReset(bus);
     return 1;
 }
 
 int WriteAvrFirmware(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     const std::optional<int> lineCount = BeginFirmwareWrite(ctx, AvrImageIsWritable);
     if (!lineCount || ctx.StopRequested())
         return 0;
     const int n = *lineCount;
-    link.WriteControl(0x00);
-    link.WriteStatus(0x00);
-    link.ReleaseResetAvr();
-    link.HoldResetAvr();
+    bus.WriteControl(0x00);
+    bus.WriteStatus(0x00);
+    ReleaseReset(bus);
+    HoldReset(bus);
     ctx.progress.SetRange(2 * n);
     ctx.progress.SetPosition(0);
     ctx.stepsRemaining = static_cast<float>(2 * n);
 
-    IspAvrEnable(link);
-    if (IspAvrReadSignature(link) != kAvrSignature) {
-        link.ReleaseResetAvr();
+    IspAvrEnable(bus);
+    if (IspAvrReadSignature(bus) != kAvrSignature) {
+        ReleaseReset(bus);
         return 0;
     }
 
     // Chip erase, then programming mode again.
-    link.WriteControl(kControlProgramming);
-    Delays(link, 4);
-    Send(link, 0xAC, 0x80, 0xFF, 0xFF);
+    bus.WriteControl(kControlProgramming);
+    bus.Wait(Delays(4));
+    Send(bus, 0xAC, 0x80, 0xFF, 0xFF);
     // Releasing reset cuts a running erase short: four delays (10.8 ms at the
     // shortest calibration) outlast its 9 ms; three (8.1 ms) did not.
-    Delays(link, 4);
-    link.ReleaseResetAvr();
-    link.HoldResetAvr();
-    link.CalibratedDelay();
-    IspAvrEnable(link);
+    bus.Wait(Delays(4, kAvrChipEraseUs));
+    ReleaseReset(bus);
+    HoldReset(bus);
+    bus.Wait(Delays(1));
+    IspAvrEnable(bus);
 
     // Four 16-byte records fill one page.
     FirmwareLines lines(ctx.firmwareImageText);
@@ -276,35 +310,43 @@ int WriteAvrFirmware(OperationContext& ctx) {
     for (int i = 0; i < n; ++i) {
         // Stopped, the board keeps what is programmed so far and runs.
         if (ctx.StopRequested()) {
-            link.ReleaseResetAvr();
+            ReleaseReset(bus);
             return 0;
         }
         const std::string_view line = lines.Next();
         ctx.progress.SetPosition(i);
         ctx.UpdateTimeLeft();
         ctx.stepsRemaining -= 1.0f;
-        const RecordResult r = IspAvrLoadRecord(link, line);
+        const RecordResult r = IspAvrLoadRecord(bus, line);
         if (r == kRecordFailed) {
-            link.ReleaseResetAvr();
+            ReleaseReset(bus);
             return 0;
         }
         if (r == kRecordProgrammed)
             pageLoaded = true;
         if (i % 4 == 3) {
-            IspAvrWritePage(link, page);
+            IspAvrWritePage(bus, page);
             ++page;
             pageLoaded = false;
         }
     }
     // A last page the records do not fill gets no write point of its own.
     if (pageLoaded)
-        IspAvrWritePage(link, page);
-    Delays(link, 2);
+        IspAvrWritePage(bus, page);
+    bus.Wait(Delays(2, kAvrPageWriteUs));
 
+    // The reads of the whole verification may be queued; a byte that differs
+    // fails it as soon as it is known.
+    ReadBackCheck check;
+    const auto verified = [&] {
+        const bool ok = check.AllMatch(bus);
+        ReleaseReset(bus);
+        return ok ? 1 : 0;
+    };
     FirmwareLines again(ctx.firmwareImageText);
     for (int j = 0; j < n; ++j) {
         if (ctx.StopRequested()) {
-            link.ReleaseResetAvr();
+            ReleaseReset(bus);
             return 0;
         }
         const std::string_view line = again.Next();
@@ -313,52 +355,54 @@ int WriteAvrFirmware(OperationContext& ctx) {
         ctx.stepsRemaining -= 1.0f;
         // The first record that is not a full data record, normally the end
         // record, ends the verification.
-        if (!StartsWithDataRecordOf16(line)) {
-            link.ReleaseResetAvr();
-            return 1;
-        }
-        if (IspAvrVerifyRecord(link, line) == kRecordFailed) {
-            link.ReleaseResetAvr();
+        if (!StartsWithDataRecordOf16(line))
+            return verified();
+        if (IspAvrVerifyRecord(bus, line, check) == kRecordFailed) {
+            ReleaseReset(bus);
             return 0;
         }
     }
-    link.ReleaseResetAvr();
-    return 1;
+    return verified();
 }
 
-std::uint8_t IspAvrReadLockBits(Link& link) {
-    link.SendByte(kAvr, 0x58);
-    link.SendByte(kAvr, 0x00);
-    link.SendByte(kAvr, 0x00);
-    return link.ReceiveByte(kAvr);
+std::uint8_t IspAvrReadLockBits(IspBus& bus) {
+    bus.Send(kAvr, 0x58);
+    bus.Send(kAvr, 0x00);
+    bus.Send(kAvr, 0x00);
+    return bus.Value(bus.Receive(kAvr));
 }
 
 int ReadAvrCode(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextReadingFirmware);
-    if (!ctx.codeRead || IspAvrReadSignature(link) != kAvrSignature) {
-        link.ReleaseResetAvr();
+    if (!ctx.codeRead || IspAvrReadSignature(bus) != kAvrSignature) {
+        ReleaseReset(bus);
         return 0;
     }
     CodeRead& read = *ctx.codeRead;
     read.memory.clear();
-    read.locked = (IspAvrReadLockBits(link) & kAvrLockBitLb2) == 0;
+    read.locked = (IspAvrReadLockBits(bus) & kAvrLockBitLb2) == 0;
     if (read.locked) {
-        EndSettingsRead(link);
+        EndSettingsRead(bus);
         return 1;
     }
     constexpr std::uint32_t kWords = kAvrCodeBytes / 2;
     ctx.progress.SetRange(static_cast<int>(kWords));
+    // Queued, low byte then high byte of each word; read out at the end.
+    std::vector<IspBus::Reply> replies;
+    const auto store = [&](std::size_t, std::uint8_t value) { read.memory.push_back(value); };
     for (std::uint32_t word = 0; word < kWords; ++word) {
         if (ctx.StopRequested()) {
-            EndSettingsRead(link);
+            EndSettingsRead(bus);
+            StoreReplies(bus, replies, store);
             return 0;
         }
-        read.memory.push_back(ReadCodeByte(link, 0x20, word));
-        read.memory.push_back(ReadCodeByte(link, 0x28, word));
+        replies.push_back(ReadCodeByte(bus, 0x20, word));
+        replies.push_back(ReadCodeByte(bus, 0x28, word));
         ctx.progress.SetPosition(static_cast<int>(word + 1));
     }
-    EndSettingsRead(link);
+    EndSettingsRead(bus);
+    StoreReplies(bus, replies, store);
     return 1;
 }
 

@@ -26,7 +26,7 @@ std::optional<int> CountFileTokens(const std::string& path) {
 
 std::optional<int> BeginFirmwareWrite(OperationContext& ctx,
                                       bool (*writable)(std::string_view text, int lineCount)) {
-    ctx.link.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
+    ctx.bus.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
     const std::optional<int> lines = CountFileTokens(ctx.firmwarePath);
     // Refused before the port is touched, so the board keeps its firmware.
     if (!lines || !writable(ctx.firmwareImageText, *lines))

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "link/CalibrationClock.h"
 #include "link/Clock.h"
+#include "link/Family.h"
 #include "link/Port.h"
 
 #include <cstdint>
@@ -20,20 +22,8 @@ inline constexpr std::uint8_t kLineSck = 0x02;   // data D1, pin 3, serial clock
 inline constexpr std::uint8_t kLineReset = 0x04; // data D2, pin 4, reset
 inline constexpr std::uint8_t kLineMiso = 0x20;  // status bit 5, pin 12, from the microcontroller
 
-// Control register value written before enable, erase and closing sequences
-// (bit 4 only: the interrupt enable, no cable pin).
-inline constexpr std::uint8_t kControlProgramming = 0x10;
-
 inline constexpr std::uint16_t kDefaultPortBase = 0x378;
 inline constexpr std::uint32_t kDefaultDelayCount = 10000;
-
-enum class Family { Mcs51, Avr };
-
-// How a calibration times its batches of pause writes.
-enum class CalibrationClock {
-    Microseconds, // the clock's fine reading, each batch timed in parts
-    WholeSeconds, // whole seconds, from a second boundary (the earlier timing)
-};
 
 // count x multiplier rounded to single precision, as the product of two
 // floats is, then truncated toward zero; a count beyond 32 bits is held at

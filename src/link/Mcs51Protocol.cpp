@@ -2,21 +2,24 @@
 
 #include "link/HexPair.h"
 
+#include <vector>
+
 namespace kelvo {
 
 namespace {
 
 constexpr Family k8051 = Family::Mcs51;
 
-void Delays(Link& link, int count) {
-    for (int i = 0; i < count; ++i)
-        link.CalibratedDelay();
+// Waits the design counts in calibrated delays, with the datasheet minimum a
+// clocked programmer waits instead (0: none needed).
+constexpr IspWait Delays(std::uint32_t count, std::uint32_t minimumUs = 0) {
+    return {count, minimumUs};
 }
 
-void Send(Link& link, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
-    link.SendByte(k8051, b0);
-    link.SendByte(k8051, b1);
-    link.SendByte(k8051, b2);
+void Send(IspBus& bus, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
+    bus.Send(k8051, b0);
+    bus.Send(k8051, b1);
+    bus.Send(k8051, b2);
 }
 
 // First instruction byte: address bits 12..8 in bits 7..3, the instruction
@@ -30,63 +33,79 @@ std::uint8_t Low(std::uint32_t address) {
 }
 
 // Reset line high: the part listens to the programming interface.
-void RaiseReset(Link& link) {
-    link.WriteData(kLineReset);
-    link.params().dataShadow8051 = kLineReset;
+void RaiseReset(IspBus& bus) {
+    bus.DriveReset(k8051, true);
 }
 
 // Reset line low: the board runs again.
-void ReleaseBoard(Link& link) {
-    link.WriteData(0x00);
+void ReleaseBoard(IspBus& bus) {
+    bus.DriveReset(k8051, false);
+}
+
+IspBus::Reply ReadDataByte(IspBus& bus, std::uint32_t address) {
+    bus.Send(k8051, High(address, 0x05));
+    bus.Send(k8051, Low(address));
+    bus.Wait(Delays(2));
+    return bus.Receive(k8051);
+}
+
+IspBus::Reply ReadCodeByte(IspBus& bus, std::uint32_t address) {
+    bus.Send(k8051, High(address, 0x01));
+    bus.Send(k8051, Low(address));
+    return bus.Receive(k8051);
 }
 
 void StartSettingsOperation(OperationContext& ctx, const char* status) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     ctx.progress.SetRange(36);
     ctx.progress.SetPosition(0);
-    link.WriteControl(0x00);
-    link.WriteData(0x00);
-    link.WriteStatus(0x00);
-    link.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
+    bus.WriteControl(0x00);
+    ReleaseBoard(bus);
+    bus.WriteStatus(0x00);
+    bus.CalibrateDelay(ctx.delayMultiplier, ctx.calibrationClock);
     ctx.progress.SetStatus(status);
-    link.WriteControl(kControlProgramming);
-    RaiseReset(link);
-    Isp8051Enable(link);
+    bus.WriteControl(kControlProgramming);
+    RaiseReset(bus);
+    Isp8051Enable(bus);
 }
 
-bool RevisionIsValid(Link& link) {
-    const int revision = Isp8051ReadDataByte(link, 19);
+bool RevisionIsValid(IspBus& bus) {
+    const int revision = Isp8051ReadDataByte(bus, 19);
     return revision >= k8051RevisionMin && revision <= k8051RevisionMax;
+}
+
+// The values of replies queued for a whole read, once they are wanted.
+template <typename Store>
+void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        store(i, bus.Value(replies[i]));
 }
 
 } // namespace
 
-void Isp8051Enable(Link& link) {
-    link.WriteControl(kControlProgramming);
-    RaiseReset(link);
-    Delays(link, 4);
-    Send(link, 0xAC, 0x53, 0xFF);
-    Delays(link, 3);
+void Isp8051Enable(IspBus& bus) {
+    bus.WriteControl(kControlProgramming);
+    RaiseReset(bus);
+    bus.Wait(Delays(4, k8051EnableAfterResetUs));
+    Send(bus, 0xAC, 0x53, 0xFF);
+    bus.Wait(Delays(3));
 }
 
-std::uint8_t Isp8051ReadDataByte(Link& link, std::uint32_t address) {
-    link.SendByte(k8051, High(address, 0x05));
-    link.SendByte(k8051, Low(address));
-    Delays(link, 2);
-    return link.ReceiveByte(k8051);
+std::uint8_t Isp8051ReadDataByte(IspBus& bus, std::uint32_t address) {
+    return bus.Value(ReadDataByte(bus, address));
 }
 
-int Isp8051WriteDataByte(Link& link, std::uint32_t address, std::uint8_t value) {
-    Send(link, High(address, 0x06), Low(address), value);
-    Delays(link, 2);
-    if (Isp8051ReadDataByte(link, address) != value) {
-        ReleaseBoard(link);
+int Isp8051WriteDataByte(IspBus& bus, std::uint32_t address, std::uint8_t value) {
+    Send(bus, High(address, 0x06), Low(address), value);
+    bus.Wait(Delays(2, k8051ByteWriteUs));
+    if (Isp8051ReadDataByte(bus, address) != value) {
+        ReleaseBoard(bus);
         return 0;
     }
     return 2;
 }
 
-RecordResult Isp8051ProgramRecord(Link& link, std::string_view line) {
+RecordResult Isp8051ProgramRecord(IspBus& bus, std::string_view line) {
     if (line.empty())
         return kRecordNothingToProgram;
     if (line[0] != ':')
@@ -100,10 +119,12 @@ RecordResult Isp8051ProgramRecord(Link& link, std::string_view line) {
     for (int i = 0; i < h.count; ++i) {
         const std::uint8_t d = ReadHexPair(line, cursor);
         sum += d;
-        Send(link, High(address, 0x02), Low(address), d);
-        link.CalibratedDelay();
-        if (Isp8051ReadCodeByte(link, address) != d) {
-            ReleaseBoard(link);
+        Send(bus, High(address, 0x02), Low(address), d);
+        bus.Wait(Delays(1, k8051ByteWriteUs));
+        // Each byte is read back before the next is written, on every
+        // programmer: a part that takes no writes gets no more of them.
+        if (Isp8051ReadCodeByte(bus, address) != d) {
+            ReleaseBoard(bus);
             return kRecordFailed;
         }
         ++address;
@@ -112,13 +133,13 @@ RecordResult Isp8051ProgramRecord(Link& link, std::string_view line) {
     return ((sum + checksum) & 0xFF) == 0 ? kRecordProgrammed : kRecordFailed;
 }
 
-void Isp8051Finish(Link& link) {
-    link.WriteControl(kControlProgramming);
-    RaiseReset(link);
-    Delays(link, 3);
-    Send(link, 0xAC, 0xFF, 0xFF);
-    Delays(link, 3);
-    ReleaseBoard(link);
+void Isp8051Finish(IspBus& bus) {
+    bus.WriteControl(kControlProgramming);
+    RaiseReset(bus);
+    bus.Wait(Delays(3));
+    Send(bus, 0xAC, 0xFF, 0xFF);
+    bus.Wait(Delays(3));
+    ReleaseBoard(bus);
 }
 
 bool Mcs51ImageIsWritable(std::string_view text, int lineCount) {
@@ -139,124 +160,132 @@ bool Mcs51ImageIsWritable(std::string_view text, int lineCount) {
 }
 
 int Read8051Settings(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextDownloadingSettings);
-    if (!ctx.bypassReadCheck && !RevisionIsValid(link)) {
-        ReleaseBoard(link);
+    if (!ctx.bypassReadCheck && !RevisionIsValid(bus)) {
+        ReleaseBoard(bus);
         return 0;
     }
-    // Data address a holds image entry a + 1; entry 0 has no place here.
+    // Data address a holds image entry a + 1; entry 0 has no place here. The
+    // reads are queued; their values land in the image at the end.
+    std::vector<IspBus::Reply> replies;
+    const auto store = [&](std::size_t a, std::uint8_t value) { ctx.image[a + 1] = value; };
     for (std::uint32_t a = 0; a <= 35; ++a) {
         if (ctx.StopRequested()) {
-            ReleaseBoard(link);
+            ReleaseBoard(bus);
+            StoreReplies(bus, replies, store);
             return 0;
         }
-        ctx.image[a + 1] = Isp8051ReadDataByte(link, a);
+        replies.push_back(ReadDataByte(bus, a));
         ctx.progress.SetPosition(static_cast<int>(a + 1));
     }
-    ReleaseBoard(link);
+    ReleaseBoard(bus);
+    StoreReplies(bus, replies, store);
     return 1;
 }
 
 int Write8051Settings(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextUploadingSettings);
-    if (!RevisionIsValid(link)) {
-        ReleaseBoard(link);
+    if (!RevisionIsValid(bus)) {
+        ReleaseBoard(bus);
         return 0;
     }
     for (std::uint32_t a = 0; a <= 35; ++a) {
         if (ctx.StopRequested()) {
-            ReleaseBoard(link);
-            Isp8051Finish(link);
+            ReleaseBoard(bus);
+            Isp8051Finish(bus);
             return 0;
         }
         ctx.progress.SetPosition(static_cast<int>(a));
         if (ctx.WritesEntry(a + 1) &&
-            Isp8051WriteDataByte(link, a, static_cast<std::uint8_t>(ctx.image[a + 1] & 0xFF)) == 0)
+            Isp8051WriteDataByte(bus, a, static_cast<std::uint8_t>(ctx.image[a + 1] & 0xFF)) == 0)
             return 0;
     }
-    ReleaseBoard(link);
-    Isp8051Finish(link);
+    ReleaseBoard(bus);
+    Isp8051Finish(bus);
     return 1;
 }
 
 int Write8051Firmware(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     const std::optional<int> lineCount = BeginFirmwareWrite(ctx, Mcs51ImageIsWritable);
     if (!lineCount || ctx.StopRequested())
         return 0;
     const int n = *lineCount;
-    link.WriteControl(0x00);
-    link.WriteData(0x00);
-    link.WriteStatus(0x00);
+    bus.WriteControl(0x00);
+    ReleaseBoard(bus);
+    bus.WriteStatus(0x00);
     ctx.progress.SetRange(n);
     ctx.progress.SetPosition(0);
     ctx.stepsRemaining = static_cast<float>(n);
-    Isp8051Enable(link);
+    Isp8051Enable(bus);
 
     // Chip erase, then programming mode again.
-    link.WriteControl(kControlProgramming);
-    RaiseReset(link);
-    Delays(link, 4);
-    Send(link, 0xAC, 0x04, 0xFF);
+    bus.WriteControl(kControlProgramming);
+    RaiseReset(bus);
+    bus.Wait(Delays(4));
+    Send(bus, 0xAC, 0x04, 0xFF);
     // Dropping RST cuts a running erase short: six delays (16.2 ms at the
     // shortest calibration, 2.7 ms) outlast its 16 ms; three stopped it
     // half-way.
-    Delays(link, 6);
-    ReleaseBoard(link);
-    ReleaseBoard(link);
-    link.CalibratedDelay();
-    Isp8051Enable(link);
+    bus.Wait(Delays(6, k8051ChipEraseUs));
+    ReleaseBoard(bus);
+    ReleaseBoard(bus);
+    bus.Wait(Delays(1));
+    Isp8051Enable(bus);
 
     FirmwareLines lines(ctx.firmwareImageText);
     for (int i = 0; i < n; ++i) {
         // Stopped, the board keeps what is programmed so far and runs.
         if (ctx.StopRequested()) {
-            Isp8051Finish(link);
-            ReleaseBoard(link);
+            Isp8051Finish(bus);
+            ReleaseBoard(bus);
             return 0;
         }
         const std::string_view line = lines.Next();
         ctx.progress.SetPosition(i);
         ctx.UpdateTimeLeft();
         ctx.stepsRemaining -= 1.0f;
-        if (Isp8051ProgramRecord(link, line) == kRecordFailed) {
-            ReleaseBoard(link);
+        if (Isp8051ProgramRecord(bus, line) == kRecordFailed) {
+            ReleaseBoard(bus);
             return 0;
         }
     }
-    Isp8051Finish(link);
-    ReleaseBoard(link);
+    Isp8051Finish(bus);
+    ReleaseBoard(bus);
     return 1;
 }
 
-std::uint8_t Isp8051ReadCodeByte(Link& link, std::uint32_t address) {
-    link.SendByte(k8051, High(address, 0x01));
-    link.SendByte(k8051, Low(address));
-    return link.ReceiveByte(k8051);
+std::uint8_t Isp8051ReadCodeByte(IspBus& bus, std::uint32_t address) {
+    return bus.Value(ReadCodeByte(bus, address));
 }
 
 int Read8051Code(OperationContext& ctx) {
-    Link& link = ctx.link;
+    IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextReadingFirmware);
-    if (!ctx.codeRead || !RevisionIsValid(link)) {
-        ReleaseBoard(link);
+    if (!ctx.codeRead || !RevisionIsValid(bus)) {
+        ReleaseBoard(bus);
         return 0;
     }
     CodeRead& read = *ctx.codeRead;
     read.memory.clear();
     read.locked = false;
     ctx.progress.SetRange(static_cast<int>(k8051CodeBytes));
+    // Queued; read out at the end.
+    std::vector<IspBus::Reply> replies;
+    const auto store = [&](std::size_t, std::uint8_t value) { read.memory.push_back(value); };
     for (std::uint32_t a = 0; a < k8051CodeBytes; ++a) {
         if (ctx.StopRequested()) {
-            ReleaseBoard(link);
+            ReleaseBoard(bus);
+            StoreReplies(bus, replies, store);
             return 0;
         }
-        read.memory.push_back(Isp8051ReadCodeByte(link, a));
+        replies.push_back(ReadCodeByte(bus, a));
         ctx.progress.SetPosition(static_cast<int>(a + 1));
     }
-    ReleaseBoard(link);
+    ReleaseBoard(bus);
+    StoreReplies(bus, replies, store);
     return 1;
 }
 

@@ -35,6 +35,12 @@ void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operat
     }
     if (!operation)
         return;
+    const bool avr = code == kOpReadAvrSettings || code == kOpWriteAvrSettings ||
+                     code == kOpWriteAvrFirmware || code == kOpReadAvrCode;
+    if (!ctx.bus.CanProgram(avr ? Family::Avr : Family::Mcs51)) {
+        operationSucceeded = 0;
+        return;
+    }
     // Whoever may stop the operation learns what stopping would cut short.
     const BoardWrite writing =
         code == kOpWrite8051Firmware || code == kOpWriteAvrFirmware   ? BoardWrite::Firmware
@@ -45,6 +51,11 @@ void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operat
     if (ctx.stop && writing != BoardWrite::None)
         ctx.stop->writing = writing;
     operationSucceeded = operation(ctx) == 1 ? 1 : 0;
+    // A programmer that batches its work may still hold the last steps; one
+    // that stopped answering has not done them.
+    ctx.bus.Flush();
+    if (!ctx.bus.Fault().empty())
+        operationSucceeded = 0;
     if (ctx.stop)
         ctx.stop->writing = around;
 }

@@ -22,8 +22,9 @@ enum OperationCode : std::int32_t {
 };
 
 // Runs the operation and records its outcome in operationSucceeded: 1 when it
-// returned 1, 0 otherwise. A code that names no operation leaves the flag as
-// it was.
+// returned 1, 0 otherwise; an operation for a family the bus cannot program
+// fails without touching the lines. A code that names no operation leaves the
+// flag as it was.
 void RunOperation(std::int32_t code, OperationContext& ctx, std::int32_t& operationSucceeded);
 
 // What a progress window does once it is on screen: shows the flow's status

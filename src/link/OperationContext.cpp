@@ -19,10 +19,10 @@ void ProgressSink::SetTimeLeftSeconds(std::int32_t seconds) {
 void OperationContext::UpdateTimeLeft() {
     constexpr std::int64_t kWindowUs = 5'000'000;
     if (lastEstimateTime_ <= 0) {
-        lastEstimateTime_ = link.clock().NowMicroseconds();
+        lastEstimateTime_ = bus.clock().NowMicroseconds();
         return;
     }
-    const std::int64_t now = link.clock().NowMicroseconds();
+    const std::int64_t now = bus.clock().NowMicroseconds();
     const std::int64_t elapsed = now - lastEstimateTime_;
     if (elapsed < kWindowUs) {
         stepsInWindow_ += 1.0f;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Link.h"
+#include "link/IspBus.h"
 #include "link/ProgressSink.h"
 #include "link/StopRequest.h"
 
@@ -35,17 +35,16 @@ struct CodeRead {
 // Every entry of the settings image, as a mask of entry numbers.
 inline constexpr std::uint64_t kEveryImageEntry = (std::uint64_t{1} << 37) - 1;
 
-// What one board operation works with: the link, the window it reports to,
+// What one board operation works with: the programmer's bus, the window it reports to,
 // the settings image (entries 0..36, the same type as BoardSettingsImage),
 // the firmware text and file, and the run options the operations read.
 // One context serves one operation, like the window it stands for.
 struct OperationContext {
-    OperationContext(Link& l, ProgressSink& p, std::array<std::int32_t, 37>& img,
+    OperationContext(IspBus& b, ProgressSink& p, std::array<std::int32_t, 37>& img,
                      const std::string& firmwareText, float& steps)
-        : link(l), progress(p), image(img), firmwareImageText(firmwareText), stepsRemaining(steps) {
-    }
+        : bus(b), progress(p), image(img), firmwareImageText(firmwareText), stepsRemaining(steps) {}
 
-    Link& link;
+    IspBus& bus;
     ProgressSink& progress;
     std::array<std::int32_t, 37>& image;
     // Read only: the next attempt of a flow must find it as it was.
@@ -67,9 +66,10 @@ struct OperationContext {
     // Where the code memory reads put what they read; null for the others.
     CodeRead* codeRead = nullptr;
 
-    // Checked between steps; null when nothing can ask for a stop.
+    // Checked between steps; null when nothing can ask for a stop. A
+    // programmer that stopped answering ends the operation the same way.
     StopRequest* stop = nullptr;
-    bool StopRequested() const { return stop && stop->requested.load(); }
+    bool StopRequested() const { return (stop && stop->requested.load()) || !bus.Fault().empty(); }
 
     // Called once per firmware step, before the step's work. Measures the
     // step rate over windows of at least 5 seconds and, when a window

@@ -3,6 +3,7 @@
 #include "link/Link.h"
 #include "link/Operation.h"
 #include "link/OperationContext.h"
+#include "link/ParallelIspBus.h"
 
 #include <cstdio>
 
@@ -33,7 +34,9 @@ std::uint64_t EntriesToWrite(SettingsEntries entries, const BoardSettingsImage& 
 void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, SettingsEntries entries) {
     ctx.host.RunInProgressWindow(request, [&](ProgressSink& sink) {
         Link link(ctx.port, ctx.clock, ctx.state.link);
-        OperationContext op(link, sink, ctx.state.settingsImage, ctx.state.FirmwareImageText,
+        ParallelIspBus parallel(link);
+        OperationContext op(ctx.programmer ? *ctx.programmer : parallel, sink,
+                            ctx.state.settingsImage, ctx.state.FirmwareImageText,
                             ctx.state.stepsRemaining);
         op.firmwarePath = request.firmwarePath;
         op.bypassReadCheck = ctx.state.runOptions.bypassReadCheck;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Clock.h"
+#include "link/IspBus.h"
 #include "link/Port.h"
 #include "link/StopRequest.h"
 #include "ops/AppState.h"
@@ -22,6 +23,9 @@ struct FlowContext {
     // Why the port cannot be used (what, why, how to fix it); empty when it
     // can. A flow then tells the user once instead of searching.
     std::string portUnavailable{};
+    // The USB programmer board operations go through; null: the parallel
+    // port above.
+    IspBus* programmer = nullptr;
 };
 
 inline bool StopRequested(const FlowContext& ctx) {

@@ -21,6 +21,11 @@ void RunPinTestFlow(FlowContext& ctx) {
         ctx.host.ReportOutcome(NoBoardOutcome(ctx, AttemptResult::NoPort));
         return;
     }
+    if (ctx.programmer) {
+        ctx.host.ShowMessage(kTextPinTestNeedsCable, "Kelvo", MessageIcon::Exclamation,
+                             MessageButtons::Ok);
+        return;
+    }
     Link link(ctx.port, ctx.clock, ctx.state.link);
     RunPinTest(link, [&](const std::string& text) {
         ctx.host.ShowMessage(text, "Kelvo", MessageIcon::None, MessageButtons::Ok);
@@ -88,8 +93,12 @@ void DownloadConfiguration(FlowContext& ctx) {
         return;
     }
     if (const AttemptResult found = ReadSettingsConfirmed(ctx); !Succeeded(found)) {
-        if (found == AttemptResult::Failed)
+        if (found == AttemptResult::Failed) {
             ShowBoardReadFailed(ctx);
+            if (ctx.programmer && !ctx.programmer->CanProgram(Family::Mcs51))
+                ctx.host.ShowMessage(kTextAvrOnlyProgrammer, "Kelvo", MessageIcon::Exclamation,
+                                     MessageButtons::Ok);
+        }
         info.boardLoaded = 0;
         ResetSettingsImage(state.settingsImage);
         ShowUnknownBoard(ctx);

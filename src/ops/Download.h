@@ -4,6 +4,15 @@
 
 namespace kelvo {
 
+// What a USB programmer cannot do, said when it is asked to.
+inline constexpr char kTextPinTestNeedsCable[] =
+    "The pin test walks the parallel cable's pins one at a time. A USB programmer drives only "
+    "its own four lines, so the pin test needs the parallel port and its cable.";
+inline constexpr char kTextAvrOnlyProgrammer[] =
+    "The USBasp programs AVR boards only: its firmware holds RESET low to program, and an "
+    "8051-family board is programmed with RESET high. Use the parallel cable or an FTDI "
+    "programmer for an 8051-family board.";
+
 inline constexpr float MinimumFirmwareRevision = 3.0f;
 inline constexpr float LowBatteryThreshold = 6.5f;
 

@@ -62,6 +62,9 @@ public:
     std::int64_t NowSeconds() override { return static_cast<std::int64_t>(now_ / 1'000'000'000); }
     std::int64_t NowMicroseconds() override { return static_cast<std::int64_t>(now_ / 1'000); }
     void SleepMs(std::uint32_t milliseconds) override { Advance(milliseconds * 1'000'000ull); }
+    // Lets `ns` of virtual time pass with the lines as they are (a programmer
+    // that keeps its own time, between the bytes it clocks).
+    void Idle(std::uint64_t ns) { Advance(ns); }
 
     // Level of connector pin 1..25 of the board's port as a meter would see
     // it: control bits 0, 1 and 3 and status bit 7 pass through inverters.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "files/ProgrammerChoice.h"
 #include "link/Clock.h"
+#include "link/IspBus.h"
 #include "link/Port.h"
 
 #include <cstdint>
@@ -20,8 +22,15 @@ public:
     // Valid after a successful Prepare.
     virtual Port& port() = 0;
     virtual Clock& clock() = 0;
+    // The USB programmer board operations go through; null: port().
+    virtual IspBus* usbProgrammer() = 0;
     // After every flow: a simulated board writes its state file back.
     virtual bool Save(std::string& error) = 0;
+    // The programmer the flows go through. Another chosen in the connection
+    // dialog is kept for later runs and used from the next flow on; false,
+    // with the reason, when it cannot be kept.
+    virtual ProgrammerChoice programmer() const = 0;
+    virtual bool ChooseProgrammer(const ProgrammerChoice& choice, std::string& error) = 0;
 };
 
 } // namespace kelvo

@@ -313,7 +313,14 @@ void CKelvoAppDlg::RunFlow(const std::function<void(FlowContext&)>& flow) {
                     ready ? board_.clock() : idleClock_};
     if (!ready)
         ctx.portUnavailable = error;
+    else
+        ctx.programmer = board_.usbProgrammer();
     flow(ctx);
+    // A programmer that vanished stopped the flow like the stop button would.
+    if (ctx.programmer && !ctx.programmer->Fault().empty())
+        host_->ShowMessage(ctx.programmer->Fault() +
+                               " What was being written to the board may be incomplete.",
+                           "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);
     if (ready && !board_.Save(error))
         host_->ShowMessage(error, "Kelvo", MessageIcon::Exclamation, MessageButtons::Ok);
 }
@@ -323,7 +330,7 @@ void CKelvoAppDlg::DownloadConfigurationRequest() {
 }
 
 void CKelvoAppDlg::OpenConnectionDialog() {
-    CSettingsDlg dialog(state_, help_, this);
+    CSettingsDlg dialog(state_, help_, this, &board_);
     RunModal(dialog);
 }
 

@@ -5,6 +5,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/ModalRun.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,13 +26,20 @@ QValidator::State UpperCaseValidator::validate(QString& input, int&) const {
     return Acceptable;
 }
 
-CSettingsDlg::CSettingsDlg(AppState& state, HelpService& help, QWidget* parent)
+// The programmers offered, in the order of ProgrammerKind.
+const char* const kProgrammerNames[] = {"Parallel port cable", "FTDI FT232R (USB)",
+                                        "USBasp (USB, AVR boards only)"};
+// The programmer box sits between the port box and the buttons.
+constexpr int kProgrammerHeight = 42;
+
+CSettingsDlg::CSettingsDlg(AppState& state, HelpService& help, QWidget* parent, BoardAccess* board)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      state_(state) {
+      state_(state), board_(board) {
     setWindowTitle(QStringLiteral("Connection Settings"));
     const QFont& f = font();
-    setFixedSize(DluToPixels(f, 196, 126));
+    const int extra = board_ ? kProgrammerHeight : 0;
+    setFixedSize(DluToPixels(f, 196, 126 + extra));
     auto place = [&](QWidget* w, int x, int y, int width, int height, int id = -1) {
         w->setGeometry(DluToPixels(f, x, y, width, height));
         if (id >= 0)
@@ -57,11 +65,14 @@ CSettingsDlg::CSettingsDlg(AppState& state, HelpService& help, QWidget* parent)
     place(address_, 104, 79, 70, 13, 1048);
     address_->setValidator(new UpperCaseValidator(address_));
 
+    if (board_)
+        AddProgrammerChoice(place);
+
     auto* save = new QPushButton(QStringLiteral("Save"), this);
-    place(save, 46, 106, 50, 14, 1);
+    place(save, 46, 106 + extra, 50, 14, 1);
     save->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    place(cancel, 102, 106, 50, 14, 2);
+    place(cancel, 102, 106 + extra, 50, 14, 2);
     cancel->setAutoDefault(false);
     connect(save, &QPushButton::clicked, this, &CSettingsDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
@@ -86,6 +97,39 @@ CSettingsDlg::CSettingsDlg(AppState& state, HelpService& help, QWidget* parent)
         break;
     }
     UpdateCustomEnabling();
+}
+
+void CSettingsDlg::AddProgrammerChoice(
+    const std::function<void(QWidget*, int, int, int, int, int)>& place) {
+    place(new QGroupBox(QStringLiteral("Programmer:"), this), 7, 102, 182, 38, -1);
+    programmer_ = new QComboBox(this);
+    for (const char* name : kProgrammerNames)
+        programmer_->addItem(QString::fromLatin1(name));
+    place(programmer_, 15, 114, 100, 13, 1050);
+    place(new QLabel(QStringLiteral("Serial:"), this), 120, 116, 24, 10, -1);
+    serial_ = new QLineEdit(this);
+    place(serial_, 145, 114, 38, 13, 1051);
+    serial_->setPlaceholderText(QStringLiteral("any"));
+    auto* note = new QLabel(QStringLiteral("USB programmers: Linux only"), this);
+    place(note, 15, 128, 170, 10, -1);
+    const ProgrammerChoice chosen = board_->programmer();
+    programmer_->setCurrentIndex(static_cast<int>(chosen.kind));
+    serial_->setText(QString::fromStdString(chosen.serial));
+    auto enableSerial = [this] { serial_->setEnabled(programmer_->currentIndex() != 0); };
+    connect(programmer_, &QComboBox::currentIndexChanged, this, enableSerial);
+    enableSerial();
+}
+
+void CSettingsDlg::SaveProgrammer() {
+    ProgrammerChoice choice = board_->programmer();
+    choice.kind = static_cast<ProgrammerKind>(programmer_->currentIndex());
+    choice.serial = choice.kind == ProgrammerKind::Parallel
+                        ? std::string()
+                        : serial_->text().trimmed().toStdString();
+    std::string error;
+    if (!board_->ChooseProgrammer(choice, error))
+        ShowMessageBox(this, error, "Connection Settings", MessageIcon::Exclamation,
+                       MessageButtons::Ok);
 }
 
 void CSettingsDlg::LoadConnectionSettings() {
@@ -130,6 +174,8 @@ void CSettingsDlg::accept() {
     case ConnectionSaveResult::Status::Saved:
         break;
     }
+    if (board_)
+        SaveProgrammer();
     // Saving ends the dialog like Cancel; nobody reads the result.
     QDialog::reject();
 }

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "ops/AppState.h"
+#include "ui/BoardAccess.h"
 #include "ui/HelpHooks.h"
 
 #include <QDialog>
 #include <QValidator>
 
+#include <functional>
+
+class QComboBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -20,12 +24,14 @@ public:
 };
 
 // "Connection Settings": chooses the parallel port and remembers it in
-// ConnSettings.dat in the start directory.
+// ConnSettings.dat in the start directory. Given the board, it also offers
+// the programmer, which the board keeps in a file of its own.
 class CSettingsDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    CSettingsDlg(AppState& state, HelpService& help, QWidget* parent = nullptr);
+    CSettingsDlg(AppState& state, HelpService& help, QWidget* parent = nullptr,
+                 BoardAccess* board = nullptr);
 
     // Reads ConnSettings.dat into portBase and the custom address.
     void LoadConnectionSettings();
@@ -36,8 +42,13 @@ public slots:
 
 private:
     void UpdateCustomEnabling();
+    void AddProgrammerChoice(const std::function<void(QWidget*, int, int, int, int, int)>& place);
+    void SaveProgrammer();
 
     AppState& state_;
+    BoardAccess* board_;
+    QComboBox* programmer_ = nullptr;
+    QLineEdit* serial_ = nullptr;
     std::string m_strCustomAddress;
     QRadioButton* lpt1_ = nullptr;
     QRadioButton* lpt2_ = nullptr;

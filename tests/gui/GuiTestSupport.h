@@ -40,8 +40,14 @@ public:
     }
     Port& port() override { return board; }
     Clock& clock() override { return board; }
+    IspBus* usbProgrammer() override { return nullptr; }
     bool Save(std::string&) override {
         ++saves;
+        return true;
+    }
+    ProgrammerChoice programmer() const override { return chosen; }
+    bool ChooseProgrammer(const ProgrammerChoice& choice, std::string&) override {
+        chosen = choice;
         return true;
     }
 
@@ -54,6 +60,7 @@ public:
     SimBoard board;
     std::string unavailable;
     int saves = 0; // flows run on the board
+    ProgrammerChoice chosen;
 };
 
 struct RecordingHelp final : HelpService {

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 #include "ui/CSettingsDlg.h"
 
+#include <QComboBox>
 #include <QRadioButton>
 
 #include <fstream>
@@ -124,16 +125,24 @@ TEST_F(ConnectionDialogTest, CancelKeepsTheFileButOpeningReloadedTheAddress) {
     EXPECT_EQ(state.link.portBase, 0x3BC);
 }
 
-TEST_F(ConnectionDialogTest, MainWindowButtonOpensItAndTheNextFlowUsesTheNewPort) {
+TEST_F(ConnectionDialogTest, MainWindowButtonOpensItAndTheNextFlowUsesTheNewPortAndProgrammer) {
     Open(Fennick());
     WaitForFlows(1);
     script.Then("Connection Settings", [](QDialog& d) {
         auto& dialog = static_cast<CSettingsDlg&>(d);
         QTest::mouseClick(Radio(dialog, 1049), Qt::LeftButton);
+        auto* programmer = static_cast<QComboBox*>(FindControl(&d, 1050));
+        auto* serial = static_cast<QLineEdit*>(FindControl(&d, 1051));
+        EXPECT_EQ(programmer->currentText(), "Parallel port cable");
+        EXPECT_FALSE(serial->isEnabled()) << "the parallel port has no serial";
+        programmer->setCurrentIndex(2);
+        EXPECT_EQ(programmer->currentText(), "USBasp (USB, AVR boards only)");
+        QTest::keyClicks(serial, " S1 ");
         Save(dialog);
     });
     Click(1010);
     EXPECT_EQ(state.link.portBase, 0x278);
+    EXPECT_EQ(ProgrammerName(board->chosen), "usbasp:S1");
     // The simulated board answers at 0x378 only.
     script.Press("Board Read Failed");
     Click(1007);

@@ -79,7 +79,11 @@ public:
         }
         // Never a believable board that is not there without saying so.
         if (cli_.connection.simFile)
-            cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile) << "\n";
+            cli_.err << "kelvo-cli: " << SimulatedBoardNotice(*cli_.connection.simFile)
+                     << (connection_->programmer() ? ", reached through a simulated " +
+                                                         ProgrammerName(cli_.connection.programmer)
+                                                   : std::string())
+                     << "\n";
         const RunOptions& o = state.runOptions;
         if (o.bypassReadCheck && !o.avrOnly && !o.only8051)
             cli_.err << "kelvo-cli: warning: -bypassreadcheck without -AVRonly or -8051only: the "
@@ -89,6 +93,7 @@ public:
         counter_.emplace(connection_->port());
         host.board = {&state, &*counter_, connection_.get()};
         ctx_.emplace(FlowContext{state, host, *counter_, connection_->clock(), &stop_});
+        ctx_->programmer = connection_->programmer();
         return true;
     }
 
@@ -109,6 +114,12 @@ public:
             if (!state.recoverySettingsFile.empty())
                 cli_.err << "kelvo-cli: " << RecoveryNote(state.recoverySettingsFile) << "\n";
             return 128 + signal;
+        }
+        // A programmer that vanished stopped the run like a signal would.
+        if (const IspBus* bus = connection_->programmer(); bus && !bus->Fault().empty()) {
+            cli_.err << "kelvo-cli: " << bus->Fault()
+                     << " What was being written to the board may be incomplete.\n";
+            return kExitFailed;
         }
         return closed ? code : kExitFailed;
     }
@@ -539,7 +550,7 @@ int RunPinTestCommand(CliContext& cli) {
     return WithSession(cli, [&](CliSession& s) {
         s.host.waitForEnter = !cli.noWait;
         DownloadConfiguration(s.ctx());
-        return kExitDone;
+        return s.ctx().programmer ? kExitFailed : kExitDone; // no pins to walk
     });
 }
 

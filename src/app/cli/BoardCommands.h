@@ -11,5 +11,6 @@ int RunUpdateFirmwareCommand(CliContext& cli);
 int RunFactoryDefaultsCommand(CliContext& cli);
 int RunPresetCommand(CliContext& cli);
 int RunPinTestCommand(CliContext& cli);
+int RunProgrammersCommand(CliContext& cli);
 
 } // namespace kelvo

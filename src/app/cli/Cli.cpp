@@ -33,7 +33,7 @@ constexpr const char* kExitCodes =
 void PrintHelp(std::ostream& out) {
     out << "kelvo-cli " << kVersion
         << " - reads, writes and updates a firing-control board through a\n"
-           "parallel-port programming cable, without windows.\n\n"
+           "parallel-port programming cable or a USB programmer, without windows.\n\n"
            "Usage: kelvo-cli [options] COMMAND [arguments]\n\nCommands:\n";
     for (const CliCommand& c : CliCommands())
         out << WrapText("  " + std::string(c.name) + (c.usage.empty() ? "" : " "), c.usage, 6)
@@ -48,6 +48,13 @@ void PrintHelp(std::ostream& out) {
            "  --port-driver NAME     ppdev (Linux, /dev/parportN; the default there),\n"
            "                         direct (Linux, root only) or inpout (Windows; the\n"
            "                         default there)\n"
+           "  --programmer NAME      what reaches the board: parallel (the cable; the\n"
+           "                         default), ft232r[:SERIAL] or usbasp[:SERIAL] (USB,\n"
+           "                         Linux only; USBasp: AVR boards only); kept in\n"
+           "                         programmer.conf in the per-user folder by the desktop\n"
+           "                         program\n"
+           "  --ftdi-pins LIST       FTDI lines of the four signals, such as\n"
+           "                         sck=TXD,miso=RTS,mosi=RXD,reset=CTS (the default)\n"
            "\nOther options:\n"
            "  --yes                  answer Yes to every question\n"
            "  --no-wait              pin test: go on without waiting for Enter\n"

@@ -53,6 +53,11 @@ const std::vector<CliCommand>& CliCommands() {
          "raise the cable's pins 1 to 9 one at a time, then report inputs 10 to 13 (Enter "
          "between steps)",
          RunPinTestCommand, "--no-wait goes through the steps without waiting for Enter.\n"},
+        {"programmers", "", "list the programmers connected to this computer",
+         RunProgrammersCommand,
+         "Lists each USB programmer by the name --programmer takes, and says when\n"
+         "one cannot be opened for want of permission. A parallel port cannot tell\n"
+         "whether a cable is on it, so it is always listed.\n"},
         {"pack-firmware", "IN.hex --board CODE -o OUT.efw|-",
          "make a firmware image file (.efw) from an Intel HEX file", CmdPackFirmware,
          "IN.hex is checked (record syntax, checksums, ascending addresses, 8 KB) and\n"

@@ -31,7 +31,10 @@ public:
         state->recoveryFolder = RecoveryFolder(ProcessEnvironment).string();
         if (commandLine.boardTypeName)
             state->boardInfo.boardTypeName = *commandLine.boardTypeName;
-        DesktopBoardAccess board(commandLine.connection);
+        std::string ignored; // reported once already, at start-up
+        const std::filesystem::path folder = UserFolder(ProcessEnvironment, ignored);
+        DesktopBoardAccess board(commandLine.connection,
+                                 folder.empty() ? folder : folder / kProgrammerSettingsFile);
         const bool simulated = commandLine.connection.driver == PortDriver::Simulated;
         // A simulated board is chosen on purpose: a file that does not load
         // is an error before any window opens. A real port that cannot be
@@ -85,6 +88,12 @@ int main(int argc, char** argv) {
     // options (-platform ...) are unknown parameters here and ignored.
     DesktopCommandLine commandLine;
     std::string error;
+    // The programmer kept from the connection dialog; the command line wins.
+    const std::filesystem::path userFolder = UserFolder(ProcessEnvironment, error);
+    if (!userFolder.empty() && !LoadProgrammerSettings(userFolder / kProgrammerSettingsFile,
+                                                       commandLine.connection.programmer, error))
+        std::cerr << "kelvo: warning: " << error << "\n";
+    error.clear();
     if (!ParseDesktopCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine,
                                  error)) {
         std::cerr << "kelvo: " << error << "\n" << DesktopUsage();

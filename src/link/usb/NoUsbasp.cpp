@@ -1,0 +1,21 @@
+// Builds without libusb-1.0 (Windows for now) know the USBasp by name only.
+#include "link/UsbaspDevice.h"
+
+namespace kelvo {
+
+namespace {
+const char kNoUsb[] = "This build of Kelvo has no USB support: USB programmers work on Linux only "
+                      "for now.";
+}
+
+bool ListUsbasps(std::vector<UsbaspFound>&, std::string& error) {
+    error = kNoUsb;
+    return false;
+}
+
+std::unique_ptr<UsbaspDevice> OpenUsbasp(const std::string&, std::string& error) {
+    error = kNoUsb;
+    return nullptr;
+}
+
+} // namespace kelvo
