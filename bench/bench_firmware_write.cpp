@@ -1,6 +1,7 @@
 // A full 8 KB firmware write on each family through the simulated board:
 // how many port accesses it takes, what that costs on a real bus at 1 µs per
 // access, and how long the simulation itself runs.
+#include "BenchFirmware.h"
 #include "link/Operation.h"
 #include "link/ParallelIspBus.h"
 #include "link/UsbaspBus.h"
@@ -9,62 +10,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 using namespace kelvo;
 
 namespace {
 
-class NullSink final : public ProgressSink {
-public:
-    void SetRange(int) override {}
-    void SetPosition(int) override {}
-    void SetStatus(const std::string&) override {}
-    void SetTimeLeft(const std::string&) override {}
-    void SetWarning(const std::string&) override {}
-};
-
-std::string Record(unsigned address, const std::uint8_t* bytes) {
-    char text[64];
-    unsigned sum = 16 + (address >> 8) + (address & 0xFF);
-    int at = std::snprintf(text, sizeof text, ":10%04X00", address);
-    for (int i = 0; i < 16; ++i) {
-        at +=
-            std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "%02X", bytes[i]);
-        sum += bytes[i];
-    }
-    std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "%02X",
-                  (0x100 - sum) & 0xFF);
-    return text;
-}
-
-// 8 KB of random code as the firmware text, and a file with its token count.
-struct FirmwareJob {
-    FirmwareJob() {
-        std::mt19937 rng(1);
-        for (std::uint8_t& b : code)
-            b = static_cast<std::uint8_t>(rng());
-        for (unsigned a = 0; a < code.size(); a += 16)
-            text += Record(a, &code[a]) + "\n";
-        text += ":00000001FF\n";
-        std::ofstream out(tokens);
-        for (std::size_t i = 0; i < code.size() / 16 + 2; ++i)
-            out << "t\n";
-    }
-    ~FirmwareJob() { std::filesystem::remove(tokens); }
-
-    std::vector<std::uint8_t> code = std::vector<std::uint8_t>(8192);
-    std::string text;
-    std::filesystem::path tokens =
-        std::filesystem::temp_directory_path() / "kelvo_bench_firmware.efw";
-};
+using bench::FirmwareJob;
+using bench::NullSink;
 
 void BM_FirmwareWrite8K(benchmark::State& state, Family family) {
-    const FirmwareJob job;
+    const FirmwareJob job(8192, "kelvo_bench_firmware.efw");
     const std::vector<std::uint8_t>& code = job.code;
     const std::string& text = job.text;
     const std::filesystem::path& tokens = job.tokens;
@@ -94,7 +51,7 @@ void BM_FirmwareWrite8K(benchmark::State& state, Family family) {
 // The AVR job through a simulated USBasp: its round trips, the bytes they
 // move (setup packets and data) and the board's time with 1 ms per trip.
 void BM_UsbaspFirmwareWrite8K(benchmark::State& state) {
-    const FirmwareJob job;
+    const FirmwareJob job(8192, "kelvo_bench_firmware.efw");
     double trips = 0, bytes = 0, seconds = 0;
     for (auto _ : state) {
         SimBoard board(MakeErasedSimBoard(Family::Avr));

@@ -3,6 +3,7 @@
 // programmers the round trips, the bytes moved both ways and the virtual time
 // the job takes at 1 ms per round trip; for the parallel port the port
 // accesses and their time at 1 us each.
+#include "BenchFirmware.h"
 #include "link/FtdiIspBus.h"
 #include "link/Operation.h"
 #include "link/ParallelIspBus.h"
@@ -11,60 +12,25 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 
 using namespace kelvo;
 
 namespace {
 
-class NullSink final : public ProgressSink {
-public:
-    void SetRange(int) override {}
-    void SetPosition(int) override {}
-    void SetStatus(const std::string&) override {}
-    void SetTimeLeft(const std::string&) override {}
-    void SetWarning(const std::string&) override {}
-};
-
-std::string Record(unsigned address, const std::uint8_t* bytes) {
-    char text[64];
-    unsigned sum = 16 + (address >> 8) + (address & 0xFF);
-    int at = std::snprintf(text, sizeof text, ":10%04X00", address);
-    for (int i = 0; i < 16; ++i) {
-        at +=
-            std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "%02X", bytes[i]);
-        sum += bytes[i];
-    }
-    std::snprintf(text + at, sizeof text - static_cast<std::size_t>(at), "%02X",
-                  (0x100 - sum) & 0xFF);
-    return text;
-}
+using bench::NullSink;
 
 enum class Via { Parallel, Ft232r };
 
 void BM_FirmwareJob(benchmark::State& state, Family family, Via via) {
     const std::size_t size = family == Family::Avr ? 8192 : 4096;
-    std::mt19937 rng(1);
-    std::vector<std::uint8_t> code(size);
-    for (std::uint8_t& b : code)
-        b = static_cast<std::uint8_t>(rng());
-    std::string text;
-    for (unsigned a = 0; a < code.size(); a += 16)
-        text += Record(a, &code[a]) + "\n";
-    text += ":00000001FF\n";
-    const std::filesystem::path tokens =
-        std::filesystem::temp_directory_path() /
-        ("kelvo_bench_programmers_" + std::to_string(static_cast<int>(family)) + ".efw");
-    {
-        std::ofstream out(tokens);
-        for (std::size_t i = 0; i < code.size() / 16 + 2; ++i)
-            out << "t\n";
-    }
+    const bench::FirmwareJob job(size, "kelvo_bench_programmers_" +
+                                           std::to_string(static_cast<int>(family)) + ".efw");
+    const std::vector<std::uint8_t>& code = job.code;
+    const std::string& text = job.text;
+    const std::filesystem::path& tokens = job.tokens;
 
     double seconds = 0, accesses = 0, roundTrips = 0, bytes = 0;
     for (auto _ : state) {
@@ -98,7 +64,6 @@ void BM_FirmwareJob(benchmark::State& state, Family family, Via via) {
             bytes = static_cast<double>(ftdi->bytesMoved());
         }
     }
-    std::filesystem::remove(tokens);
     if (via == Via::Parallel) {
         state.counters["port_accesses"] = accesses;
     } else {
