@@ -89,7 +89,9 @@ void UpDownControl::setBuddy(QLineEdit* buddy) {
 }
 
 bool UpDownControl::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != buddy_ || event->type() != QEvent::KeyPress || !isEnabled())
+    // The event type first: the buddy is sent events while it is being
+    // destroyed, when it is no longer a QLineEdit to compare with.
+    if (event->type() != QEvent::KeyPress || watched != buddy_ || !isEnabled())
         return QWidget::eventFilter(watched, event);
     // Up and Page Up are the upper arrow, Down and Page Down the lower one.
     switch (static_cast<QKeyEvent*>(event)->key()) {
