@@ -146,8 +146,11 @@ FileResult WriteInPlace(const fs::path& target, std::string_view content) {
 
 } // namespace
 
-FileResult WriteFileReplacing(const fs::path& path, std::string_view content) {
-    const fs::path target = Resolved(path);
+// Replaces the file at `target` (already resolved) as what is found there
+// allows. A regular file is replaced under its lock: taken here, or already
+// held by the caller (`held`), since Windows refuses a second lock even to
+// its own holder.
+static FileResult ReplaceAsFound(const fs::path& target, std::string_view content, bool held) {
     const Found found = Inspect(target);
     switch (found.kind) {
     case Found::Missing:
@@ -163,7 +166,11 @@ FileResult WriteFileReplacing(const fs::path& path, std::string_view content) {
     }
     if (found.readOnly)
         return Failure(ReadOnlyMessage(target));
-    return safewrite::ReplaceHeld(target, content);
+    return held ? ReplaceRegular(target, content) : safewrite::ReplaceHeld(target, content);
+}
+
+FileResult WriteFileReplacing(const fs::path& path, std::string_view content) {
+    return ReplaceAsFound(Resolved(path), content, false);
 }
 
 std::unique_ptr<LockedFile> LockedFile::Open(const fs::path& path, FileResult& result) {
@@ -206,7 +213,7 @@ LockedFile::~LockedFile() {
 }
 
 FileResult LockedFile::Replace(std::string_view content) {
-    return WriteFileReplacing(path_, content);
+    return ReplaceAsFound(path_, content, true);
 }
 
 } // namespace kelvo
