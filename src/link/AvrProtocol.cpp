@@ -31,20 +31,22 @@ void ReleaseReset(IspBus& bus) {
     bus.DriveReset(kAvr, true);
 }
 
-IspBus::Reply ReadSignatureByte(IspBus& bus, std::uint8_t index) {
-    bus.Send(kAvr, 0x30);
-    bus.Send(kAvr, 0x00);
-    bus.Send(kAvr, index);
-    bus.Wait(Delays(1));
-    return bus.Receive(kAvr);
-}
-
-IspBus::Reply ReadDataByte(IspBus& bus, std::uint8_t address) {
-    bus.Send(kAvr, 0xA0);
+// A read instruction whose third byte is the address: signature byte
+// (0x30) or data memory (0xA0).
+IspBus::Reply ReadByteAt(IspBus& bus, std::uint8_t instruction, std::uint8_t address) {
+    bus.Send(kAvr, instruction);
     bus.Send(kAvr, 0x00);
     bus.Send(kAvr, address);
     bus.Wait(Delays(1));
     return bus.Receive(kAvr);
+}
+
+IspBus::Reply ReadSignatureByte(IspBus& bus, std::uint8_t index) {
+    return ReadByteAt(bus, 0x30, index);
+}
+
+IspBus::Reply ReadDataByte(IspBus& bus, std::uint8_t address) {
+    return ReadByteAt(bus, 0xA0, address);
 }
 
 IspBus::Reply ReadCodeByte(IspBus& bus, std::uint8_t instruction, std::uint32_t word) {
