@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     SetModalObserver(nullptr);
     ok &= grabber.ok;
 
-    CSettingsDlg settings(state, help, &window);
+    CSettingsDlg settings(state, help, &window, &board);
     settings.show();
     QApplication::processEvents();
     ok &= Save(settings, dir + "/connection.png");
