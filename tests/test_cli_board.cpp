@@ -481,6 +481,7 @@ TEST_F(CliBoard, OutputsGoToStdoutOrAreWrittenSafelyNeverOverAnInput) {
 
     const std::string before = ReadText(board);
     EXPECT_EQ(OnBoard({"download", "-o", board}).exit, 2);
+    EXPECT_EQ(OnBoard({"read-firmware", "-o", board}).exit, 2);
     EXPECT_EQ(ReadText(board), before);
 
     std::ofstream(Path("ro.esf")) << "mine";
