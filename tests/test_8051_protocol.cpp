@@ -87,6 +87,45 @@ TEST(Mcs51Settings, ReadMapsAddressesOneBelowTheImageAndLeavesEntryZero) {
     EXPECT_TRUE(rig.sink.Texts(Kind::TimeLeft).empty());
 }
 
+// A confirmed read makes its passes in one programming session, until two
+// in a row agree; the image keeps the last pass.
+TEST(Mcs51Settings, ConfirmedReadMakesPassesUntilTwoInARowAgree) {
+    struct Row {
+        const char* what;
+        int extraReads;
+        std::vector<unsigned> passes; // pass i answers 0x30 + address + passes[i]
+        bool disagreed;
+    };
+    const Row rows[] = {
+        {"unconfirmed: one pass", 0, {0}, false},
+        {"two agree", 3, {0, 0}, false},
+        {"a wrong first pass", 3, {1, 0, 0}, false},
+        {"only the last two agree", 3, {0, 1, 2, 2}, false},
+        {"agreeing with an older pass is not enough", 3, {0, 1, 0, 1}, true},
+        {"one extra pass that differs", 1, {0, 1}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        OperationRig rig;
+        rig.ctx.extraReads = row.extraReads;
+        rig.miso.push_back(10);
+        for (unsigned offset : row.passes)
+            for (unsigned a = 0; a <= 35; ++a)
+                rig.miso.push_back(static_cast<std::uint8_t>(0x30 + a + offset));
+        rig.miso.push_back(0x99); // a pass too many would read this
+
+        EXPECT_EQ(Read8051Settings(rig.ctx), 1);
+        EXPECT_EQ(rig.ctx.readsDisagreed, row.disagreed);
+        EXPECT_EQ(DataReads(rig.Trace()), 1 + 36 * static_cast<long>(row.passes.size()));
+        for (unsigned i = 1; i <= 36; ++i)
+            EXPECT_EQ(rig.image[i], static_cast<int>(0x30 + i - 1 + row.passes.back())) << i;
+        // The bar runs from 0 again for each pass.
+        const std::vector<int> positions = rig.sink.Values(Kind::Position);
+        EXPECT_EQ(std::count(positions.begin(), positions.end(), 0),
+                  static_cast<long>(row.passes.size()));
+    }
+}
+
 TEST(Mcs51Settings, RevisionOutside1To10FailsReadAndWrite) {
     for (std::uint8_t revision : {0, 11, 0xFF}) {
         for (bool write : {false, true}) {

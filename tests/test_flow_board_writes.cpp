@@ -84,11 +84,10 @@ TEST(UploadFlow, RawViewComesBeforeTheWriteAndInvalidSettingsNeverReachThePort) 
     b.host.log.clear();
     b.state.runOptions.displayDataMemRaw = 1;
     EXPECT_EQ(UploadConfiguration(b.ctx), 1);
-    // The board read (twice) before the write, and read back (twice) after it.
-    EXPECT_EQ(b.host.log,
-              (std::vector<std::string>{"collect page", "message Raw Memory Values", "operation 0",
-                                        "operation 4", "operation 4", "operation 1", "operation 5",
-                                        "operation 4", "operation 4"}));
+    // The board read before the write, and read back after it.
+    EXPECT_EQ(b.host.log, (std::vector<std::string>{"collect page", "message Raw Memory Values",
+                                                    "operation 0", "operation 4", "operation 1",
+                                                    "operation 5", "operation 4"}));
     EXPECT_EQ(b.host.messages.back().text.rfind("Raw values that will be written", 0), 0u);
 
     b.host.log.clear();
@@ -172,8 +171,8 @@ TEST_P(StrictBoard, FirmwareUpdateWritesImageThenSettingsThenRequestsARead) {
     const int settings = family == Family::Avr ? 5 : 1;
     const int read = family == Family::Avr ? 4 : 0;
     const std::vector<int> ops = b.host.Operations();
-    // The settings write, then its read-back, twice.
-    EXPECT_EQ(std::vector<int>(ops.end() - 3, ops.end()), (std::vector<int>{settings, read, read}));
+    // The settings write, then its read-back.
+    EXPECT_EQ(std::vector<int>(ops.end() - 2, ops.end()), (std::vector<int>{settings, read}));
     EXPECT_EQ(std::count(ops.begin(), ops.end(), fw), 1);
     EXPECT_EQ(std::count(ops.begin(), ops.end(), settings), 1);
     // The read request is queued before the completion message.
@@ -199,7 +198,7 @@ TEST(FirmwareFlow, FileForAnotherBoardOrMalformedLeavesTheBoardAlone) {
     EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_EQ(b.host.messages.size(), 2u);
 
-    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4, 4})); // the download only
+    EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4})); // the download only
     EXPECT_EQ(b.board.state().code, before);
     EXPECT_EQ(b.state.FirmwareImageText, "kept\n");
 }
@@ -445,8 +444,8 @@ TEST_P(StrictBoard, FactoryDefaultsBoardRestoresItsFactoryBlockAndIsReadBack) {
     const std::uint64_t before = b.board.nowNs();
     EXPECT_TRUE(FactoryDefaults(b.ctx));
     EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Confirm Factory Reset"}));
-    EXPECT_EQ(b.host.Operations(), family == Family::Avr ? (std::vector<int>{1, 5, 0, 4, 4})
-                                                         : (std::vector<int>{1, 0, 0}));
+    EXPECT_EQ(b.host.Operations(),
+              family == Family::Avr ? (std::vector<int>{1, 5, 0, 4}) : (std::vector<int>{1, 0}));
     EXPECT_TRUE(std::equal(factory.begin(), factory.end(), b.board.state().data.begin()));
     for (std::size_t i = 1; i < kImageEntries; ++i)
         EXPECT_EQ(b.state.settingsImage[i], b.BoardEntry(i)) << i;

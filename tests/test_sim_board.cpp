@@ -599,6 +599,18 @@ TEST(SimBoardClock, PacedBoardKeepsStepWithTheWallClock) {
     EXPECT_EQ(wall.now, before);
     EXPECT_EQ(board.nowNs() - kSimStartNs, 3'500'000'000u); // pacing never moves virtual time
 
+    // A board left to settle once the program is done with it takes no real
+    // time, and pacing takes up from there.
+    s.pace = 1.0;
+    SimBoard done(s, wall);
+    done.PortWrite(static_cast<std::uint16_t>(s.address), 0x04); // RESET released
+    before = wall.now;
+    done.Settle();
+    EXPECT_GE(done.nowNs() - kSimStartNs, kFirmwareStartNs); // the firmware started
+    EXPECT_EQ(wall.now, before);
+    done.SleepMs(1000);
+    EXPECT_EQ(wall.now - before, milliseconds(1000));
+
     // Unpaced, real time is never looked at.
     SimBoard unpaced(AvrBoard(), wall);
     before = wall.now;

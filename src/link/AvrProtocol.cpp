@@ -1,6 +1,7 @@
 #include "link/AvrProtocol.h"
 
 #include "link/HexPair.h"
+#include "link/ReadPasses.h"
 
 #include <vector>
 
@@ -56,6 +57,13 @@ IspBus::Reply ReadCodeByte(IspBus& bus, std::uint8_t instruction, std::uint32_t 
     return bus.Receive(kAvr);
 }
 
+IspBus::Reply ReadLockBits(IspBus& bus) {
+    bus.Send(kAvr, 0x58);
+    bus.Send(kAvr, 0x00);
+    bus.Send(kAvr, 0x00);
+    return bus.Receive(kAvr);
+}
+
 bool StartsWithDataRecordOf16(std::string_view line) {
     return line.substr(0, 3) == ":10";
 }
@@ -95,13 +103,6 @@ void EndSettingsRead(IspBus& bus) {
     ReleaseReset(bus);
     bus.WriteControl(0x00);
     bus.WriteStatus(0x00);
-}
-
-// The values of replies queued for a whole read, once they are wanted.
-template <typename Store>
-void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
-    for (std::size_t i = 0; i < replies.size(); ++i)
-        store(i, bus.Value(replies[i]));
 }
 
 } // namespace
@@ -235,21 +236,21 @@ int ReadAvrSettings(OperationContext& ctx) {
         return 0;
     }
     ctx.progress.SetPosition(0);
-    // The reads are queued; their values land in the image at the end.
-    std::vector<IspBus::Reply> replies;
-    const auto store = [&](std::size_t a, std::uint8_t value) { ctx.image[a] = value; };
-    for (std::uint8_t a = 0; a <= 36; ++a) {
-        if (ctx.StopRequested()) {
-            EndSettingsRead(bus);
-            StoreReplies(bus, replies, store);
-            return 0;
+    // Each pass queues its reads; their values land in the image at the end.
+    const PassesRead read = ReadInPasses(ctx, [&](std::vector<IspBus::Reply>& replies) {
+        for (std::uint8_t a = 0; a <= 36; ++a) {
+            if (ctx.StopRequested())
+                return false;
+            ctx.progress.SetPosition(a + 1);
+            replies.push_back(ReadDataByte(bus, a));
         }
-        ctx.progress.SetPosition(a + 1);
-        replies.push_back(ReadDataByte(bus, a));
-    }
+        return true;
+    });
     EndSettingsRead(bus);
-    StoreReplies(bus, replies, store);
-    return 1;
+    for (std::size_t a = 0; a < read.values.size(); ++a)
+        ctx.image[a] = read.values[a];
+    ctx.readsDisagreed = !read.agreed && read.whole;
+    return read.whole ? 1 : 0;
 }
 
 int WriteAvrSettings(OperationContext& ctx) {
@@ -367,13 +368,6 @@ int WriteAvrFirmware(OperationContext& ctx) {
     return verified();
 }
 
-std::uint8_t IspAvrReadLockBits(IspBus& bus) {
-    bus.Send(kAvr, 0x58);
-    bus.Send(kAvr, 0x00);
-    bus.Send(kAvr, 0x00);
-    return bus.Value(bus.Receive(kAvr));
-}
-
 int ReadAvrCode(OperationContext& ctx) {
     IspBus& bus = ctx.bus;
     StartSettingsOperation(ctx, kTextReadingFirmware);
@@ -381,31 +375,29 @@ int ReadAvrCode(OperationContext& ctx) {
         ReleaseReset(bus);
         return 0;
     }
-    CodeRead& read = *ctx.codeRead;
-    read.memory.clear();
-    read.locked = (IspAvrReadLockBits(bus) & kAvrLockBitLb2) == 0;
-    if (read.locked) {
-        EndSettingsRead(bus);
-        return 1;
-    }
     constexpr std::uint32_t kWords = kAvrCodeBytes / 2;
-    ctx.progress.SetRange(static_cast<int>(kWords));
-    // Queued, low byte then high byte of each word; read out at the end.
-    std::vector<IspBus::Reply> replies;
-    const auto store = [&](std::size_t, std::uint8_t value) { read.memory.push_back(value); };
-    for (std::uint32_t word = 0; word < kWords; ++word) {
-        if (ctx.StopRequested()) {
-            EndSettingsRead(bus);
-            StoreReplies(bus, replies, store);
-            return 0;
+    // Each pass reads the lock bits, then, when they allow it, every word,
+    // low byte then high byte, queued and read out at the end.
+    const PassesRead read = ReadInPasses(ctx, [&](std::vector<IspBus::Reply>& replies) {
+        replies.push_back(ReadLockBits(bus));
+        if ((bus.Value(replies.back()) & kAvrLockBitLb2) == 0)
+            return true;
+        ctx.progress.SetRange(static_cast<int>(kWords));
+        for (std::uint32_t word = 0; word < kWords; ++word) {
+            if (ctx.StopRequested())
+                return false;
+            replies.push_back(ReadCodeByte(bus, 0x20, word));
+            replies.push_back(ReadCodeByte(bus, 0x28, word));
+            ctx.progress.SetPosition(static_cast<int>(word + 1));
         }
-        replies.push_back(ReadCodeByte(bus, 0x20, word));
-        replies.push_back(ReadCodeByte(bus, 0x28, word));
-        ctx.progress.SetPosition(static_cast<int>(word + 1));
-    }
+        return true;
+    });
     EndSettingsRead(bus);
-    StoreReplies(bus, replies, store);
-    return 1;
+    CodeRead& code = *ctx.codeRead;
+    code.locked = !read.values.empty() && (read.values.front() & kAvrLockBitLb2) == 0;
+    code.memory.assign(read.values.begin() + (read.values.empty() ? 0 : 1), read.values.end());
+    ctx.readsDisagreed = !read.agreed && read.whole;
+    return read.whole ? 1 : 0;
 }
 
 } // namespace kelvo

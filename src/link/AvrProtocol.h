@@ -53,11 +53,12 @@ int WriteAvrFirmware(OperationContext& ctx);
 
 // Lock bit LB2 programmed (lock mode 3): the part refuses to be read.
 inline constexpr std::uint8_t kAvrLockBitLb2 = 0x02;
-std::uint8_t IspAvrReadLockBits(IspBus& bus);
 
 // Board operation 8: reads the whole flash into ctx.codeRead, word by word
 // with the instructions the verification uses, after the signature check;
 // a part locked against reading is left unread. 1 when a part answered.
+// With ctx.extraReads the lock bits and the words are read in passes until
+// two agree.
 int ReadAvrCode(OperationContext& ctx);
 
 } // namespace kelvo

@@ -1,6 +1,7 @@
 #include "link/Mcs51Protocol.h"
 
 #include "link/HexPair.h"
+#include "link/ReadPasses.h"
 
 #include <vector>
 
@@ -72,13 +73,6 @@ void StartSettingsOperation(OperationContext& ctx, const char* status) {
 bool RevisionIsValid(IspBus& bus) {
     const int revision = Isp8051ReadDataByte(bus, 19);
     return revision >= k8051RevisionMin && revision <= k8051RevisionMax;
-}
-
-// The values of replies queued for a whole read, once they are wanted.
-template <typename Store>
-void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
-    for (std::size_t i = 0; i < replies.size(); ++i)
-        store(i, bus.Value(replies[i]));
 }
 
 } // namespace
@@ -166,22 +160,22 @@ int Read8051Settings(OperationContext& ctx) {
         ReleaseBoard(bus);
         return 0;
     }
-    // Data address a holds image entry a + 1; entry 0 has no place here. The
-    // reads are queued; their values land in the image at the end.
-    std::vector<IspBus::Reply> replies;
-    const auto store = [&](std::size_t a, std::uint8_t value) { ctx.image[a + 1] = value; };
-    for (std::uint32_t a = 0; a <= 35; ++a) {
-        if (ctx.StopRequested()) {
-            ReleaseBoard(bus);
-            StoreReplies(bus, replies, store);
-            return 0;
+    // Each pass queues its reads; their values land in the image at the end.
+    const PassesRead read = ReadInPasses(ctx, [&](std::vector<IspBus::Reply>& replies) {
+        for (std::uint32_t a = 0; a <= 35; ++a) {
+            if (ctx.StopRequested())
+                return false;
+            replies.push_back(ReadDataByte(bus, a));
+            ctx.progress.SetPosition(static_cast<int>(a + 1));
         }
-        replies.push_back(ReadDataByte(bus, a));
-        ctx.progress.SetPosition(static_cast<int>(a + 1));
-    }
+        return true;
+    });
     ReleaseBoard(bus);
-    StoreReplies(bus, replies, store);
-    return 1;
+    // Data address a holds image entry a + 1; entry 0 has no place here.
+    for (std::size_t a = 0; a < read.values.size(); ++a)
+        ctx.image[a + 1] = read.values[a];
+    ctx.readsDisagreed = !read.agreed && read.whole;
+    return read.whole ? 1 : 0;
 }
 
 int Write8051Settings(OperationContext& ctx) {
@@ -268,25 +262,23 @@ int Read8051Code(OperationContext& ctx) {
         ReleaseBoard(bus);
         return 0;
     }
-    CodeRead& read = *ctx.codeRead;
-    read.memory.clear();
-    read.locked = false;
     ctx.progress.SetRange(static_cast<int>(k8051CodeBytes));
-    // Queued; read out at the end.
-    std::vector<IspBus::Reply> replies;
-    const auto store = [&](std::size_t, std::uint8_t value) { read.memory.push_back(value); };
-    for (std::uint32_t a = 0; a < k8051CodeBytes; ++a) {
-        if (ctx.StopRequested()) {
-            ReleaseBoard(bus);
-            StoreReplies(bus, replies, store);
-            return 0;
+    // Each pass queues its reads; read out at the end.
+    const PassesRead read = ReadInPasses(ctx, [&](std::vector<IspBus::Reply>& replies) {
+        for (std::uint32_t a = 0; a < k8051CodeBytes; ++a) {
+            if (ctx.StopRequested())
+                return false;
+            replies.push_back(ReadCodeByte(bus, a));
+            ctx.progress.SetPosition(static_cast<int>(a + 1));
         }
-        replies.push_back(ReadCodeByte(bus, a));
-        ctx.progress.SetPosition(static_cast<int>(a + 1));
-    }
+        return true;
+    });
     ReleaseBoard(bus);
-    StoreReplies(bus, replies, store);
-    return 1;
+    CodeRead& code = *ctx.codeRead;
+    code.locked = false;
+    code.memory = read.values;
+    ctx.readsDisagreed = !read.agreed && read.whole;
+    return read.whole ? 1 : 0;
 }
 
 } // namespace kelvo

@@ -55,6 +55,11 @@ struct OperationContext {
     // Set when a board answered (its signature right) but failed the read
     // check, which no cable problem explains.
     bool failedReadCheck = false;
+    // Passes a settings or code read may make after its first until two in
+    // a row agree (0: one pass); readsDisagreed tells that none did, and
+    // the image or codeRead then holds the last pass.
+    int extraReads = 0;
+    bool readsDisagreed = false;
     float delayMultiplier = 1.0f;
     CalibrationClock calibrationClock = CalibrationClock::Microseconds;
     // Entries a settings write sends, bit i for entry i; the board keeps its

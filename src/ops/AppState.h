@@ -31,6 +31,8 @@ struct AppState {
     // The last operation met a board that answered (its signature right) but
     // failed the read check: not a cable or power problem.
     bool failedReadCheck = false;
+    // The last operation read a board whose passes never agreed twice.
+    bool readsDisagreed = false;
     float stepsRemaining = 0.0f;
     std::string FirmwareImageText;
     CodeRead codeRead; // the code memory read last (a firmware backup)

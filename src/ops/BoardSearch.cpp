@@ -47,9 +47,11 @@ void RunBoardOperation(FlowContext& ctx, const OperationRequest& request, Settin
         op.entriesToWrite = EntriesToWrite(entries, ctx.state.settingsImage);
         op.stop = ctx.stop;
         op.codeRead = &ctx.state.codeRead;
+        op.extraReads = kExtraReads;
         StartOperation(static_cast<OperationCode>(request.operation), request.initialStatus, op,
                        ctx.state.operationSucceeded);
         ctx.state.failedReadCheck = op.failedReadCheck;
+        ctx.state.readsDisagreed = op.readsDisagreed;
     });
 }
 

@@ -49,8 +49,15 @@ enum class SettingsEntries { PageOnly, Every };
 // Those entries of `image` as a mask, bit i for entry i.
 std::uint64_t EntriesToWrite(SettingsEntries entries, const BoardSettingsImage& image);
 
+// Passes after the first that a read may make before a board's answers are
+// given up on: a cable that flips a bit now and then gets through, one that
+// flips bits on every pass does not.
+inline constexpr int kExtraReads = 3;
+
 // Runs one board operation in a progress window; the outcome is left in
-// operationSucceeded.
+// operationSucceeded. Every read it makes is confirmed: read again in the
+// same programming session until two passes agree (readsDisagreed when
+// none did).
 void RunBoardOperation(FlowContext& ctx, const OperationRequest& request,
                        SettingsEntries entries = SettingsEntries::PageOnly);
 

@@ -2,54 +2,18 @@
 
 #include "link/Operation.h"
 
-#include <utility>
-
 namespace kelvo {
 
 namespace {
 
 constexpr char kNoisyCable[] = "The programming cable may be loose, too long or picking up noise.";
 
-// Reads with `operation` until a read agrees with an earlier one; `take`
-// gives what a read left behind. The first read has been made already.
-template <typename Take> bool ReadUntilTwoAgree(FlowContext& ctx, int operation, Take take) {
-    auto last = take();
-    OperationRequest request;
-    request.operation = operation;
-    request.initialStatus = SearchStatusText(
-        ctx.state.link.portBase, operation == kOpReadAvrSettings || operation == kOpReadAvrCode);
-    request.warning = kFlowWarning;
-    for (int read = 0; read <= kExtraReads; ++read) {
-        if (ctx.stop && ctx.stop->requested)
-            break;
-        RunBoardOperation(ctx, request);
-        if (ctx.state.operationSucceeded != 1)
-            continue; // nothing to compare; the next read is compared with the last good one
-        auto now = take();
-        if (now == last)
-            return true;
-        last = std::move(now);
-    }
-    ctx.state.operationSucceeded = 0;
-    return false;
-}
-
-// What ended a read that never agreed: a stop (the flow says what it says
-// after any stopped search) or the board's own disagreement.
+// A board answered, but its passes never agreed: the user is told, and the
+// flow ends as after failed attempts.
 AttemptResult NotConfirmed(FlowContext& ctx, const std::string& caption, const std::string& text) {
-    if (ctx.stop && ctx.stop->requested)
-        return AttemptResult::Failed;
+    ctx.state.operationSucceeded = 0;
     ctx.host.ShowMessage(text, caption, MessageIcon::Exclamation, MessageButtons::Ok);
     return AttemptResult::Disagreed;
-}
-
-int OperationOf(AttemptResult found, int operation8051, int operationAvr) {
-    return found == AttemptResult::Avr ? operationAvr : operation8051;
-}
-
-bool ReadSettingsAgain(FlowContext& ctx, AttemptResult family) {
-    return ReadUntilTwoAgree(ctx, OperationOf(family, kOpRead8051Settings, kOpReadAvrSettings),
-                             [&] { return ctx.state.settingsImage; });
 }
 
 AttemptResult SettingsDisagreed(FlowContext& ctx) {
@@ -64,17 +28,14 @@ AttemptResult SettingsDisagreed(FlowContext& ctx) {
 
 AttemptResult ReadSettingsConfirmed(FlowContext& ctx) {
     const AttemptResult found = BoardAttemptSequence(ctx, kOpRead8051Settings, kOpReadAvrSettings);
-    if (!Succeeded(found) || ReadSettingsAgain(ctx, found))
+    if (!Succeeded(found) || !ctx.state.readsDisagreed)
         return found;
     return SettingsDisagreed(ctx);
 }
 
 AttemptResult ReadCodeConfirmed(FlowContext& ctx) {
     const AttemptResult found = BoardAttemptSequence(ctx, kOpRead8051Code, kOpReadAvrCode);
-    const CodeRead& read = ctx.state.codeRead;
-    if (!Succeeded(found) ||
-        ReadUntilTwoAgree(ctx, OperationOf(found, kOpRead8051Code, kOpReadAvrCode),
-                          [&] { return std::make_pair(read.locked, read.memory); }))
+    if (!Succeeded(found) || !ctx.state.readsDisagreed)
         return found;
     return NotConfirmed(ctx, "Firmware Read Failed",
                         std::string("A board answered, but its firmware read differently each "
@@ -97,19 +58,25 @@ bool VerifySettingsWritten(FlowContext& ctx, AttemptResult written,
     const BoardSettingsImage sent = image;
     // The write's own check reads each byte once, right after writing it;
     // this read sees them all, and what a stray write did to a neighbour.
-    RunBoardOperation(ctx, [&] {
-        OperationRequest request;
-        request.operation = OperationOf(written, kOpRead8051Settings, kOpReadAvrSettings);
-        request.initialStatus =
-            SearchStatusText(ctx.state.link.portBase, written == AttemptResult::Avr);
-        request.warning = kFlowWarning;
-        return request;
-    }());
-    const bool read = ReadSettingsAgain(ctx, written);
+    const bool avr = written == AttemptResult::Avr;
+    OperationRequest request;
+    request.operation = avr ? kOpReadAvrSettings : kOpRead8051Settings;
+    request.initialStatus = SearchStatusText(ctx.state.link.portBase, avr);
+    request.warning = kFlowWarning;
+    // The board answered the write; one that does not answer the read at
+    // once (a check byte read wrong) is asked again.
+    ctx.state.operationSucceeded = 0;
+    for (int read = 0; read <= kExtraReads && ctx.state.operationSucceeded != 1; ++read) {
+        if (StopRequested(ctx))
+            break;
+        RunBoardOperation(ctx, request);
+    }
+    const bool read = ctx.state.operationSucceeded == 1 && !ctx.state.readsDisagreed;
     const BoardSettingsImage back = image;
     image = sent;
     if (!read) {
-        SettingsDisagreed(ctx);
+        if (!StopRequested(ctx))
+            SettingsDisagreed(ctx);
         return false;
     }
     const std::uint64_t mask = EntriesToWrite(SettingsEntries::PageOnly, sent);

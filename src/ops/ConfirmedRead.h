@@ -4,16 +4,11 @@
 
 namespace kelvo {
 
-// Reads after the first that may disagree before a board's answers are
-// given up on: a cable that flips a bit now and then gets through, one that
-// flips bits on every read does not.
-inline constexpr int kExtraReads = 3;
-
-// Reads the settings as a search does, then reads them again from the board
-// that answered until two reads in a row agree, so that nothing kept,
-// shown or written back rests on a single pass over a noisy cable.
-// Disagreed: no two reads agreed; the user has been told, and the image
-// holds the last read.
+// Reads the settings as a search does; the board that answers is read in
+// passes until two agree (RunBoardOperation), so that nothing kept, shown
+// or written back rests on a single pass over a noisy cable.
+// Disagreed: no two passes agreed; the user has been told, and the image
+// holds the last pass.
 AttemptResult ReadSettingsConfirmed(FlowContext& ctx);
 
 // The same for the whole code memory (state.codeRead).

@@ -81,10 +81,16 @@ void SimBoard::PortWriteRepeated(std::uint16_t port, std::uint8_t value, std::ui
 }
 
 void SimBoard::Settle() {
+    settling_ = true;
     if (pending_.active)
         Advance(pending_.endNs > now_ ? pending_.endNs - now_ : 0);
     if (firmwareStartNs_ != 0)
         Advance(firmwareStartNs_ > now_ ? firmwareStartNs_ - now_ : 0);
+    settling_ = false;
+    // Pacing takes up from here, as after the program waited elsewhere.
+    paceWall_ = wall_->Now();
+    paceVirtualNs_ = lastPaceNs_ = nextPaceNs_ = now_;
+    ScheduleNextEvent();
 }
 
 void SimBoard::RunEvents() {
@@ -92,7 +98,7 @@ void SimBoard::RunEvents() {
         FinishWrite();
     if (firmwareStartNs_ != 0 && now_ >= firmwareStartNs_)
         StartFirmware();
-    if (state_.pace > 0.0 && now_ >= nextPaceNs_)
+    if (state_.pace > 0.0 && !settling_ && now_ >= nextPaceNs_)
         Pace();
     ScheduleNextEvent();
 }

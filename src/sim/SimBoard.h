@@ -72,7 +72,8 @@ public:
 
     // Lets virtual time run on until nothing is pending: a write in progress
     // finishes and a part out of reset starts its firmware, as they would on
-    // a powered board after the program ends.
+    // a powered board after the program ends. A paced board does not wait
+    // for it: nobody waits for a board once the program is done with it.
     void Settle();
 
     // Memories and settings as they are now (for writing back).
@@ -172,6 +173,7 @@ private:
     std::uint64_t paceVirtualNs_ = 0; // virtual time at paceWall_
     std::uint64_t lastPaceNs_ = 0;    // virtual time of the last look at the wall clock
     std::uint64_t nextPaceNs_ = 0;
+    bool settling_ = false; // virtual time runs on without the wall clock
 
     std::uint64_t rng_;
     std::uint64_t errorThreshold_ = 0; // flip when a draw is below this
