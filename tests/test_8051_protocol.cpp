@@ -126,19 +126,24 @@ TEST(Mcs51Settings, ConfirmedReadMakesPassesUntilTwoInARowAgree) {
     }
 }
 
-TEST(Mcs51Settings, RevisionOutside1To10FailsReadAndWrite) {
+TEST(Mcs51Settings, RevisionOutside1To10FailsReadAndWriteAndCodeRead) {
+    int (*const operations[])(OperationContext&) = {Read8051Settings, Write8051Settings,
+                                                    Read8051Code};
     for (std::uint8_t revision : {0, 11, 0xFF}) {
-        for (bool write : {false, true}) {
+        for (int op = 0; op < 3; ++op) {
             OperationRig rig;
-            rig.ctx.bypassReadCheck = write ? 1 : 0; // never lets a write through
+            CodeRead code;
+            rig.ctx.codeRead = &code;
+            rig.ctx.bypassReadCheck = op > 0 ? 1 : 0; // never lets a write or code read through
             rig.image.fill(0x12);
             rig.miso.push_back(revision);
-            EXPECT_EQ(write ? Write8051Settings(rig.ctx) : Read8051Settings(rig.ctx), 0);
+            EXPECT_EQ(operations[op](rig.ctx), 0);
             Tokens expected = SettingsStart();
             Append(expected, ReadData(19, revision));
             expected.push_back("D00");
-            EXPECT_EQ(rig.Trace(), expected) << int(revision) << write;
+            EXPECT_EQ(rig.Trace(), expected) << int(revision) << op;
             EXPECT_EQ(rig.image[1], 0x12);
+            EXPECT_TRUE(code.memory.empty());
         }
     }
 }

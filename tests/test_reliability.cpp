@@ -122,7 +122,6 @@ TEST(BitErrors, NoFlowCallsACorruptedResultASuccess) {
 // A read-locked 8051-family part reads blank; bit errors must not turn
 // that into a backup of noise, nor reads that differ into a copy.
 TEST(BitErrors, ReadsThatNeverAgreeAreRefusedAndALockedPartIsNeverCopied) {
-    bool disagreed = false;
     for (std::uint64_t seed = 1; seed <= 4; ++seed) {
         SimBoardState s = BoardWithSettings(Family::Mcs51, ValidBoardSettings(3, 3, 5));
         s.lockBits = 0xFC;
@@ -131,25 +130,47 @@ TEST(BitErrors, ReadsThatNeverAgreeAreRefusedAndALockedPartIsNeverCopied) {
         FlowBench b(s);
         EXPECT_NE(ReadFirmware(b.ctx), FirmwareRead::Read) << seed;
     }
-    // So noisy that no two reads agree: refused, and the user is told why.
-    for (std::uint64_t seed = 1; seed <= 40 && !disagreed; ++seed) {
-        SimBoardState s = BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5));
-        s.faults.bitErrorRate = 3e-3;
-        s.faults.bitErrorSeed = seed;
-        FlowBench b(s);
-        b.state.runOptions.avrOnly = 1;
-        DownloadConfiguration(b.ctx);
-        if (b.host.Captions() != std::vector<std::string>{"Board Read Failed"})
-            continue;
-        disagreed = b.host.messages[0].text.find("read differently each time") != std::string::npos;
-        if (disagreed) {
-            EXPECT_EQ(b.state.boardInfo.boardLoaded, 0);
-            // The read that found the board made all its passes; nothing after it.
-            EXPECT_EQ(b.host.Operations().back(), 4);
-            EXPECT_LE(b.host.Operations().size(), 2u);
+    // So noisy that no two passes agree: refused, and the user is told why.
+    struct Refusal {
+        bool firmware;
+        double rate;
+        const char* caption;
+        const char* text;
+    };
+    const Refusal refusals[] = {
+        {false, 3e-3, "Board Read Failed",
+         "A board answered, but its settings read differently each time they were read, so "
+         "they cannot be trusted. The programming cable may be loose, too long or picking up "
+         "noise.\n\nWhen you have verified the connections, try again."},
+        {true, 1e-4, "Firmware Read Failed",
+         "A board answered, but its firmware read differently each time it was read, so no "
+         "copy has been made. The programming cable may be loose, too long or picking up "
+         "noise."},
+    };
+    for (const Refusal& r : refusals) {
+        bool disagreed = false;
+        for (std::uint64_t seed = 1; seed <= 40 && !disagreed; ++seed) {
+            SimBoardState s = BoardWithSettings(Family::Avr, ValidBoardSettings(3, 3, 5));
+            s.faults.bitErrorRate = r.rate;
+            s.faults.bitErrorSeed = seed;
+            FlowBench b(s);
+            b.state.runOptions.avrOnly = 1;
+            if (r.firmware) {
+                EXPECT_NE(ReadFirmware(b.ctx), FirmwareRead::Read);
+            } else {
+                DownloadConfiguration(b.ctx);
+                EXPECT_EQ(b.state.boardInfo.boardLoaded, 0);
+            }
+            disagreed = b.host.Captions() == std::vector<std::string>{r.caption} &&
+                        b.host.messages[0].text == r.text;
+            if (disagreed) {
+                // The read that found the board made all its passes; nothing after it.
+                EXPECT_EQ(b.host.Operations().back(), r.firmware ? 8 : 4);
+                EXPECT_LE(b.host.Operations().size(), 2u);
+            }
         }
+        EXPECT_TRUE(disagreed) << r.caption;
     }
-    EXPECT_TRUE(disagreed);
 }
 
 namespace {
