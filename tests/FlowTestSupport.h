@@ -3,10 +3,12 @@
 #include "ScriptedFlowHost.h"
 #include "app/SimConnection.h"
 #include "link/FtdiIspBus.h"
+#include "link/UsbaspBus.h"
 #include "ops/BoardSearch.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimBoard.h"
 #include "sim/SimFtdiDevice.h"
+#include "sim/SimUsbasp.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +68,7 @@ inline std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
 }
 
 // What the board operations of a flow go through to the simulated board.
-enum class Programmer { Parallel, Ft232r };
+enum class Programmer { Parallel, Ft232r, Usbasp };
 
 // One flow run: fresh state, a scripted host, and a simulated board behind
 // the chosen programmer.
@@ -79,8 +81,11 @@ struct FlowBench {
             std::string error;
             usb = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
             EXPECT_TRUE(usb) << error;
-            ctx.programmer = usb.get();
+        } else if (programmer == Programmer::Usbasp) {
+            usbasp = std::make_unique<SimUsbasp>(board, board, board.state().address);
+            usb = std::make_unique<UsbaspBus>(*usbasp, board);
         }
+        ctx.programmer = usb.get();
         state.recoveryFolder = TempPath("recovery").string();
     }
 
@@ -88,8 +93,22 @@ struct FlowBench {
     ScriptedFlowHost host;
     SimBoard board;
     FlowContext ctx{state, host, board, board};
+    std::unique_ptr<SimUsbasp> usbasp; // before the bus that talks to it
     std::unique_ptr<IspBus> usb;
-    SimFtdiDevice* ftdi = nullptr;
+    SimFtdiDevice* ftdi = nullptr; // owned by the bus
+
+    // USB round trips so far; none through the parallel port.
+    std::uint64_t RoundTrips() const {
+        return ftdi ? ftdi->roundTrips() : usbasp ? usbasp->transfers() : 0;
+    }
+
+    // The USB programmer is pulled out: its next transfer fails.
+    void Unplug() {
+        if (ftdi)
+            ftdi->Unplug();
+        if (usbasp)
+            usbasp->UnplugAfter(0);
+    }
 
     // Entry i of the board's settings block as the board holds it now.
     int BoardEntry(std::size_t i) const {
