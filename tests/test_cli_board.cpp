@@ -4,6 +4,7 @@
 #include "FirmwareTestImages.h"
 #include "app/BoardConnection.h"
 #include "app/SimConnection.h"
+#include "app/cli/BoardCommands.h"
 #include "app/cli/Cli.h"
 #include "files/SafeWrite.h"
 #include "ops/FirmwareImageHex.h"
@@ -569,6 +570,40 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(help.exit, 0);
     for (const char* code : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  130 "})
         EXPECT_NE(help.out.find(code), std::string::npos) << code;
+}
+
+// The listing of what a simulated scan of the buses found: each device known
+// by its USB identifier, named as --programmer takes it.
+TEST(ProgrammersListing, NamesEachProgrammerFoundAndWhetherItCanBeOpened) {
+    struct Seen {
+        std::uint16_t vendor, product;
+        const char* serial;
+        bool denied;
+    };
+    const Seen bus[] = {
+        {0x16C0, 0x05DC, "A1", false}, {0x16C0, 0x05DC, "", true}, {0x0403, 0x6001, "FT9X", false},
+        {0x0403, 0x6014, "", false},   {0x0403, 0x6010, "", true}, {0x0403, 0x6015, "X", false},
+        {0x16C0, 0x05DD, "", false},
+    };
+    std::vector<UsbProgrammerFound> found;
+    for (const Seen& s : bus)
+        if (std::optional<UsbProgrammerFound> f = UsbProgrammerModel(s.vendor, s.product)) {
+            f->serial = s.serial;
+            f->where = "bus 1 device " + std::to_string(found.size() + 4);
+            f->denied = s.denied;
+            found.push_back(*f);
+        }
+    const std::string parallel =
+        "parallel        the cable on the parallel port (a port cannot tell whether it is there)\n";
+    EXPECT_EQ(ProgrammerListing({}), parallel + "No USB programmer found.\n");
+    EXPECT_EQ(ProgrammerListing(found),
+              parallel + "usbasp:A1       USBasp on bus 1 device 4\n"
+                         "usbasp          USBasp on bus 1 device 5: permission denied (see "
+                         "docs/programmers.md)\n"
+                         "ft232r:FT9X     FT232R on bus 1 device 6\n"
+                         "ft232r          FT232H on bus 1 device 7, no serial\n"
+                         "ft232r          FT2232H on bus 1 device 8: permission denied (see "
+                         "docs/programmers.md)\n");
 }
 
 TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {
