@@ -70,38 +70,26 @@ inline std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
 // What the board operations of a flow go through to the simulated board.
 enum class Programmer { Parallel, Ft232r, Usbasp };
 
-// One flow run: fresh state, a scripted host, and a simulated board behind
-// the chosen programmer.
-struct FlowBench {
-    explicit FlowBench(SimBoardState boardState, Programmer programmer = Programmer::Parallel)
-        : board(std::move(boardState)) {
-        if (programmer == Programmer::Ft232r) {
+// A simulated programmer of this kind on the board's programming header:
+// for a USB one, the simulated device and the bus the flows go through.
+struct SimProgrammer {
+    SimProgrammer(Programmer kind, SimBoard& board) {
+        if (kind == Programmer::Ft232r) {
             auto device = std::make_unique<SimFtdiDevice>(board);
             ftdi = device.get();
             std::string error;
-            usb = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
-            EXPECT_TRUE(usb) << error;
-        } else if (programmer == Programmer::Usbasp) {
+            bus = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
+            EXPECT_TRUE(bus) << error;
+        } else if (kind == Programmer::Usbasp) {
             usbasp = std::make_unique<SimUsbasp>(board, board, board.state().address);
-            usb = std::make_unique<UsbaspBus>(*usbasp, board);
+            bus = std::make_unique<UsbaspBus>(*usbasp, board);
         }
-        ctx.programmer = usb.get();
-        state.recoveryFolder = TempPath("recovery").string();
     }
-
-    AppState state;
-    ScriptedFlowHost host;
-    SimBoard board;
-    FlowContext ctx{state, host, board, board};
-    std::unique_ptr<SimUsbasp> usbasp; // before the bus that talks to it
-    std::unique_ptr<IspBus> usb;
-    SimFtdiDevice* ftdi = nullptr; // owned by the bus
 
     // USB round trips so far; none through the parallel port.
     std::uint64_t RoundTrips() const {
         return ftdi ? ftdi->roundTrips() : usbasp ? usbasp->transfers() : 0;
     }
-
     // The USB programmer is pulled out: its next transfer fails.
     void Unplug() {
         if (ftdi)
@@ -109,6 +97,26 @@ struct FlowBench {
         if (usbasp)
             usbasp->UnplugAfter(0);
     }
+
+    std::unique_ptr<SimUsbasp> usbasp; // before the bus that talks to it
+    std::unique_ptr<IspBus> bus;       // null: the parallel port
+    SimFtdiDevice* ftdi = nullptr;     // owned by the bus
+};
+
+// One flow run: fresh state, a scripted host, and a simulated board behind
+// the chosen programmer.
+struct FlowBench {
+    explicit FlowBench(SimBoardState boardState, Programmer programmer = Programmer::Parallel)
+        : board(std::move(boardState)), via(programmer, board) {
+        ctx.programmer = via.bus.get();
+        state.recoveryFolder = TempPath("recovery").string();
+    }
+
+    AppState state;
+    ScriptedFlowHost host;
+    SimBoard board;
+    FlowContext ctx{state, host, board, board};
+    SimProgrammer via;
 
     // Entry i of the board's settings block as the board holds it now.
     int BoardEntry(std::size_t i) const {

@@ -38,13 +38,13 @@ void UpdateWithBackup(FlowBench& b, Family) {
     const std::vector<std::uint8_t> code = RandomCode(512, 7);
     b.host.files.push_back(WriteFirmwareFile(3, code).string());
     b.state.settingsImage[entry::debounce] = 9;
-    const std::uint64_t trips = b.RoundTrips();
+    const std::uint64_t trips = b.via.RoundTrips();
     EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete);
     // A USB programmer sends pages and verify reads in batches: one request
     // per instruction would take more than one per byte of the whole code
     // memory.
-    if (b.usb) {
-        EXPECT_LT(b.RoundTrips() - trips, 3 * code.size());
+    if (b.via.bus) {
+        EXPECT_LT(b.via.RoundTrips() - trips, 3 * code.size());
     }
     const std::vector<std::uint8_t>& now = b.board.state().code;
     EXPECT_TRUE(std::equal(code.begin(), code.end(), now.begin()));
@@ -67,7 +67,7 @@ void DownloadFails(FlowBench& b, Family) {
     DownloadConfiguration(b.ctx);
     EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4, 0, 4}));
     std::vector<std::string> captions = {"Board Read Failed"};
-    if (b.usbasp) {
+    if (b.via.usbasp) {
         captions.push_back("Kelvo"); // it may be an 8051 board, which it cannot reach
         EXPECT_EQ(b.host.messages.back().text, kTextAvrOnlyProgrammer);
     }
@@ -93,14 +93,15 @@ void UnpluggedMidWrite(FlowBench& b, Family family) {
     const int write = family == Family::Avr ? kOpWriteAvrFirmware : kOpWrite8051Firmware;
     b.host.onPosition = [&](int position) {
         if (position == 8 && b.host.requests.back().operation == write)
-            b.Unplug();
+            b.via.Unplug();
     };
     EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_FALSE(std::equal(code.begin(), code.end(), b.board.state().code.begin()));
-    EXPECT_EQ(b.usb->Fault(), b.usbasp ? "The USBasp stopped answering: it was unplugged, or its "
-                                         "USB connection failed."
-                                       : "The FTDI programmer stopped answering: writing to it "
-                                         "failed (USB device unavailable).");
+    EXPECT_EQ(b.via.bus->Fault(), b.via.usbasp
+                                      ? "The USBasp stopped answering: it was unplugged, or its "
+                                        "USB connection failed."
+                                      : "The FTDI programmer stopped answering: writing to it "
+                                        "failed (USB device unavailable).");
 }
 
 struct FlowCase {
