@@ -6,18 +6,14 @@
 // with 1 ms per round trip. The USBasp programs AVR parts only. The wall
 // time is the simulation's own.
 #include "BenchFirmware.h"
-#include "link/FtdiIspBus.h"
+#include "app/SimConnection.h"
 #include "link/Operation.h"
 #include "link/ParallelIspBus.h"
-#include "link/UsbaspBus.h"
 #include "sim/SimBoard.h"
-#include "sim/SimFtdiDevice.h"
-#include "sim/SimUsbasp.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 
 using namespace kelvo;
@@ -27,56 +23,22 @@ namespace {
 using bench::FirmwareJob;
 using bench::NullSink;
 
-enum class Via { Parallel, Ft232r, Usbasp };
-
-// The programmer between the operation and the simulated board, and what it
-// counts.
-struct Programmer {
-    Programmer(Via via, SimBoard& board) : link(board, board, params), parallel(link) {
-        if (via == Via::Ft232r) {
-            auto device = std::make_unique<SimFtdiDevice>(board);
-            ftdi = device.get();
-            std::string error;
-            ftdiBus = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
-        } else if (via == Via::Usbasp) {
-            usbasp = std::make_unique<SimUsbasp>(board, board, board.state().address);
-            usbaspBus = std::make_unique<UsbaspBus>(*usbasp, board);
-        }
-    }
-    IspBus& bus() {
-        return ftdiBus     ? static_cast<IspBus&>(*ftdiBus)
-               : usbaspBus ? static_cast<IspBus&>(*usbaspBus)
-                           : parallel;
-    }
-    double RoundTrips() const {
-        return static_cast<double>(ftdi ? ftdi->roundTrips()
-                                        : usbaspBus->programmer().roundTrips());
-    }
-    double BytesMoved() const {
-        return static_cast<double>(ftdi ? ftdi->bytesMoved()
-                                        : usbaspBus->programmer().bytesMoved());
-    }
-
-    LinkParams params;
-    Link link;
-    ParallelIspBus parallel;
-    std::unique_ptr<FtdiIspBus> ftdiBus;
-    SimFtdiDevice* ftdi = nullptr; // owned by its bus
-    std::unique_ptr<SimUsbasp> usbasp;
-    std::unique_ptr<UsbaspBus> usbaspBus;
-};
-
-void BM_FirmwareWrite(benchmark::State& state, Family family, Via via) {
+void BM_FirmwareWrite(benchmark::State& state, Family family, ProgrammerKind via) {
     const std::size_t size = family == Family::Avr ? 8192 : 4096;
     const FirmwareJob job(size, "kelvo_bench_firmware_" + std::to_string(size) + ".efw");
     double seconds = 0, accesses = 0, roundTrips = 0, bytes = 0;
     for (auto _ : state) {
         SimBoard board(MakeErasedSimBoard(family));
-        Programmer programmer(via, board);
+        LinkParams params;
+        Link link(board, board, params);
+        ParallelIspBus parallel(link);
+        std::string error;
+        const SimProgrammer programmer(via, board, error);
         NullSink sink;
         std::array<std::int32_t, 37> image{};
         float steps = 0;
-        OperationContext ctx(programmer.bus(), sink, image, job.text, steps);
+        OperationContext ctx(programmer.bus() ? *programmer.bus() : parallel, sink, image, job.text,
+                             steps);
         ctx.firmwarePath = job.tokens.string();
         std::int32_t succeeded = 0;
         const std::uint64_t start = board.nowNs();
@@ -86,14 +48,14 @@ void BM_FirmwareWrite(benchmark::State& state, Family family, Via via) {
             !std::equal(job.code.begin(), job.code.end(), board.state().code.begin()))
             state.SkipWithError("firmware did not verify");
         seconds = static_cast<double>(board.nowNs() - start) * 1e-9;
-        if (via == Via::Parallel) {
+        if (via == ProgrammerKind::Parallel) {
             accesses = seconds * 1e9 / board.state().busCycleNs;
         } else {
-            roundTrips = programmer.RoundTrips();
-            bytes = programmer.BytesMoved();
+            roundTrips = static_cast<double>(programmer.RoundTrips());
+            bytes = static_cast<double>(programmer.BytesMoved());
         }
     }
-    if (via == Via::Parallel) {
+    if (via == ProgrammerKind::Parallel) {
         state.counters["port_accesses"] = accesses;
     } else {
         state.counters["usb_round_trips"] = roundTrips;
@@ -104,13 +66,13 @@ void BM_FirmwareWrite(benchmark::State& state, Family family, Via via) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_FirmwareWrite, avr8k_parallel, Family::Avr, Via::Parallel)
+BENCHMARK_CAPTURE(BM_FirmwareWrite, avr8k_parallel, Family::Avr, ProgrammerKind::Parallel)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FirmwareWrite, avr8k_ft232r, Family::Avr, Via::Ft232r)
+BENCHMARK_CAPTURE(BM_FirmwareWrite, avr8k_ft232r, Family::Avr, ProgrammerKind::Ft232r)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FirmwareWrite, avr8k_usbasp, Family::Avr, Via::Usbasp)
+BENCHMARK_CAPTURE(BM_FirmwareWrite, avr8k_usbasp, Family::Avr, ProgrammerKind::Usbasp)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FirmwareWrite, mcs51_4k_parallel, Family::Mcs51, Via::Parallel)
+BENCHMARK_CAPTURE(BM_FirmwareWrite, mcs51_4k_parallel, Family::Mcs51, ProgrammerKind::Parallel)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FirmwareWrite, mcs51_4k_ft232r, Family::Mcs51, Via::Ft232r)
+BENCHMARK_CAPTURE(BM_FirmwareWrite, mcs51_4k_ft232r, Family::Mcs51, ProgrammerKind::Ft232r)
     ->Unit(benchmark::kMillisecond);

@@ -2,13 +2,9 @@
 
 #include "ScriptedFlowHost.h"
 #include "app/SimConnection.h"
-#include "link/FtdiIspBus.h"
-#include "link/UsbaspBus.h"
 #include "ops/BoardSearch.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimBoard.h"
-#include "sim/SimFtdiDevice.h"
-#include "sim/SimUsbasp.h"
 
 #include <gtest/gtest.h>
 
@@ -67,48 +63,14 @@ inline std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
     return code;
 }
 
-// What the board operations of a flow go through to the simulated board.
-enum class Programmer { Parallel, Ft232r, Usbasp };
-
-// A simulated programmer of this kind on the board's programming header:
-// for a USB one, the simulated device and the bus the flows go through.
-struct SimProgrammer {
-    SimProgrammer(Programmer kind, SimBoard& board) {
-        if (kind == Programmer::Ft232r) {
-            auto device = std::make_unique<SimFtdiDevice>(board);
-            ftdi = device.get();
-            std::string error;
-            bus = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
-            EXPECT_TRUE(bus) << error;
-        } else if (kind == Programmer::Usbasp) {
-            usbasp = std::make_unique<SimUsbasp>(board, board, board.state().address);
-            bus = std::make_unique<UsbaspBus>(*usbasp, board);
-        }
-    }
-
-    // USB round trips so far; none through the parallel port.
-    std::uint64_t RoundTrips() const {
-        return ftdi ? ftdi->roundTrips() : usbasp ? usbasp->transfers() : 0;
-    }
-    // The USB programmer is pulled out: its next transfer fails.
-    void Unplug() {
-        if (ftdi)
-            ftdi->Unplug();
-        if (usbasp)
-            usbasp->UnplugAfter(0);
-    }
-
-    std::unique_ptr<SimUsbasp> usbasp; // before the bus that talks to it
-    std::unique_ptr<IspBus> bus;       // null: the parallel port
-    SimFtdiDevice* ftdi = nullptr;     // owned by the bus
-};
-
 // One flow run: fresh state, a scripted host, and a simulated board behind
 // the chosen programmer.
 struct FlowBench {
-    explicit FlowBench(SimBoardState boardState, Programmer programmer = Programmer::Parallel)
-        : board(std::move(boardState)), via(programmer, board) {
-        ctx.programmer = via.bus.get();
+    explicit FlowBench(SimBoardState boardState,
+                       ProgrammerKind programmer = ProgrammerKind::Parallel)
+        : board(std::move(boardState)), kind(programmer), via(programmer, board, viaError) {
+        EXPECT_EQ(viaError, "");
+        ctx.programmer = via.bus();
         state.recoveryFolder = TempPath("recovery").string();
     }
 
@@ -116,7 +78,9 @@ struct FlowBench {
     ScriptedFlowHost host;
     SimBoard board;
     FlowContext ctx{state, host, board, board};
-    SimProgrammer via;
+    ProgrammerKind kind;
+    std::string viaError;
+    SimProgrammer via; // what the board operations go through
 
     // Entry i of the board's settings block as the board holds it now.
     int BoardEntry(std::size_t i) const {

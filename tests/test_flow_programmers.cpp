@@ -43,7 +43,7 @@ void UpdateWithBackup(FlowBench& b, Family) {
     // A USB programmer sends pages and verify reads in batches: one request
     // per instruction would take more than one per byte of the whole code
     // memory.
-    if (b.via.bus) {
+    if (b.via.bus()) {
         EXPECT_LT(b.via.RoundTrips() - trips, 3 * code.size());
     }
     const std::vector<std::uint8_t>& now = b.board.state().code;
@@ -67,7 +67,7 @@ void DownloadFails(FlowBench& b, Family) {
     DownloadConfiguration(b.ctx);
     EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4, 0, 4}));
     std::vector<std::string> captions = {"Board Read Failed"};
-    if (b.via.usbasp) {
+    if (b.kind == ProgrammerKind::Usbasp) {
         captions.push_back("Kelvo"); // it may be an 8051 board, which it cannot reach
         EXPECT_EQ(b.host.messages.back().text, kTextAvrOnlyProgrammer);
     }
@@ -97,11 +97,11 @@ void UnpluggedMidWrite(FlowBench& b, Family family) {
     };
     EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
     EXPECT_FALSE(std::equal(code.begin(), code.end(), b.board.state().code.begin()));
-    EXPECT_EQ(b.via.bus->Fault(), b.via.usbasp
-                                      ? "The USBasp stopped answering: it was unplugged, or its "
-                                        "USB connection failed."
-                                      : "The FTDI programmer stopped answering: writing to it "
-                                        "failed (USB device unavailable).");
+    EXPECT_EQ(b.via.bus()->Fault(), b.kind == ProgrammerKind::Usbasp
+                                        ? "The USBasp stopped answering: it was unplugged, or its "
+                                          "USB connection failed."
+                                        : "The FTDI programmer stopped answering: writing to it "
+                                          "failed (USB device unavailable).");
 }
 
 struct FlowCase {
@@ -139,14 +139,14 @@ const FlowCase kFlowCases[] = {
 };
 
 struct ProgrammerRow {
-    Programmer programmer;
+    ProgrammerKind programmer;
     const char* name;
     bool avrOnly;
 };
 const ProgrammerRow kProgrammers[] = {
-    {Programmer::Parallel, "Parallel", false},
-    {Programmer::Ft232r, "Ft232r", false},
-    {Programmer::Usbasp, "Usbasp", true},
+    {ProgrammerKind::Parallel, "Parallel", false},
+    {ProgrammerKind::Ft232r, "Ft232r", false},
+    {ProgrammerKind::Usbasp, "Usbasp", true},
 };
 
 using Param = std::tuple<int, Family, int>; // programmer, family, case
@@ -159,8 +159,8 @@ std::vector<Param> Runs() {
         for (const Family family : {Family::Avr, Family::Mcs51})
             for (int c = 0; c < static_cast<int>(std::size(kFlowCases)); ++c) {
                 const bool refused = kProgrammers[p].avrOnly && family == Family::Mcs51;
-                if ((refused && c > 0) ||
-                    (kFlowCases[c].usbOnly && kProgrammers[p].programmer == Programmer::Parallel))
+                if ((refused && c > 0) || (kFlowCases[c].usbOnly &&
+                                           kProgrammers[p].programmer == ProgrammerKind::Parallel))
                     continue;
                 runs.emplace_back(p, family, c);
             }

@@ -41,7 +41,7 @@ public:
     }
     Port& port() override { return board; }
     Clock& clock() override { return board; }
-    IspBus* usbProgrammer() override { return via ? via->bus.get() : nullptr; }
+    IspBus* usbProgrammer() override { return via ? via->bus() : nullptr; }
     bool Save(std::string&) override {
         ++saves;
         return true;

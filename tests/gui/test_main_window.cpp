@@ -382,7 +382,9 @@ TEST_F(MainWindowTest, StatusLineSaysWhatEachFlowDidWithTheTime) {
          "Port 0x278 could not be used"},
         {[&] {
              board->unavailable.clear();
-             board->via = std::make_unique<SimProgrammer>(Programmer::Usbasp, board->board);
+             std::string error;
+             board->via =
+                 std::make_unique<SimProgrammer>(ProgrammerKind::Usbasp, board->board, error);
              std::ofstream(firmware) << FormatFirmwareImage(1, CutIntoRecords(RandomCode(512, 3)));
              Click(1007);
              script.Choose("Open", firmware).Press("Firmware Upload Complete");
