@@ -1,7 +1,6 @@
 #include "link/AvrProtocol.h"
 
 #include "link/HexPair.h"
-#include "link/ReadBackCheck.h"
 
 #include <vector>
 
@@ -96,6 +95,13 @@ void EndSettingsRead(IspBus& bus) {
     ReleaseReset(bus);
     bus.WriteControl(0x00);
     bus.WriteStatus(0x00);
+}
+
+// The values of replies queued for a whole read, once they are wanted.
+template <typename Store>
+void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        store(i, bus.Value(replies[i]));
 }
 
 } // namespace

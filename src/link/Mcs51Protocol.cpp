@@ -1,7 +1,6 @@
 #include "link/Mcs51Protocol.h"
 
 #include "link/HexPair.h"
-#include "link/ReadBackCheck.h"
 
 #include <vector>
 
@@ -73,6 +72,13 @@ void StartSettingsOperation(OperationContext& ctx, const char* status) {
 bool RevisionIsValid(IspBus& bus) {
     const int revision = Isp8051ReadDataByte(bus, 19);
     return revision >= k8051RevisionMin && revision <= k8051RevisionMax;
+}
+
+// The values of replies queued for a whole read, once they are wanted.
+template <typename Store>
+void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        store(i, bus.Value(replies[i]));
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <deque>
 #include <utility>
-#include <vector>
 
 namespace kelvo {
 
@@ -39,13 +38,5 @@ private:
     std::deque<std::pair<IspBus::Reply, std::uint8_t>> pending_;
     bool mismatch_ = false;
 };
-
-// The values of replies queued for a whole read, once they are wanted:
-// store(i, value) for each in turn.
-template <typename Store>
-void StoreReplies(IspBus& bus, const std::vector<IspBus::Reply>& replies, Store store) {
-    for (std::size_t i = 0; i < replies.size(); ++i)
-        store(i, bus.Value(replies[i]));
-}
 
 } // namespace kelvo
