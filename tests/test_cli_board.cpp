@@ -572,27 +572,31 @@ TEST_F(CliBoard, UsageErrors) {
         EXPECT_NE(help.out.find(code), std::string::npos) << code;
 }
 
-// The listing of what a simulated scan of the buses found: each device known
-// by its USB identifier, named as --programmer takes it.
+// The listing of what a simulated scan of the buses found: FTDI chips by
+// their identifier, a USBasp also by its strings, each named as
+// --programmer takes it.
 TEST(ProgrammersListing, NamesEachProgrammerFoundAndWhetherItCanBeOpened) {
-    struct Seen {
-        std::uint16_t vendor, product;
-        const char* serial;
-        bool denied;
-    };
-    const Seen bus[] = {
-        {0x16C0, 0x05DC, "A1", false}, {0x16C0, 0x05DC, "", true}, {0x0403, 0x6001, "FT9X", false},
-        {0x0403, 0x6014, "", false},   {0x0403, 0x6010, "", true}, {0x0403, 0x6015, "X", false},
-        {0x16C0, 0x05DD, "", false},
+    using Opened = UsbDeviceSeen::Opened;
+    const UsbDeviceSeen bus[] = {
+        {0x16C0, 0x05DC, "bus 1 device 4", Opened::Yes, "www.fischl.de", "USBasp", "A1"},
+        {0x16C0, 0x05DC, "bus 1 device 5", Opened::Denied, "", "", ""},
+        {0x0403, 0x6001, "bus 1 device 6", Opened::Yes, "FTDI", "FT232R USB UART", "A10K3QZXY"},
+        {0x0403, 0x6014, "bus 1 device 7", Opened::Failed, "", "", ""},
+        {0x0403, 0x6010, "bus 1 device 8", Opened::Denied, "", "", ""},
+        {0x16C0, 0x05DC, "bus 2 device 2", Opened::Yes, "www.fischl.de", "USBtiny", "B"},
+        {0x16C0, 0x05DC, "bus 2 device 3", Opened::Yes, "Someone", "USBasp", "B"},
+        {0x16C0, 0x05DC, "bus 2 device 4", Opened::Failed, "", "", ""},
+        {0x0403, 0x6015, "bus 2 device 5", Opened::Yes, "FTDI", "FT230X", "X"},
+        {0x16C0, 0x05DD, "bus 2 device 6", Opened::Yes, "www.fischl.de", "USBasp", "C"},
     };
     std::vector<UsbProgrammerFound> found;
-    for (const Seen& s : bus)
-        if (std::optional<UsbProgrammerFound> f = UsbProgrammerModel(s.vendor, s.product)) {
-            f->serial = s.serial;
-            f->where = "bus 1 device " + std::to_string(found.size() + 4);
-            f->denied = s.denied;
+    for (const UsbDeviceSeen& seen : bus) {
+        // The last two have identifiers of no programmer Kelvo drives.
+        EXPECT_EQ(MayBeProgrammer(seen.vendorId, seen.productId), seen.where < "bus 2 device 5")
+            << seen.where;
+        if (std::optional<UsbProgrammerFound> f = IdentifyProgrammer(seen))
             found.push_back(*f);
-        }
+    }
     const std::string parallel =
         "parallel        the cable on the parallel port (a port cannot tell whether it is there)\n";
     EXPECT_EQ(ProgrammerListing({}), parallel + "No USB programmer found.\n");
@@ -600,7 +604,7 @@ TEST(ProgrammersListing, NamesEachProgrammerFoundAndWhetherItCanBeOpened) {
               parallel + "usbasp:A1       USBasp on bus 1 device 4\n"
                          "usbasp          USBasp on bus 1 device 5: permission denied (see "
                          "docs/programmers.md)\n"
-                         "ft232r:FT9X     FT232R on bus 1 device 6\n"
+                         "ft232r:A10K3QZXY FT232R on bus 1 device 6\n"
                          "ft232r          FT232H on bus 1 device 7, no serial\n"
                          "ft232r          FT2232H on bus 1 device 8: permission denied (see "
                          "docs/programmers.md)\n");

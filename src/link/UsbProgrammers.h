@@ -1,8 +1,5 @@
 #pragma once
 
-#include "link/FtdiDevice.h"
-#include "link/UsbaspDevice.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,19 +17,25 @@ struct UsbProgrammerFound {
     bool denied = false; // seen, but this user may not open it
 };
 
-// What a device with this USB identifier is, if Kelvo drives it. A USBasp's
-// identifier is shared with other hobby devices: its strings decide.
-inline std::optional<UsbProgrammerFound> UsbProgrammerModel(std::uint16_t vendorId,
-                                                            std::uint16_t productId) {
-    using Kind = UsbProgrammerFound::Kind;
-    if (vendorId == kUsbaspVendorId && productId == kUsbaspProductId)
-        return UsbProgrammerFound{Kind::Usbasp, kUsbaspProduct, {}, {}, false};
-    if (vendorId == kFtdiVendorId)
-        for (const FtdiModel& m : kFtdiModels)
-            if (m.productId == productId)
-                return UsbProgrammerFound{Kind::Ftdi, m.name, {}, {}, false};
-    return std::nullopt;
-}
+// One device on a bus, as far as opening it showed.
+struct UsbDeviceSeen {
+    enum class Opened { Yes, Denied, Failed };
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::string where;
+    Opened opened = Opened::Failed;
+    std::string manufacturer, product, serial; // read when it opened
+};
+
+// Whether a device with this identifier may be a supported programmer, and
+// so is worth opening to look.
+bool MayBeProgrammer(std::uint16_t vendorId, std::uint16_t productId);
+
+// The programmer the device is, if it is one. An FTDI chip is known by its
+// identifier alone; the USBasp's is shared with other hobby devices, so one
+// that opened must carry its strings, and one that failed to open for
+// another reason than permission is left out.
+std::optional<UsbProgrammerFound> IdentifyProgrammer(const UsbDeviceSeen& seen);
 
 // Every supported programmer on the machine's buses; false and a message
 // when the buses cannot be looked at (or this build has no USB support).

@@ -57,9 +57,8 @@ std::string Text(libusb_device_handle* handle, std::uint8_t index) {
                  : std::string();
 }
 
-// One supported programmer: its serial when it could be opened, whether it
-// was refused otherwise. `handle` stays open only for the caller that keeps
-// it. A device with the USBasp's identifier but not its strings is left out.
+// One supported programmer, with its handle when it opened; the handle
+// stays open only for the caller that keeps it.
 struct Candidate {
     UsbProgrammerFound found;
     libusb_device_handle* handle = nullptr;
@@ -71,30 +70,28 @@ std::vector<Candidate> Scan(libusb_context* context) {
     const ssize_t n = libusb_get_device_list(context, &list);
     for (ssize_t i = 0; i < n; ++i) {
         libusb_device_descriptor d{};
-        if (libusb_get_device_descriptor(list[i], &d) != 0)
+        if (libusb_get_device_descriptor(list[i], &d) != 0 ||
+            !MayBeProgrammer(d.idVendor, d.idProduct))
             continue;
-        const std::optional<UsbProgrammerFound> model = UsbProgrammerModel(d.idVendor, d.idProduct);
-        if (!model)
-            continue;
-        Candidate c{*model};
-        const bool usbasp = c.found.kind == UsbProgrammerFound::Kind::Usbasp;
-        c.found.where = "bus " + std::to_string(libusb_get_bus_number(list[i])) + " device " +
-                        std::to_string(libusb_get_device_address(list[i]));
-        const int opened = libusb_open(list[i], &c.handle);
-        c.found.denied = opened == LIBUSB_ERROR_ACCESS;
-        if (opened != 0) {
-            c.handle = nullptr;
-            if (c.found.denied || !usbasp)
-                out.push_back(c);
-            continue;
+        UsbDeviceSeen seen;
+        seen.vendorId = d.idVendor;
+        seen.productId = d.idProduct;
+        seen.where = "bus " + std::to_string(libusb_get_bus_number(list[i])) + " device " +
+                     std::to_string(libusb_get_device_address(list[i]));
+        libusb_device_handle* handle = nullptr;
+        const int opened = libusb_open(list[i], &handle);
+        seen.opened = opened == 0                     ? UsbDeviceSeen::Opened::Yes
+                      : opened == LIBUSB_ERROR_ACCESS ? UsbDeviceSeen::Opened::Denied
+                                                      : UsbDeviceSeen::Opened::Failed;
+        if (opened == 0) {
+            seen.manufacturer = Text(handle, d.iManufacturer);
+            seen.product = Text(handle, d.iProduct);
+            seen.serial = Text(handle, d.iSerialNumber);
         }
-        if (usbasp && (Text(c.handle, d.iManufacturer) != kUsbaspManufacturer ||
-                       Text(c.handle, d.iProduct) != kUsbaspProduct)) {
-            libusb_close(c.handle);
-            continue;
-        }
-        c.found.serial = Text(c.handle, d.iSerialNumber);
-        out.push_back(c);
+        if (std::optional<UsbProgrammerFound> found = IdentifyProgrammer(seen))
+            out.push_back({*found, opened == 0 ? handle : nullptr});
+        else if (opened == 0)
+            libusb_close(handle);
     }
     if (n >= 0)
         libusb_free_device_list(list, 1);
