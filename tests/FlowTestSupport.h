@@ -2,11 +2,9 @@
 
 #include "ScriptedFlowHost.h"
 #include "app/SimConnection.h"
-#include "link/FtdiIspBus.h"
 #include "ops/BoardSearch.h"
 #include "ops/FirmwareImageHex.h"
 #include "sim/SimBoard.h"
-#include "sim/SimFtdiDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -65,22 +63,14 @@ inline std::vector<std::uint8_t> RandomCode(std::size_t size, unsigned seed) {
     return code;
 }
 
-// What the board operations of a flow go through to the simulated board.
-enum class Programmer { Parallel, Ft232r };
-
 // One flow run: fresh state, a scripted host, and a simulated board behind
 // the chosen programmer.
 struct FlowBench {
-    explicit FlowBench(SimBoardState boardState, Programmer programmer = Programmer::Parallel)
-        : board(std::move(boardState)) {
-        if (programmer == Programmer::Ft232r) {
-            auto device = std::make_unique<SimFtdiDevice>(board);
-            ftdi = device.get();
-            std::string error;
-            usb = MakeFtdiBus(std::move(device), board, FtdiPins{}, error);
-            EXPECT_TRUE(usb) << error;
-            ctx.programmer = usb.get();
-        }
+    explicit FlowBench(SimBoardState boardState,
+                       ProgrammerKind programmer = ProgrammerKind::Parallel)
+        : board(std::move(boardState)), kind(programmer), via(programmer, board, viaError) {
+        EXPECT_EQ(viaError, "");
+        ctx.programmer = via.bus();
         state.recoveryFolder = TempPath("recovery").string();
     }
 
@@ -88,8 +78,9 @@ struct FlowBench {
     ScriptedFlowHost host;
     SimBoard board;
     FlowContext ctx{state, host, board, board};
-    std::unique_ptr<IspBus> usb;
-    SimFtdiDevice* ftdi = nullptr;
+    ProgrammerKind kind;
+    std::string viaError;
+    SimProgrammer via; // what the board operations go through
 
     // Entry i of the board's settings block as the board holds it now.
     int BoardEntry(std::size_t i) const {

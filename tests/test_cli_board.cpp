@@ -4,6 +4,7 @@
 #include "FirmwareTestImages.h"
 #include "app/BoardConnection.h"
 #include "app/SimConnection.h"
+#include "app/cli/BoardCommands.h"
 #include "app/cli/Cli.h"
 #include "files/SafeWrite.h"
 #include "ops/FirmwareImageHex.h"
@@ -569,6 +570,44 @@ TEST_F(CliBoard, UsageErrors) {
     EXPECT_EQ(help.exit, 0);
     for (const char* code : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  130 "})
         EXPECT_NE(help.out.find(code), std::string::npos) << code;
+}
+
+// The listing of what a simulated scan of the buses found: FTDI chips by
+// their identifier, a USBasp also by its strings, each named as
+// --programmer takes it.
+TEST(ProgrammersListing, NamesEachProgrammerFoundAndWhetherItCanBeOpened) {
+    using Opened = UsbDeviceSeen::Opened;
+    const UsbDeviceSeen bus[] = {
+        {0x16C0, 0x05DC, "bus 1 device 4", Opened::Yes, "www.fischl.de", "USBasp", "A1"},
+        {0x16C0, 0x05DC, "bus 1 device 5", Opened::Denied, "", "", ""},
+        {0x0403, 0x6001, "bus 1 device 6", Opened::Yes, "FTDI", "FT232R USB UART", "A10K3QZXY"},
+        {0x0403, 0x6014, "bus 1 device 7", Opened::Failed, "", "", ""},
+        {0x0403, 0x6010, "bus 1 device 8", Opened::Denied, "", "", ""},
+        {0x16C0, 0x05DC, "bus 2 device 2", Opened::Yes, "www.fischl.de", "USBtiny", "B"},
+        {0x16C0, 0x05DC, "bus 2 device 3", Opened::Yes, "Someone", "USBasp", "B"},
+        {0x16C0, 0x05DC, "bus 2 device 4", Opened::Failed, "", "", ""},
+        {0x0403, 0x6015, "bus 2 device 5", Opened::Yes, "FTDI", "FT230X", "X"},
+        {0x16C0, 0x05DD, "bus 2 device 6", Opened::Yes, "www.fischl.de", "USBasp", "C"},
+    };
+    std::vector<UsbProgrammerFound> found;
+    for (const UsbDeviceSeen& seen : bus) {
+        // The last two have identifiers of no programmer Kelvo drives.
+        EXPECT_EQ(MayBeProgrammer(seen.vendorId, seen.productId), seen.where < "bus 2 device 5")
+            << seen.where;
+        if (std::optional<UsbProgrammerFound> f = IdentifyProgrammer(seen))
+            found.push_back(*f);
+    }
+    const std::string parallel =
+        "parallel        the cable on the parallel port (a port cannot tell whether it is there)\n";
+    EXPECT_EQ(ProgrammerListing({}), parallel + "No USB programmer found.\n");
+    EXPECT_EQ(ProgrammerListing(found),
+              parallel + "usbasp:A1       USBasp on bus 1 device 4\n"
+                         "usbasp          USBasp on bus 1 device 5: permission denied (see "
+                         "docs/programmers.md)\n"
+                         "ft232r:A10K3QZXY FT232R on bus 1 device 6\n"
+                         "ft232r          FT232H on bus 1 device 7, no serial\n"
+                         "ft232r          FT2232H on bus 1 device 8: permission denied (see "
+                         "docs/programmers.md)\n");
 }
 
 TEST_F(CliBoard, OutputThatCannotBeWrittenIsAFailure) {

@@ -1,6 +1,7 @@
 // The flows that matter, through every programmer, against the strict
 // simulated board: whatever carries the bits, a flow must do the same.
 #include "FlowTestSupport.h"
+#include "link/Operation.h"
 #include "ops/Download.h"
 #include "ops/FirmwareBackup.h"
 #include "ops/FirmwareUpdate.h"
@@ -37,7 +38,14 @@ void UpdateWithBackup(FlowBench& b, Family) {
     const std::vector<std::uint8_t> code = RandomCode(512, 7);
     b.host.files.push_back(WriteFirmwareFile(3, code).string());
     b.state.settingsImage[entry::debounce] = 9;
+    const std::uint64_t trips = b.via.RoundTrips();
     EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::Complete);
+    // A USB programmer sends pages and verify reads in batches: one request
+    // per instruction would take more than one per byte of the whole code
+    // memory.
+    if (b.via.bus()) {
+        EXPECT_LT(b.via.RoundTrips() - trips, 3 * code.size());
+    }
     const std::vector<std::uint8_t>& now = b.board.state().code;
     EXPECT_TRUE(std::equal(code.begin(), code.end(), now.begin()));
     EXPECT_TRUE(
@@ -58,7 +66,12 @@ void FactoryReset(FlowBench& b, Family family) {
 void DownloadFails(FlowBench& b, Family) {
     DownloadConfiguration(b.ctx);
     EXPECT_EQ(b.host.Operations(), (std::vector<int>{0, 4, 0, 4}));
-    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Board Read Failed"}));
+    std::vector<std::string> captions = {"Board Read Failed"};
+    if (b.kind == ProgrammerKind::Usbasp) {
+        captions.push_back("Kelvo"); // it may be an 8051 board, which it cannot reach
+        EXPECT_EQ(b.host.messages.back().text, kTextAvrOnlyProgrammer);
+    }
+    EXPECT_EQ(b.host.Captions(), captions);
     EXPECT_EQ(b.state.boardInfo.boardLoaded, 0);
 }
 
@@ -71,10 +84,31 @@ void UpdateThroughNoise(FlowBench& b, Family) {
     EXPECT_FALSE(b.host.Captions().empty());
 }
 
+// A USB programmer pulled out while the firmware goes in ends the write as a
+// stop does, and the bus says why.
+void UnpluggedMidWrite(FlowBench& b, Family family) {
+    const std::vector<std::uint8_t> code = RandomCode(1024, 9);
+    b.host.files.push_back(WriteFirmwareFile(3, code).string());
+    b.host.answers.assign(2, MessageAnswer::Yes);
+    const int write = family == Family::Avr ? kOpWriteAvrFirmware : kOpWrite8051Firmware;
+    b.host.onPosition = [&](int position) {
+        if (position == 8 && b.host.requests.back().operation == write)
+            b.via.Unplug();
+    };
+    EXPECT_EQ(UpdateFirmware(b.ctx), FirmwareUpdate::NotWritten);
+    EXPECT_FALSE(std::equal(code.begin(), code.end(), b.board.state().code.begin()));
+    EXPECT_EQ(b.via.bus()->Fault(), b.kind == ProgrammerKind::Usbasp
+                                        ? "The USBasp stopped answering: it was unplugged, or its "
+                                          "USB connection failed."
+                                        : "The FTDI programmer stopped answering: writing to it "
+                                          "failed (USB device unavailable).");
+}
+
 struct FlowCase {
     const char* name;
     void (*run)(FlowBench&, Family);
     SimFaults faults;
+    bool usbOnly = false;
 };
 
 SimFaults NoPower() {
@@ -101,12 +135,38 @@ const FlowCase kFlowCases[] = {
     {"NoBoard", DownloadFails, Unplugged()},
     {"NoPower", DownloadFails, NoPower()},
     {"BitErrors", UpdateThroughNoise, Noise()},
+    {"UnpluggedMidWrite", UnpluggedMidWrite, {}, true},
 };
 
-const Programmer kProgrammers[] = {Programmer::Parallel, Programmer::Ft232r};
-const char* const kProgrammerNames[] = {"Parallel", "Ft232r"};
+struct ProgrammerRow {
+    ProgrammerKind programmer;
+    const char* name;
+    bool avrOnly;
+};
+const ProgrammerRow kProgrammers[] = {
+    {ProgrammerKind::Parallel, "Parallel", false},
+    {ProgrammerKind::Ft232r, "Ft232r", false},
+    {ProgrammerKind::Usbasp, "Usbasp", true},
+};
 
 using Param = std::tuple<int, Family, int>; // programmer, family, case
+
+// Every case through every programmer that can run it; an 8051 board through
+// an AVR-only programmer is one run, whose expectation is the refusal.
+std::vector<Param> Runs() {
+    std::vector<Param> runs;
+    for (int p = 0; p < static_cast<int>(std::size(kProgrammers)); ++p)
+        for (const Family family : {Family::Avr, Family::Mcs51})
+            for (int c = 0; c < static_cast<int>(std::size(kFlowCases)); ++c) {
+                const bool refused = kProgrammers[p].avrOnly && family == Family::Mcs51;
+                if ((refused && c > 0) || (kFlowCases[c].usbOnly &&
+                                           kProgrammers[p].programmer == ProgrammerKind::Parallel))
+                    continue;
+                runs.emplace_back(p, family, c);
+            }
+    return runs;
+}
+
 class ThroughEachProgrammer : public ::testing::TestWithParam<Param> {};
 
 } // namespace
@@ -123,17 +183,25 @@ TEST_P(ThroughEachProgrammer, FlowDoesWhatItDoesOnTheParallelPort) {
     std::copy_n(RandomCode(1024, 8).begin(), 1024, s.code.begin()); // old firmware to back up
     s.data[4] = 3;                                                  // changed since the factory
     s.faults = c.faults;
-    FlowBench b(s, kProgrammers[programmer]);
-    c.run(b, family);
+    FlowBench b(s, kProgrammers[programmer].programmer);
+    if (!(kProgrammers[programmer].avrOnly && family == Family::Mcs51)) {
+        c.run(b, family);
+        return;
+    }
+    // Every flow starts by reading the board, which says why it cannot.
+    DownloadConfiguration(b.ctx);
+    EXPECT_EQ(b.state.boardInfo.boardLoaded, 0);
+    EXPECT_EQ(b.host.Captions(), (std::vector<std::string>{"Board Read Failed", "Kelvo"}));
+    EXPECT_EQ(b.host.messages.back().text, kTextAvrOnlyProgrammer);
+    EXPECT_EQ(b.board.state().code, s.code);
+    EXPECT_EQ(b.board.state().data, s.data);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flows, ThroughEachProgrammer,
-    ::testing::Combine(::testing::Range(0, static_cast<int>(std::size(kProgrammers))),
-                       ::testing::Values(Family::Avr, Family::Mcs51),
-                       ::testing::Range(0, static_cast<int>(std::size(kFlowCases)))),
-    [](const ::testing::TestParamInfo<Param>& info) {
-        return std::string(kProgrammerNames[std::get<0>(info.param)]) +
-               (std::get<1>(info.param) == Family::Avr ? "Avr" : "Mcs51") +
-               kFlowCases[std::get<2>(info.param)].name;
-    });
+std::string RunName(const ::testing::TestParamInfo<Param>& info) {
+    const auto [programmer, family, index] = info.param;
+    const bool refused = kProgrammers[programmer].avrOnly && family == Family::Mcs51;
+    return std::string(kProgrammers[programmer].name) + (family == Family::Avr ? "Avr" : "Mcs51") +
+           (refused ? "Refused" : kFlowCases[index].name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flows, ThroughEachProgrammer, ::testing::ValuesIn(Runs()), RunName);

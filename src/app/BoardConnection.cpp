@@ -59,14 +59,15 @@ std::string FtdiOpenMessage(const FtdiOpenResult& r, const std::string& serial) 
         return "This build of Kelvo has no FTDI support: USB programmers work on Linux only "
                "for now.";
     case FtdiOpenError::NotFound:
-        return serial.empty() ? "No FT232R programmer found. Plug it in and check its USB "
-                                "cable."
-                              : "No FT232R programmer with serial \"" + serial + "\" found.";
+        return serial.empty() ? "No FTDI programmer (FT232R, FT232H or FT2232H) found. Plug "
+                                "it in, check its USB cable, and see that kelvo-cli programmers "
+                                "lists it."
+                              : "No FTDI programmer with serial \"" + serial +
+                                    "\" found (kelvo-cli programmers lists those connected).";
     case FtdiOpenError::PermissionDenied:
-        return "The FT232R programmer cannot be opened: permission denied." +
-               std::string(kUdevHint);
+        return "The FTDI programmer cannot be opened: permission denied." + std::string(kUdevHint);
     default:
-        return "The FT232R programmer cannot be used: " + r.detail;
+        return "The FTDI programmer cannot be used: " + r.detail;
     }
 }
 

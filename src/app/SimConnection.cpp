@@ -15,6 +15,42 @@
 
 namespace kelvo {
 
+SimProgrammer::SimProgrammer(ProgrammerKind kind, SimBoard& board, std::string& error,
+                             const FtdiPins& pins) {
+    if (kind == ProgrammerKind::Usbasp) {
+        usbasp_ = std::make_unique<SimUsbasp>(board, board, board.state().address);
+        usbaspBus_ = std::make_unique<UsbaspBus>(*usbasp_, board);
+    } else if (kind == ProgrammerKind::Ft232r) {
+        auto device = std::make_unique<SimFtdiDevice>(board, FtdiChip::Ft232r, pins);
+        SimFtdiDevice* ftdi = device.get();
+        ftdiBus_ = MakeFtdiBus(std::move(device), board, pins, error);
+        ftdi_ = ftdiBus_ ? ftdi : nullptr;
+    }
+}
+
+SimProgrammer::~SimProgrammer() = default;
+
+IspBus* SimProgrammer::bus() const {
+    if (usbaspBus_)
+        return usbaspBus_.get();
+    return ftdiBus_.get();
+}
+
+std::uint64_t SimProgrammer::RoundTrips() const {
+    return ftdi_ ? ftdi_->roundTrips() : usbaspBus_ ? usbaspBus_->programmer().roundTrips() : 0;
+}
+
+std::uint64_t SimProgrammer::BytesMoved() const {
+    return ftdi_ ? ftdi_->bytesMoved() : usbaspBus_ ? usbaspBus_->programmer().bytesMoved() : 0;
+}
+
+void SimProgrammer::Unplug() {
+    if (ftdi_)
+        ftdi_->Unplug();
+    if (usbasp_)
+        usbasp_->UnplugAfter(0);
+}
+
 namespace {
 
 // The board of one run. A board from a state file keeps the file locked
@@ -24,21 +60,13 @@ class SimConnection final : public BoardConnection {
 public:
     SimConnection(SimBoardState state, std::unique_ptr<LockedFile> file,
                   const ProgrammerChoice& programmer, std::string& error)
-        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr) {
-        if (programmer.kind == ProgrammerKind::Usbasp) {
-            usbasp_ = std::make_unique<SimUsbasp>(board_, board_, board_.state().address);
-            bus_ = std::make_unique<UsbaspBus>(*usbasp_, board_);
-        } else if (programmer.kind == ProgrammerKind::Ft232r) {
-            bus_ = MakeFtdiBus(
-                std::make_unique<SimFtdiDevice>(board_, FtdiChip::Ft232r, programmer.pins), board_,
-                programmer.pins, error);
-        }
-    }
+        : board_(std::move(state)), file_(std::move(file)), fromFile_(file_ != nullptr),
+          programmer_(programmer.kind, board_, error, programmer.pins) {}
 
     Port& port() override { return board_; }
     Clock& clock() override { return board_; }
     std::uint64_t BusTimeNs() override { return board_.nowNs(); }
-    IspBus* programmer() override { return bus_.get(); }
+    IspBus* programmer() override { return programmer_.bus(); }
 
     bool Save(std::string& error) override {
         if (!fromFile_)
@@ -64,9 +92,7 @@ private:
     SimBoard board_;
     std::unique_ptr<LockedFile> file_;
     const bool fromFile_;
-    // A simulated programmer between the program and the board, when chosen.
-    std::unique_ptr<SimUsbasp> usbasp_;
-    std::unique_ptr<IspBus> bus_;
+    SimProgrammer programmer_;
 };
 
 // The board through the chosen simulated programmer; none, and why, when

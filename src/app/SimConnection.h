@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BoardConnection.h"
+#include "files/ProgrammerChoice.h"
 #include "settings/BoardSettingsImage.h"
 #include "sim/SimBoardState.h"
 
@@ -32,6 +33,38 @@ SimBoardState MakeSimBoardWithSettings(Family family, const BoardSettingsImage& 
 
 // Such a board with the factory settings of `board`.
 SimBoardState MakeNewSimBoard(const NewSimBoard& board);
+
+class FtdiIspBus;
+class SimBoard;
+class SimFtdiDevice;
+class SimUsbasp;
+class UsbaspBus;
+
+// A simulated programmer of this kind on the simulated board's programming
+// header: for a USB one, the simulated device and the bus the board
+// operations go through; for the parallel port, nothing.
+class SimProgrammer {
+public:
+    // `error` says why the FTDI bus could not be made (a wiring the
+    // simulated chip refuses). The simulated FTDI chip is wired as `pins`.
+    SimProgrammer(ProgrammerKind kind, SimBoard& board, std::string& error,
+                  const FtdiPins& pins = {});
+    ~SimProgrammer();
+    SimProgrammer(const SimProgrammer&) = delete;
+    SimProgrammer& operator=(const SimProgrammer&) = delete;
+
+    IspBus* bus() const;              // null: the parallel port
+    std::uint64_t RoundTrips() const; // none through the parallel port
+    std::uint64_t BytesMoved() const; // both ways
+    // Pulled out of its socket: its next transfer fails.
+    void Unplug();
+
+private:
+    std::unique_ptr<SimUsbasp> usbasp_; // before the bus that talks to it
+    std::unique_ptr<UsbaspBus> usbaspBus_;
+    std::unique_ptr<FtdiIspBus> ftdiBus_;
+    SimFtdiDevice* ftdi_ = nullptr; // owned by its bus
+};
 
 // The simulated board as a connection. With request.simFile the board comes
 // from that state file, Save() and Close() write it back, and the file is

@@ -66,11 +66,18 @@ public:
     virtual std::string ErrorString() const = 0;
 };
 
-// Where to find a programmer: USB vendor and product ID, and a serial number
-// when more than one is plugged in (empty: the first one found).
+// The chips' USB identifiers as they leave the factory.
+inline constexpr std::uint16_t kFtdiVendorId = 0x0403;
+struct FtdiModel {
+    std::uint16_t productId;
+    const char* name;
+};
+inline constexpr FtdiModel kFtdiModels[] = {
+    {0x6001, "FT232R"}, {0x6014, "FT232H"}, {0x6010, "FT2232H"}};
+
+// Which programmer to open: the one with this serial number, or the first
+// one found of any supported model when it is empty.
 struct FtdiSelector {
-    std::uint16_t vendorId = 0x0403;
-    std::uint16_t productId = 0x6001; // FT232R; 0x6014 FT232H, 0x6010 FT2232H
     std::string serial;
 };
 
@@ -83,7 +90,8 @@ struct FtdiOpenResult {
 };
 
 // Opens the first matching programmer through libftdi (channel A of a
-// two-channel chip); NotBuiltIn when this build has no libftdi.
+// two-channel chip), trying the models in the order of kFtdiModels;
+// NotBuiltIn when this build has no libftdi.
 FtdiOpenResult OpenFtdiDevice(const FtdiSelector& selector);
 
 } // namespace kelvo

@@ -45,15 +45,23 @@ FtdiOpenResult OpenFtdiDevice(const FtdiSelector& selector) {
     if (!ftdi)
         return {nullptr, FtdiOpenError::Failed, "libftdi could not start"};
     ftdi_set_interface(ftdi, INTERFACE_A);
-    const int opened =
-        ftdi_usb_open_desc(ftdi, selector.vendorId, selector.productId, nullptr,
-                           selector.serial.empty() ? nullptr : selector.serial.c_str());
+    const char* serial = selector.serial.empty() ? nullptr : selector.serial.c_str();
+    // -3: no such device. -8: the device node's permissions; with a serial
+    // number to compare, the same shows up as -4.
+    int opened = -3;
+    bool denied = false;
+    for (const FtdiModel& model : kFtdiModels) {
+        opened = ftdi_usb_open_desc(ftdi, kFtdiVendorId, model.productId, nullptr, serial);
+        if (opened >= 0)
+            break;
+        denied = denied || opened == -8 || opened == -4;
+        if (opened != -3 && !denied)
+            break;
+    }
     if (opened < 0) {
-        // -3: no such device. -8: the device node's permissions; with a
-        // serial number to compare, the same shows up as -4.
-        const FtdiOpenError error = opened == -3                   ? FtdiOpenError::NotFound
-                                    : opened == -8 || opened == -4 ? FtdiOpenError::PermissionDenied
-                                                                   : FtdiOpenError::Failed;
+        const FtdiOpenError error = denied         ? FtdiOpenError::PermissionDenied
+                                    : opened == -3 ? FtdiOpenError::NotFound
+                                                   : FtdiOpenError::Failed;
         FtdiOpenResult result{nullptr, error, ftdi_get_error_string(ftdi)};
         ftdi_free(ftdi);
         return result;

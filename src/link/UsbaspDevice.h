@@ -47,17 +47,6 @@ public:
                         std::uint8_t* data, std::uint16_t length, UsbFailure& failure) = 0;
 };
 
-// One connected USBasp, as the listing shows it.
-struct UsbaspFound {
-    std::string serial;  // empty: the firmware has none
-    std::string where;   // "bus 1 device 5"
-    bool denied = false; // seen, but this user may not open it
-};
-
-// Every USBasp on the machine's buses; false and a message when the buses
-// cannot be looked at (or this build has no USB support).
-bool ListUsbasps(std::vector<UsbaspFound>& found, std::string& error);
-
 // Opens the USBasp with that serial, or the only one when `serial` is empty.
 // Null and a message a person can act on (none found, several, permission
 // denied) otherwise.

@@ -25,8 +25,9 @@
 
 namespace kelvo {
 
-// The main window's board: a simulated board in memory, or a port that
-// cannot be opened.
+// The main window's board: a simulated board in memory, reached through the
+// parallel port or a simulated USB programmer, or a port that cannot be
+// opened.
 class SimBoardAccess final : public BoardAccess {
 public:
     explicit SimBoardAccess(SimBoardState state) : board(std::move(state)) {}
@@ -40,7 +41,7 @@ public:
     }
     Port& port() override { return board; }
     Clock& clock() override { return board; }
-    IspBus* usbProgrammer() override { return nullptr; }
+    IspBus* usbProgrammer() override { return via ? via->bus() : nullptr; }
     bool Save(std::string&) override {
         ++saves;
         return true;
@@ -58,6 +59,7 @@ public:
     }
 
     SimBoard board;
+    std::unique_ptr<SimProgrammer> via; // none: the parallel port
     std::string unavailable;
     int saves = 0; // flows run on the board
     ProgrammerChoice chosen;

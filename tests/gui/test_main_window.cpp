@@ -343,11 +343,13 @@ namespace kelvo {
 namespace {
 
 // After every flow the line left of Exit says what was done, or why not,
-// with the time; it never opens a window of its own.
+// with the time; it never opens a window of its own. The last flow, a
+// firmware update, goes through a USB programmer.
 TEST_F(MainWindowTest, StatusLineSaysWhatEachFlowDidWithTheTime) {
     Open(Fennick());
     WaitForFlows(1);
     const std::string file = (directory / "MySettings.esf").string();
+    const std::string firmware = (directory / "new.efw").string();
     const auto* line = window->findChild<QLabel*>(QStringLiteral("outcomeLine"));
     ASSERT_NE(line, nullptr);
     const struct {
@@ -378,6 +380,17 @@ TEST_F(MainWindowTest, StatusLineSaysWhatEachFlowDidWithTheTime) {
              Click(1007);
          },
          "Port 0x278 could not be used"},
+        {[&] {
+             board->unavailable.clear();
+             std::string error;
+             board->via =
+                 std::make_unique<SimProgrammer>(ProgrammerKind::Usbasp, board->board, error);
+             std::ofstream(firmware) << FormatFirmwareImage(1, CutIntoRecords(RandomCode(512, 3)));
+             Click(1007);
+             script.Choose("Open", firmware).Press("Firmware Upload Complete");
+             Click(1011);
+         },
+         "Firmware written and verified; settings restored"},
     };
     for (const auto& step : steps) {
         step.act();
@@ -389,6 +402,7 @@ TEST_F(MainWindowTest, StatusLineSaysWhatEachFlowDidWithTheTime) {
         EXPECT_TRUE(line->isVisible());
         EXPECT_LE(line->geometry().right(), FindControl(window.get(), 2)->geometry().left());
     }
+    EXPECT_GT(board->via->RoundTrips(), 0u) << "the update went through the USBasp";
 }
 
 } // namespace

@@ -1,5 +1,7 @@
-// The only code that calls libusb-1.0: finding, opening and talking to a
-// USBasp. Everything above it is tested against the simulated programmer.
+// The only code that calls libusb-1.0: finding the supported programmers,
+// opening and talking to a USBasp. Everything above it is tested against
+// simulated devices.
+#include "link/UsbProgrammers.h"
 #include "link/UsbaspDevice.h"
 
 #include <libusb.h>
@@ -55,11 +57,10 @@ std::string Text(libusb_device_handle* handle, std::uint8_t index) {
                  : std::string();
 }
 
-// One device with the USBasp's identifier: its strings when it could be
-// opened, whether it was refused otherwise. `handle` stays open only for
-// the caller that keeps it.
+// One supported programmer, with its handle when it opened; the handle
+// stays open only for the caller that keeps it.
 struct Candidate {
-    UsbaspFound found;
+    UsbProgrammerFound found;
     libusb_device_handle* handle = nullptr;
 };
 
@@ -69,27 +70,28 @@ std::vector<Candidate> Scan(libusb_context* context) {
     const ssize_t n = libusb_get_device_list(context, &list);
     for (ssize_t i = 0; i < n; ++i) {
         libusb_device_descriptor d{};
-        if (libusb_get_device_descriptor(list[i], &d) != 0 || d.idVendor != kUsbaspVendorId ||
-            d.idProduct != kUsbaspProductId)
+        if (libusb_get_device_descriptor(list[i], &d) != 0 ||
+            !MayBeProgrammer(d.idVendor, d.idProduct))
             continue;
-        Candidate c;
-        c.found.where = "bus " + std::to_string(libusb_get_bus_number(list[i])) + " device " +
-                        std::to_string(libusb_get_device_address(list[i]));
-        const int opened = libusb_open(list[i], &c.handle);
-        if (opened == LIBUSB_ERROR_ACCESS) {
-            c.found.denied = true;
-            out.push_back(c);
-            continue;
+        UsbDeviceSeen seen;
+        seen.vendorId = d.idVendor;
+        seen.productId = d.idProduct;
+        seen.where = "bus " + std::to_string(libusb_get_bus_number(list[i])) + " device " +
+                     std::to_string(libusb_get_device_address(list[i]));
+        libusb_device_handle* handle = nullptr;
+        const int opened = libusb_open(list[i], &handle);
+        seen.opened = opened == 0                     ? UsbDeviceSeen::Opened::Yes
+                      : opened == LIBUSB_ERROR_ACCESS ? UsbDeviceSeen::Opened::Denied
+                                                      : UsbDeviceSeen::Opened::Failed;
+        if (opened == 0) {
+            seen.manufacturer = Text(handle, d.iManufacturer);
+            seen.product = Text(handle, d.iProduct);
+            seen.serial = Text(handle, d.iSerialNumber);
         }
-        if (opened != 0)
-            continue;
-        if (Text(c.handle, d.iManufacturer) == kUsbaspManufacturer &&
-            Text(c.handle, d.iProduct) == kUsbaspProduct) {
-            c.found.serial = Text(c.handle, d.iSerialNumber);
-            out.push_back(c);
-        } else {
-            libusb_close(c.handle);
-        }
+        if (std::optional<UsbProgrammerFound> found = IdentifyProgrammer(seen))
+            out.push_back({*found, opened == 0 ? handle : nullptr});
+        else if (opened == 0)
+            libusb_close(handle);
     }
     if (n >= 0)
         libusb_free_device_list(list, 1);
@@ -108,7 +110,7 @@ std::unique_ptr<Session> Start(std::string& error) {
 
 } // namespace
 
-bool ListUsbasps(std::vector<UsbaspFound>& found, std::string& error) {
+bool ListUsbProgrammers(std::vector<UsbProgrammerFound>& found, std::string& error) {
     const std::unique_ptr<Session> session = Start(error);
     if (!session)
         return false;
@@ -127,11 +129,12 @@ std::unique_ptr<UsbaspDevice> OpenUsbasp(const std::string& serial, std::string&
     std::vector<Candidate> matching;
     std::string denied;
     for (Candidate& c : Scan(session->context)) {
-        if (c.found.denied)
+        if (c.found.kind == UsbProgrammerFound::Kind::Usbasp && c.found.denied)
             denied = c.found.where;
-        else if (serial.empty() || c.found.serial == serial)
+        else if (c.found.kind == UsbProgrammerFound::Kind::Usbasp &&
+                 (serial.empty() || c.found.serial == serial))
             matching.push_back(c);
-        else
+        else if (c.handle)
             libusb_close(c.handle);
     }
     if (matching.size() == 1)

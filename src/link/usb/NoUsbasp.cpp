@@ -1,4 +1,6 @@
-// Builds without libusb-1.0 (Windows for now) know the USBasp by name only.
+// Builds without libusb-1.0 (Windows for now) know the USB programmers by
+// name only.
+#include "link/UsbProgrammers.h"
 #include "link/UsbaspDevice.h"
 
 namespace kelvo {
@@ -8,7 +10,7 @@ const char kNoUsb[] = "This build of Kelvo has no USB support: USB programmers w
                       "for now.";
 }
 
-bool ListUsbasps(std::vector<UsbaspFound>&, std::string& error) {
+bool ListUsbProgrammers(std::vector<UsbProgrammerFound>&, std::string& error) {
     error = kNoUsb;
     return false;
 }
