@@ -110,7 +110,7 @@ void CSettingsDlg::AddProgrammerChoice(
     serial_ = new QLineEdit(this);
     place(serial_, 145, 114, 38, 13, 1051);
     serial_->setPlaceholderText(QStringLiteral("any"));
-    auto* note = new QLabel(QStringLiteral("USB programmers: Linux only"), this);
+    auto* note = new QLabel(QStringLiteral("USB: Linux only. USBasp: AVR boards only."), this);
     place(note, 15, 128, 170, 10, -1);
     const ProgrammerChoice chosen = board_->programmer();
     programmer_->setCurrentIndex(static_cast<int>(chosen.kind));
