@@ -249,7 +249,6 @@ int ReadAvrSettings(OperationContext& ctx) {
     EndSettingsRead(bus);
     for (std::size_t a = 0; a < read.values.size(); ++a)
         ctx.image[a] = read.values[a];
-    ctx.readsDisagreed = !read.agreed && read.whole;
     return read.whole ? 1 : 0;
 }
 
@@ -396,7 +395,6 @@ int ReadAvrCode(OperationContext& ctx) {
     CodeRead& code = *ctx.codeRead;
     code.locked = !read.values.empty() && (read.values.front() & kAvrLockBitLb2) == 0;
     code.memory.assign(read.values.begin() + (read.values.empty() ? 0 : 1), read.values.end());
-    ctx.readsDisagreed = !read.agreed && read.whole;
     return read.whole ? 1 : 0;
 }
 

@@ -70,6 +70,19 @@ void StartSettingsOperation(OperationContext& ctx, const char* status) {
     Isp8051Enable(bus);
 }
 
+// One pass of a whole read: addresses 0 to count - 1 with `read`, the bar
+// following. False when a stop cut it short.
+bool ReadPass(OperationContext& ctx, IspBus::Reply (*read)(IspBus&, std::uint32_t),
+              std::uint32_t count, std::vector<IspBus::Reply>& replies) {
+    for (std::uint32_t a = 0; a < count; ++a) {
+        if (ctx.StopRequested())
+            return false;
+        replies.push_back(read(ctx.bus, a));
+        ctx.progress.SetPosition(static_cast<int>(a + 1));
+    }
+    return true;
+}
+
 bool RevisionIsValid(IspBus& bus) {
     const int revision = Isp8051ReadDataByte(bus, 19);
     return revision >= k8051RevisionMin && revision <= k8051RevisionMax;
@@ -162,19 +175,12 @@ int Read8051Settings(OperationContext& ctx) {
     }
     // Each pass queues its reads; their values land in the image at the end.
     const PassesRead read = ReadInPasses(ctx, [&](std::vector<IspBus::Reply>& replies) {
-        for (std::uint32_t a = 0; a <= 35; ++a) {
-            if (ctx.StopRequested())
-                return false;
-            replies.push_back(ReadDataByte(bus, a));
-            ctx.progress.SetPosition(static_cast<int>(a + 1));
-        }
-        return true;
+        return ReadPass(ctx, ReadDataByte, 36, replies);
     });
     ReleaseBoard(bus);
     // Data address a holds image entry a + 1; entry 0 has no place here.
     for (std::size_t a = 0; a < read.values.size(); ++a)
         ctx.image[a + 1] = read.values[a];
-    ctx.readsDisagreed = !read.agreed && read.whole;
     return read.whole ? 1 : 0;
 }
 
@@ -265,19 +271,12 @@ int Read8051Code(OperationContext& ctx) {
     ctx.progress.SetRange(static_cast<int>(k8051CodeBytes));
     // Each pass queues its reads; read out at the end.
     const PassesRead read = ReadInPasses(ctx, [&](std::vector<IspBus::Reply>& replies) {
-        for (std::uint32_t a = 0; a < k8051CodeBytes; ++a) {
-            if (ctx.StopRequested())
-                return false;
-            replies.push_back(ReadCodeByte(bus, a));
-            ctx.progress.SetPosition(static_cast<int>(a + 1));
-        }
-        return true;
+        return ReadPass(ctx, ReadCodeByte, k8051CodeBytes, replies);
     });
     ReleaseBoard(bus);
     CodeRead& code = *ctx.codeRead;
     code.locked = false;
     code.memory = read.values;
-    ctx.readsDisagreed = !read.agreed && read.whole;
     return read.whole ? 1 : 0;
 }
 

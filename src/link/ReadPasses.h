@@ -9,11 +9,10 @@
 namespace kelvo {
 
 // What reading a memory in passes gave: the values of the last pass, and
-// whether it ran to its end and whether two passes in a row agreed.
+// whether it ran to its end.
 struct PassesRead {
     std::vector<std::uint8_t> values;
     bool whole = false; // false: a stop cut the last pass short
-    bool agreed = false;
 };
 
 // Reads a memory in passes, all inside the operation's programming session:
@@ -21,9 +20,11 @@ struct PassesRead {
 // passes in a row agree, at most 1 + ctx.extraReads passes. `pass` queues
 // one pass's reads into the replies it is given and returns false when a
 // stop cut it short. Over a noisy cable, a byte read wrong once reads right
-// on the next pass; bytes that never read the same twice are not trusted.
+// on the next pass; bytes that never read the same twice are not trusted,
+// and ctx.readsDisagreed says so.
 template <typename Pass> PassesRead ReadInPasses(OperationContext& ctx, Pass pass) {
     PassesRead read;
+    ctx.readsDisagreed = false;
     for (int n = 0; n <= ctx.extraReads; ++n) {
         if (n > 0)
             ctx.progress.SetPosition(0); // the bar runs again for each pass
@@ -35,13 +36,10 @@ template <typename Pass> PassesRead ReadInPasses(OperationContext& ctx, Pass pas
         const bool agrees = n > 0 && values == read.values;
         read.values = std::move(values);
         read.whole = whole;
-        if (!whole)
+        if (!whole || agrees || ctx.extraReads == 0)
             return read;
-        if (agrees || ctx.extraReads == 0) {
-            read.agreed = true;
-            return read;
-        }
     }
+    ctx.readsDisagreed = true;
     return read;
 }
 
