@@ -547,11 +547,13 @@ TEST_F(CliBoard, UsageErrors) {
         {{"pack-firmware", "f.hex", "--board", "3", "-o", "a.efw", "-o", "b.efw"},
          "-o is given twice"},
         {{"update-firmware", "-"}, "the firmware cannot come from standard input (-)"},
+        {{"update-firmware", "-x"}, "usage: kelvo-cli [options] update-firmware"},
     };
     for (const auto& [args, says] : refused) {
         const CliRun r = Run(args);
         EXPECT_EQ(r.exit, 2) << says;
         EXPECT_EQ(r.Count(says), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("kelvo-cli: ", 0), 0u) << r.err;
     }
 
     EXPECT_EQ(Run({"programmers", "usbasp"}).exit, 2);

@@ -42,7 +42,7 @@ private:
 } // namespace
 
 #ifndef _WIN32
-TEST(UserFolder, FollowsXdgConfigHomeThenHome) {
+TEST(UserFolder, FollowsTheXdgFoldersThenHome) {
     std::string error;
     EXPECT_EQ(UserFolder(Env({{"XDG_CONFIG_HOME", "/cfg"}, {"HOME", "/home/u"}}), error),
               fs::path("/cfg/kelvo"));
@@ -55,6 +55,10 @@ TEST(UserFolder, FollowsXdgConfigHomeThenHome) {
     // Never the current folder or "/": without a place it is an error.
     EXPECT_EQ(UserFolder(Env({{"HOME", ""}}), error), fs::path());
     EXPECT_NE(error.find("HOME"), std::string::npos) << error;
+    // Recovery copies are state, not settings: XDG_STATE_HOME, then ~/.local/state.
+    EXPECT_EQ(RecoveryFolder(Env({{"XDG_STATE_HOME", "/st"}, {"HOME", "/home/u"}})),
+              fs::path("/st/kelvo"));
+    EXPECT_EQ(RecoveryFolder(Env({{"HOME", "/home/u"}})), fs::path("/home/u/.local/state/kelvo"));
 }
 #else
 TEST(UserFolder, IsUnderAppData) {
